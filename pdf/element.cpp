@@ -1,0 +1,210 @@
+#include "pdf/element.h"
+
+#include "pdf/stream.h"
+#include "pdf/xref.h"
+
+CPdfElement::CPdfElement(CPdfElement&& other) noexcept
+    : kind_(other.kind_), value_(other.value_), text_(std::move(other.text_)) {
+    other.kind_ = pdfNone;
+}
+
+CPdfElement& CPdfElement::operator=(const CPdfElement& other) {
+    if (this != &other) {
+        free();
+        other.copy(*this);
+    }
+    return *this;
+}
+
+CPdfElement& CPdfElement::operator=(CPdfElement&& other) noexcept {
+    if (this != &other) {
+        free();
+        kind_ = other.kind_;
+        value_ = other.value_;
+        text_ = std::move(other.text_);
+        other.kind_ = pdfNone;
+    }
+    return *this;
+}
+
+void CPdfElement::setKind(PdfKind kind) {
+    free();
+    kind_ = kind;
+}
+
+void CPdfElement::initBool(bool value) {
+    setKind(pdfBool);
+    value_.boolean = value;
+}
+
+void CPdfElement::initInt(int32_t value) {
+    setKind(pdfInt);
+    value_.integer = value;
+}
+
+void CPdfElement::initReal(double value) {
+    setKind(pdfReal);
+    value_.real = value;
+}
+
+void CPdfElement::initString(std::string bytes) {
+    setKind(pdfString);
+    text_ = std::move(bytes);
+}
+
+static std::string UpToFirstZero(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
+void CPdfElement::initName(const std::string& text) {
+    setKind(pdfName);
+    text_ = UpToFirstZero(text);
+}
+
+void CPdfElement::initCmd(const std::string& text) {
+    setKind(pdfCmd);
+    text_ = UpToFirstZero(text);
+}
+
+void CPdfElement::initRef(int32_t number, int32_t generation) {
+    setKind(pdfRef);
+    value_.ref.number = number;
+    value_.ref.generation = generation;
+}
+
+void CPdfElement::initArray(CPdfXRef* xref) {
+    setKind(pdfArray);
+    value_.array = new CPdfArray(xref);
+}
+
+void CPdfElement::initDict(CPdfXRef* xref) {
+    setKind(pdfDict);
+    value_.dict = new CPdfDictionary(xref);
+}
+
+void CPdfElement::initDict(CPdfDictionary* dict) {
+    setKind(pdfDict);
+    dict->incRef();
+    value_.dict = dict;
+}
+
+void CPdfElement::initStream(CPdfStream* stream) {
+    setKind(pdfStream);
+    stream->incRef();
+    value_.stream = stream;
+}
+
+void CPdfElement::copy(CPdfElement& target) const {
+    if (&target == this) return;
+    target.free();
+    target.kind_ = kind_;
+    target.value_ = value_;
+    switch (kind_) {
+        case pdfString:
+        case pdfName:
+        case pdfCmd:
+            target.text_ = text_;
+            break;
+        case pdfArray:
+            value_.array->incRef();
+            break;
+        case pdfDict:
+            value_.dict->incRef();
+            break;
+        case pdfStream:
+            value_.stream->incRef();
+            break;
+        default:
+            break;
+    }
+}
+
+void CPdfElement::free() {
+    switch (kind_) {
+        case pdfString:
+        case pdfName:
+        case pdfCmd:
+            text_.clear();
+            text_.shrink_to_fit();
+            break;
+        case pdfArray:
+            value_.array->decRef();
+            break;
+        case pdfDict:
+            value_.dict->decRef();
+            break;
+        case pdfStream:
+            value_.stream->decRef();
+            break;
+        default:
+            break;
+    }
+    kind_ = pdfNone;
+    value_ = {};
+}
+
+void CPdfElement::fetch(CPdfXRef* xref, CPdfElement& target) const {
+    if (kind_ == pdfRef && xref != nullptr) {
+        xref->fetch(value_.ref.number, value_.ref.generation, target);
+    } else {
+        copy(target);
+    }
+}
+
+void CPdfArray::decRef() {
+    if (--refCount_ == 0) delete this;
+}
+
+void CPdfArray::get(int index, CPdfElement& target) const {
+    if (index < 0 || index >= getLength()) {
+        target.initNull();
+        return;
+    }
+    elements_[static_cast<size_t>(index)].fetch(xref_, target);
+}
+
+void CPdfArray::getNF(int index, CPdfElement& target) const {
+    if (index < 0 || index >= getLength()) {
+        target.initNull();
+        return;
+    }
+    elements_[static_cast<size_t>(index)].copy(target);
+}
+
+void CPdfDictionary::decRef() {
+    if (--refCount_ == 0) delete this;
+}
+
+void CPdfDictionary::add(const std::string& key, const CPdfElement& element) {
+    if (entries_.count(key) != 0) return;
+    entries_.emplace(key, std::make_unique<CPdfElement>(element));
+}
+
+void CPdfDictionary::add(const std::string& key, CPdfElement&& element) {
+    if (entries_.count(key) != 0) return;
+    entries_.emplace(key, std::make_unique<CPdfElement>(std::move(element)));
+}
+
+void CPdfDictionary::lookup(const std::string& key, CPdfElement& target) const {
+    auto found = entries_.find(key);
+    if (found == entries_.end()) {
+        target.initNull();
+        return;
+    }
+    found->second->fetch(xref_, target);
+}
+
+void CPdfDictionary::lookupNF(const std::string& key, CPdfElement& target) const {
+    auto found = entries_.find(key);
+    if (found == entries_.end()) {
+        target.initNull();
+        return;
+    }
+    found->second->copy(target);
+}
+
+bool CPdfDictionary::is(const std::string& typeName) const {
+    auto found = entries_.find("Type");
+    return found != entries_.end() && found->second->isName(typeName.c_str()) &&
+           found->second->getText() == typeName;
+}

@@ -1,0 +1,127 @@
+#include "pdf/parser.h"
+
+#include "app/exception.h"
+
+CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* stream) : xref_(xref) {
+    streams_.push_back(stream);
+    getToken(buf1_);
+    getToken(buf2_);
+}
+
+CPdfParser::~CPdfParser() {
+    for (CPdfStream* stream : streams_) stream->decRef();
+}
+
+void CPdfParser::shift() {
+    buf1_ = std::move(buf2_);
+    getToken(buf2_);
+}
+
+void CPdfParser::getObj(CPdfElement& target) { getObj(target, 0); }
+
+void CPdfParser::getObj(CPdfElement& target, int depth) {
+    target.free();
+    if (buf1_.isCmd("[")) {
+        getArray(target, depth);
+    } else if (buf1_.isCmd("<<")) {
+        getDictOrStream(target, depth);
+    } else if (buf1_.isInt()) {
+        int32_t number = buf1_.getInt();
+        shift();
+        if (buf1_.isInt() && buf2_.isCmd("R")) {
+            target.initRef(number, buf1_.getInt());
+            shift();
+            shift();
+        } else {
+            target.initInt(number);
+        }
+    } else {
+        buf1_.copy(target);
+        shift();
+    }
+}
+
+void CPdfParser::getArray(CPdfElement& target, int depth) {
+    shift();
+    if (depth >= kMaxNesting) {
+        target.initError();
+        return;
+    }
+    target.initArray(xref_);
+    CPdfArray* array = target.getArray();
+    while (!buf1_.isCmd("]") && !buf1_.isEOF()) {
+        CPdfElement element;
+        getObj(element, depth + 1);
+        array->add(std::move(element));
+    }
+    if (buf1_.isCmd("]")) shift();
+}
+
+void CPdfParser::getDictOrStream(CPdfElement& target, int depth) {
+    shift();
+    if (depth >= kMaxNesting) {
+        target.initError();
+        return;
+    }
+    target.initDict(xref_);
+    CPdfDictionary* dict = target.getDict();
+    while (!buf1_.isCmd(">>") && !buf1_.isEOF()) {
+        if (!buf1_.isName()) {
+            shift();
+            continue;
+        }
+        std::string key = buf1_.getText();
+        shift();
+        if (buf1_.isError() || buf1_.isEOF()) continue;
+        CPdfElement value;
+        getObj(value, depth + 1);
+        dict->add(key, std::move(value));
+    }
+    if (!buf1_.isCmd(">>")) return;  // unfinished at the end of the input
+    if (buf2_.isCmd("stream")) {
+        CPdfElement dictElement = std::move(target);
+        makeStream(dictElement, target);
+    } else {
+        shift();
+    }
+}
+
+void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
+    CPdfStream* input = streams_[static_cast<size_t>(current_)];
+    // The data starts after the end of the line that holds "stream".
+    for (;;) {
+        int c = input->getChar();
+        if (c < 0 || c == '\n') break;
+        if (c == '\r') {
+            if (input->lookChar() == '\n') input->getChar();
+            break;
+        }
+    }
+    uint32_t start = input->getPos();
+
+    CPdfElement length;
+    dict.getDict()->lookup("Length", length);
+    if (!length.isInt() || length.getInt() < 0) {
+        target.initError();
+        return;
+    }
+    CPdfStream* sub =
+        input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict);
+    if (sub == nullptr) {
+        target.initError();
+        return;
+    }
+    StreamRef filtered(addFilters(sub, dict));
+    if (!filtered) {
+        sub->decRef();
+        target.initError();
+        return;
+    }
+
+    input->setPos(int64_t{start} + length.getInt(), 0);
+    shift();
+    shift();
+    if (!buf1_.isCmd("endstream")) throw CPdfException("Missing 'endstream'\n");
+    shift();
+    target.initStream(filtered.get());
+}

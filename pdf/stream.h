@@ -1,0 +1,199 @@
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "pdf/element.h"
+
+// A reference-counted source of bytes: getChar gives 0 to 255, or -1 at the
+// end of the data.
+class CPdfStream {
+public:
+    CPdfStream() = default;
+    CPdfStream(const CPdfStream&) = delete;
+    CPdfStream& operator=(const CPdfStream&) = delete;
+    virtual ~CPdfStream() = default;
+
+    virtual void incRef() { ++refCount_; }
+    // Destroys the stream when the last share is released.
+    virtual void decRef();
+    virtual void reset() = 0;
+    virtual int getChar() = 0;
+    virtual int getRawChar();
+    virtual int lookChar() = 0;
+    // The stream dictionary, or null (the whole-file stream has none).
+    virtual CPdfDictionary* getDict() = 0;
+    virtual uint32_t getPos() = 0;
+    // origin 0: from the beginning of the file; 2: from its end.
+    virtual void setPos(int64_t position, int origin) = 0;
+    virtual uint32_t getStart() = 0;
+    virtual void moveStart(int32_t delta) = 0;
+    // Number of bytes in the range; 0 stands for no limit.
+    virtual uint32_t getLength() = 0;
+    virtual CPdfStream* makeSubStream(uint32_t start, uint32_t length,
+                                      const CPdfElement& dict) = 0;
+
+    uint32_t getRefCount() const { return refCount_; }
+
+private:
+    uint32_t refCount_ = 1;
+};
+
+// Holds one reference count of a stream and releases it when it goes.
+class StreamRef {
+public:
+    StreamRef() = default;
+    explicit StreamRef(CPdfStream* stream) : stream_(stream) {}
+    StreamRef(const StreamRef&) = delete;
+    StreamRef& operator=(const StreamRef&) = delete;
+    ~StreamRef() {
+        if (stream_ != nullptr) stream_->decRef();
+    }
+    CPdfStream* get() const { return stream_; }
+    CPdfStream* operator->() const { return stream_; }
+    explicit operator bool() const { return stream_ != nullptr; }
+    // Gives up the count without releasing it.
+    CPdfStream* release() {
+        CPdfStream* stream = stream_;
+        stream_ = nullptr;
+        return stream;
+    }
+
+private:
+    CPdfStream* stream_ = nullptr;
+};
+
+// A byte range of the PDF file, or the whole file (length 0).
+class CPdfFileStream : public CPdfStream {
+public:
+    // The file is shared by all file streams of a document; they never close it.
+    CPdfFileStream(std::FILE* file, uint32_t start, uint32_t length, const CPdfElement& dict);
+
+    void reset() override;
+    int getChar() override;
+    int lookChar() override;
+    CPdfDictionary* getDict() override { return dict_.getDict(); }
+    uint32_t getPos() override { return bufPos_ + bufPtr_; }
+    void setPos(int64_t position, int origin) override;
+    uint32_t getStart() override { return start_; }
+    void moveStart(int32_t delta) override;
+    uint32_t getLength() override { return length_; }
+    CPdfStream* makeSubStream(uint32_t start, uint32_t length, const CPdfElement& dict) override;
+
+    std::FILE* getFile() const { return file_; }
+
+private:
+    bool refill();
+
+    static constexpr uint32_t kBufferSize = 256;
+
+    CPdfElement dict_;
+    std::FILE* file_;
+    uint32_t start_;
+    uint32_t length_;
+    uint32_t bufPos_ = 0;
+    unsigned char buf_[kBufferSize] = {};
+    uint32_t bufPtr_ = 0;
+    uint32_t bufEnd_ = 0;
+};
+
+// A range of a parent stream's bytes; used for the objects of an object
+// stream. The parent outlives it and keeps its own count.
+class CPdfEmbedStream : public CPdfStream {
+public:
+    CPdfEmbedStream(CPdfStream* parent, const CPdfElement& dict, bool limited, uint32_t length);
+
+    void reset() override {}
+    int getChar() override;
+    int lookChar() override;
+    CPdfDictionary* getDict() override { return dict_.getDict(); }
+    uint32_t getPos() override { return parent_->getPos(); }
+    void setPos(int64_t, int) override {}
+    uint32_t getStart() override { return 0; }
+    void moveStart(int32_t) override {}
+    uint32_t getLength() override { return 0; }
+    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+
+private:
+    CPdfElement dict_;
+    CPdfStream* parent_;
+    bool limited_;
+    uint32_t remaining_;
+};
+
+class CPdfFlateStream;
+
+// Undoes a PNG (10 to 15) or TIFF (2) predictor row by row.
+class CPdfPredictor {
+public:
+    CPdfPredictor(CPdfFlateStream* owner, int predictor, int columns, int colors, int bits);
+
+    // Whether the parameters describe rows this reader can handle.
+    static bool parametersValid(int columns, int colors, int bits);
+
+    int getChar();
+    int lookChar();
+
+private:
+    bool getNextLine();
+    void undoTiffDifferencing();
+
+    CPdfFlateStream* owner_;
+    int predictor_;
+    int nComps_;
+    int nBits_;
+    int nVals_;
+    int pixBytes_;
+    int rowBytes_;
+    std::vector<unsigned char> predLine_;
+    std::vector<unsigned char> prevLine_;
+    int predIdx_;
+};
+
+// FlateDecode data of a stream object, inflated forward only.
+class CPdfFlateStream : public CPdfStream {
+public:
+    // Takes over one count of base.
+    CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors, int bits);
+    ~CPdfFlateStream() override;
+
+    // Inflated data beyond this many bytes is dropped: no real stream the tool
+    // needs comes near it, and it keeps a small compressed bomb harmless.
+    static constexpr uint64_t kMaxInflatedBytes = 256u << 20;
+
+    void reset() override {}
+    int getChar() override;
+    int getRawChar() override;
+    int lookChar() override;
+    CPdfDictionary* getDict() override { return base_->getDict(); }
+    uint32_t getPos() override { return base_->getPos(); }
+    void setPos(int64_t, int) override {}
+    uint32_t getStart() override { return base_->getStart(); }
+    void moveStart(int32_t delta) override { base_->moveStart(delta); }
+    uint32_t getLength() override { return base_->getLength(); }
+    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+
+private:
+    bool refill();
+
+    static constexpr uint32_t kOutputSize = 1024;
+
+    CPdfStream* base_;
+    std::unique_ptr<CPdfPredictor> predictor_;
+    z_stream zstream_{};
+    bool zstreamReady_ = false;
+    bool ended_ = false;
+    uint64_t totalOut_ = 0;
+    std::vector<unsigned char> input_;
+    unsigned char output_[kOutputSize] = {};
+    uint32_t outPtr_ = 0;
+    uint32_t outEnd_ = 0;
+};
+
+// Wraps the data of a stream object in its filters; gives null when the
+// filters cannot be decoded (FlateDecode is the only one the tool reads).
+CPdfStream* addFilters(CPdfStream* stream, const CPdfElement& dict);

@@ -1,0 +1,464 @@
+#include "pdf/xref.h"
+
+#include <string>
+
+#include "app/exception.h"
+#include "pdf/parser.h"
+
+namespace {
+
+// Counts the nesting of fetches for as long as one fetch runs.
+class DepthGuard {
+public:
+    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthGuard() { --depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int& depth_;
+};
+
+[[noreturn]] void Damaged() { throw CPdfException("PDF file was damaged"); }
+
+}  // namespace
+
+CPdfXRef::~CPdfXRef() = default;
+
+void CPdfXRef::init(CPdfStream* stream) {
+    stream_ = stream;
+    start_ = stream->getStart();
+
+    uint32_t offset = findStartXref();
+    if (offset == 0) Damaged();
+    // A chain that comes back to a section already read ends there.
+    std::set<uint32_t> visited;
+    for (;;) {
+        if (!visited.insert(offset).second) break;
+        uint32_t next = 0;
+        if (!readXRef(offset, next)) break;
+        offset = next;
+    }
+
+    const CPdfDictionary* trailer = trailer_.getDict();
+    if (trailer == nullptr) Damaged();
+    CPdfElement root;
+    trailer->lookupNF("Root", root);
+    if (!root.isRef()) Damaged();
+    rootNum = root.getRefNum();
+    rootGen = root.getRefGen();
+
+    CPdfElement info;
+    trailer->lookupNF("Info", info);
+    if (info.isRef()) {
+        infoNum = info.getRefNum();
+        infoGen = info.getRefGen();
+    }
+
+    // Encrypted strings would be read as text and written into an output no
+    // reader could open; a direct Encrypt dictionary counts as well.
+    CPdfElement encrypt;
+    trailer->lookupNF("Encrypt", encrypt);
+    if (encrypt.isRef() || encrypt.isDict()) throw CPdfException("PDF file is encrypted");
+
+    trailer_.getDict()->setXRef(this);
+}
+
+uint32_t CPdfXRef::findStartXref() {
+    constexpr uint32_t kTailSize = 1023;
+    stream_->setPos(0, 2);
+    uint32_t size = stream_->getPos();
+    stream_->setPos(size > kTailSize ? size - kTailSize : 0, 0);
+
+    std::string tail;
+    tail.reserve(kTailSize);
+    for (uint32_t i = 0; i < kTailSize; ++i) {
+        int c = stream_->getChar();
+        if (c < 0) break;
+        tail += c == 0 ? ' ' : static_cast<char>(c);
+    }
+    size_t found = tail.rfind("startxref");
+    if (found == std::string::npos) return 0;
+
+    size_t i = found + 9;
+    while (i < tail.size() && (tail[i] == ' ' || (tail[i] >= '\t' && tail[i] <= '\r'))) ++i;
+    uint64_t value = 0;
+    for (; i < tail.size() && tail[i] >= '0' && tail[i] <= '9'; ++i) {
+        value = value * 10 + static_cast<uint64_t>(tail[i] - '0');
+        if (value > UINT32_MAX) return UINT32_MAX;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+CPdfStream* CPdfXRef::makeParserInput(uint32_t offset) {
+    CPdfElement none;
+    none.initNull();
+    return stream_->makeSubStream(start_ + offset, 0, none);
+}
+
+void CPdfXRef::growTo(int64_t size) {
+    if (size < 0 || size > kMaxEntries) Damaged();
+    if (static_cast<size_t>(size) > entries_.size()) entries_.resize(static_cast<size_t>(size));
+}
+
+bool CPdfXRef::readXRef(uint32_t offset, uint32_t& nextOffset) {
+    if (uint64_t{start_} + offset > UINT32_MAX) throw CPdfException("Couldn't parse an xref");
+    // No xref: references inside the section's dictionaries stay unresolved.
+    CPdfParser parser(nullptr, makeParserInput(offset));
+    CPdfElement first;
+    parser.getObj(first);
+    if (first.isCmd("xref")) return readClassicTable(parser, nextOffset);
+    if (!first.isInt()) throw CPdfException("Couldn't parse an xref");
+
+    CPdfElement generation, keyword, object;
+    parser.getObj(generation);
+    if (generation.isInt()) parser.getObj(keyword);
+    if (keyword.isCmd("obj")) parser.getObj(object);
+    if (!object.isStream()) throw CPdfException("Couldn't parse an xref stream");
+    return readXRefStream(object, nextOffset);
+}
+
+bool CPdfXRef::readClassicTable(CPdfParser& parser, uint32_t& nextOffset) {
+    for (;;) {
+        CPdfElement first;
+        parser.getObj(first);
+        if (first.isCmd("trailer")) break;
+        if (!first.isInt()) throw CPdfException("Couldn't parse an xref table");
+        CPdfElement count;
+        parser.getObj(count);
+        if (!count.isInt()) throw CPdfException("Couldn't parse an xref table");
+        if (first.getInt() < 0 || count.getInt() < 0) {
+            throw CPdfException("Couldn't parse an xref table");
+        }
+        int64_t end = int64_t{first.getInt()} + count.getInt();
+        if (end > kMaxEntries) Damaged();
+        growTo(end);
+        for (int64_t number = first.getInt(); number < end; ++number) {
+            CPdfElement offset, generation, kind;
+            parser.getObj(offset);
+            parser.getObj(generation);
+            parser.getObj(kind);
+            if (!offset.isInt() || !generation.isInt() || !(kind.isCmd("n") || kind.isCmd("f"))) {
+                throw CPdfException("Couldn't parse an xref table");
+            }
+            XRefEntry& entry = entries_[static_cast<size_t>(number)];
+            if (entry.isDefined()) continue;
+            entry.offset = static_cast<uint32_t>(offset.getInt());
+            entry.generation = static_cast<uint32_t>(generation.getInt());
+            entry.type = kind.isCmd("n") ? 1 : 0;
+        }
+    }
+
+    CPdfElement trailer;
+    parser.getObj(trailer);
+    if (!trailer.isDict()) throw CPdfException("Trailer dictionary is wrong type");
+    if (trailer_.isNone()) trailer.copy(trailer_);
+
+    // A hybrid file lists some objects only in the cross-reference stream its
+    // classic trailer points at; they rank behind this section, before older ones.
+    CPdfElement hidden;
+    trailer.getDict()->lookupNF("XRefStm", hidden);
+    if (hidden.isInt() && hidden.getInt() > 0) readHiddenXRefStream(static_cast<uint32_t>(hidden.getInt()));
+
+    return readPrev(trailer.getDict(), nextOffset);
+}
+
+void CPdfXRef::readHiddenXRefStream(uint32_t offset) {
+    // The classic table already makes the file readable, so a hidden stream
+    // that cannot be read is passed over.
+    try {
+        if (uint64_t{start_} + offset > UINT32_MAX) return;
+        CPdfParser parser(nullptr, makeParserInput(offset));
+        CPdfElement number, generation, keyword, object;
+        parser.getObj(number);
+        if (!number.isInt()) return;
+        parser.getObj(generation);
+        if (!generation.isInt()) return;
+        parser.getObj(keyword);
+        if (!keyword.isCmd("obj")) return;
+        parser.getObj(object);
+        if (!object.isStream()) return;
+        uint32_t ignoredPrev = 0;
+        readXRefStream(object, ignoredPrev);
+    } catch (const CPdfException&) {
+    }
+}
+
+bool CPdfXRef::readPrev(const CPdfDictionary* dict, uint32_t& nextOffset) {
+    CPdfElement prev;
+    dict->lookupNF("Prev", prev);
+    if (prev.isInt()) {
+        nextOffset = static_cast<uint32_t>(prev.getInt());
+        return true;
+    }
+    if (prev.isRef()) {
+        nextOffset = static_cast<uint32_t>(prev.getRefNum());
+        return true;
+    }
+    return false;
+}
+
+bool CPdfXRef::readXRefStream(const CPdfElement& streamElement, uint32_t& nextOffset) {
+    CPdfStream* stream = streamElement.getStream();
+    CPdfDictionary* dict = stream->getDict();
+
+    CPdfElement size;
+    dict->lookupNF("Size", size);
+    if (!size.isInt()) throw CPdfException("Size of xref Stream is wrong type");
+    if (size.getInt() > 0) growTo(size.getInt());
+
+    CPdfElement w;
+    dict->lookupNF("W", w);
+    if (!w.isArray()) throw CPdfException("W item of xref Stream is wrong type");
+    if (w.getArray()->getLength() < 3) throw CPdfException("W item of xref Stream is wrong length");
+    int widths[3];
+    for (int k = 0; k < 3; ++k) {
+        CPdfElement width;
+        w.getArray()->get(k, width);
+        if (!width.isInt()) throw CPdfException("W item of xref Stream is wrong type");
+        widths[k] = width.getInt();
+    }
+
+    stream->reset();
+    CPdfElement index;
+    dict->lookupNF("Index", index);
+    if (index.isArray()) {
+        const CPdfArray* pairs = index.getArray();
+        for (int i = 0; i < pairs->getLength() - 1; i += 2) {
+            CPdfElement first, count;
+            pairs->get(i, first);
+            pairs->get(i + 1, count);
+            if (!first.isInt() || !count.isInt()) {
+                throw CPdfException("Index item of xref Stream is wrong type");
+            }
+            readXRefStreamSection(stream, widths, first.getInt(), count.getInt());
+        }
+    } else {
+        readXRefStreamSection(stream, widths, 0, size.getInt());
+    }
+
+    if (trailer_.isNone()) trailer_.initDict(dict);
+    return readPrev(dict, nextOffset);
+}
+
+void CPdfXRef::readXRefStreamSection(CPdfStream* stream, const int widths[3], int32_t first,
+                                     int32_t count) {
+    if (first < 0 || count < 0) Damaged();
+    int64_t end = int64_t{first} + count;
+    growTo(end);
+    for (int64_t number = first; number < end; ++number) {
+        uint32_t fields[3] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            for (int byte = 0; byte < widths[k]; ++byte) {
+                int c = stream->getChar();
+                if (c < 0) throw CPdfException("Unexpected EOF while reading xref stream section");
+                fields[k] = (fields[k] << 8) | static_cast<uint32_t>(c);
+            }
+        }
+        if (widths[0] == 0) fields[0] = 1;
+        XRefEntry& entry = entries_[static_cast<size_t>(number)];
+        if (entry.isDefined()) continue;
+        if (fields[0] > 2) {
+            throw CPdfException("Wrong type of xref entry while reading xref stream section");
+        }
+        entry.offset = fields[1];
+        entry.generation = fields[2];
+        entry.type = fields[0];
+    }
+}
+
+void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
+    target.free();
+    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    if (fetchDepth_ >= kMaxFetchDepth) {
+        target.initNull();
+        return;
+    }
+    DepthGuard guard(fetchDepth_);
+    const XRefEntry entry = entries_[static_cast<size_t>(number)];
+
+    if (entry.type == 1 && entry.isDefined()) {
+        if (static_cast<uint32_t>(generation) != entry.generation ||
+            uint64_t{start_} + entry.offset > UINT32_MAX) {
+            target.initNull();
+            return;
+        }
+        CPdfParser parser(this, makeParserInput(entry.offset));
+        CPdfElement objNumber, objGeneration, keyword;
+        parser.getObj(objNumber);
+        parser.getObj(objGeneration);
+        parser.getObj(keyword);
+        if (!objNumber.isInt() || objNumber.getInt() != number || !objGeneration.isInt() ||
+            objGeneration.getInt() != generation || !keyword.isCmd("obj")) {
+            target.initNull();
+            return;
+        }
+        parser.getObj(target);
+        return;
+    }
+
+    if (entry.type == 2 && entry.isDefined()) {
+        int32_t streamNumber = static_cast<int32_t>(entry.offset);
+        if (!objStm_ || objStm_->number != streamNumber) {
+            // An object stream whose loading leads back into itself yields null.
+            if (loadingObjectStreams_.count(streamNumber) != 0) {
+                target.initNull();
+                return;
+            }
+            objStm_.reset();
+            std::unique_ptr<ObjectStream> loaded = loadObjectStream(streamNumber);
+            objStm_ = std::move(loaded);
+        }
+        uint32_t index = entry.generation;
+        if (index >= objStm_->objects.size() || objStm_->numbers[index] != number) {
+            target.initNull();
+            return;
+        }
+        objStm_->objects[index].copy(target);
+        return;
+    }
+
+    target.initNull();
+}
+
+CPdfStream* CPdfXRef::openObjectStream(int32_t number, std::vector<int32_t>& numbers,
+                                       std::vector<int32_t>& offsets, CPdfElement& holder) {
+    fetch(number, 0, holder);
+    CPdfStream* stream = holder.getStream();
+    if (stream == nullptr) return nullptr;
+    CPdfDictionary* dict = stream->getDict();
+    CPdfElement n, first;
+    dict->lookup("N", n);
+    dict->lookup("First", first);
+    if (!n.isInt() || n.getInt() <= 0 || !first.isInt() || first.getInt() < 0) return nullptr;
+
+    CPdfElement dictElement;
+    dictElement.initDict(dict);
+
+    // The header: N pairs of object number and offset within the first First
+    // bytes. A pair that is not two integers leaves the stream without objects.
+    auto* header = new CPdfEmbedStream(stream, dictElement, true, static_cast<uint32_t>(first.getInt()));
+    header->incRef();
+    StreamRef headerRef(header);
+    bool complete = true;
+    {
+        CPdfParser parser(this, header);
+        for (int32_t i = 0; i < n.getInt(); ++i) {
+            CPdfElement objNumber, objOffset;
+            parser.getObj(objNumber);
+            parser.getObj(objOffset);
+            if (!objNumber.isInt() || !objOffset.isInt()) {
+                complete = false;
+                break;
+            }
+            numbers.push_back(objNumber.getInt());
+            offsets.push_back(objOffset.getInt());
+        }
+    }
+    while (header->getChar() >= 0) {
+    }
+    if (!complete) {
+        numbers.clear();
+        offsets.clear();
+    }
+    return stream;
+}
+
+std::unique_ptr<CPdfXRef::ObjectStream> CPdfXRef::loadObjectStream(int32_t number) {
+    auto loaded = std::make_unique<ObjectStream>();
+    loaded->number = number;
+    loadingObjectStreams_.insert(number);
+    struct Unmark {
+        std::set<int32_t>& set;
+        int32_t number;
+        ~Unmark() { set.erase(number); }
+    } unmark{loadingObjectStreams_, number};
+
+    std::vector<int32_t> offsets;
+    CPdfElement holder;
+    CPdfStream* stream = openObjectStream(number, loaded->numbers, offsets, holder);
+    if (stream == nullptr || offsets.empty()) {
+        loaded->numbers.clear();
+        return loaded;
+    }
+
+    for (int32_t skip = 0; skip < offsets[0]; ++skip) {
+        if (stream->getChar() < 0) break;
+    }
+    loaded->objects.resize(offsets.size());
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        bool last = i + 1 == offsets.size();
+        int64_t length = last ? 0 : int64_t{offsets[i + 1]} - offsets[i];
+        if (length < 0) length = 0;
+        CPdfElement dictElement;
+        dictElement.initDict(stream->getDict());
+        auto* range = new CPdfEmbedStream(stream, dictElement, !last, static_cast<uint32_t>(length));
+        range->incRef();
+        StreamRef rangeRef(range);
+        {
+            CPdfParser parser(this, range);
+            parser.getObj(loaded->objects[i]);
+        }
+        if (!last) {
+            while (range->getChar() >= 0) {
+            }
+        }
+    }
+    return loaded;
+}
+
+std::unique_ptr<CPdfXRef::RawObjectStream> CPdfXRef::loadRawObjectStream(int32_t number) {
+    auto loaded = std::make_unique<RawObjectStream>();
+    loaded->number = number;
+    if (loadingObjectStreams_.count(number) != 0) return loaded;
+    loadingObjectStreams_.insert(number);
+    struct Unmark {
+        std::set<int32_t>& set;
+        int32_t number;
+        ~Unmark() { set.erase(number); }
+    } unmark{loadingObjectStreams_, number};
+
+    CPdfElement holder;
+    CPdfStream* stream = openObjectStream(number, loaded->numbers, loaded->offsets, holder);
+    if (stream == nullptr) {
+        loaded->numbers.clear();
+        loaded->offsets.clear();
+        return loaded;
+    }
+    for (int c = stream->getChar(); c >= 0; c = stream->getChar()) {
+        loaded->data.push_back(static_cast<unsigned char>(c));
+    }
+    return loaded;
+}
+
+const unsigned char* CPdfXRef::getObjectBytes(int32_t number, int32_t generation,
+                                              uint32_t& length) {
+    length = 0;
+    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    if (generation != 0) return nullptr;
+    const XRefEntry entry = entries_[static_cast<size_t>(number)];
+    if (entry.type != 2 || !entry.isDefined()) return nullptr;
+
+    int32_t streamNumber = static_cast<int32_t>(entry.offset);
+    if (!rawObjStm_ || rawObjStm_->number != streamNumber) {
+        rawObjStm_.reset();
+        rawObjStm_ = loadRawObjectStream(streamNumber);
+    }
+    const RawObjectStream& raw = *rawObjStm_;
+    uint32_t index = entry.generation;
+    if (index >= raw.numbers.size() || raw.numbers[index] != number) return nullptr;
+
+    int64_t begin = raw.offsets[index];
+    int64_t end = index + 1 < raw.offsets.size() ? int64_t{raw.offsets[index + 1]}
+                                                  : static_cast<int64_t>(raw.data.size());
+    int64_t size = static_cast<int64_t>(raw.data.size());
+    if (begin < 0 || begin > size) return nullptr;
+    if (end > size) end = size;
+    if (end < begin) end = begin;
+    length = static_cast<uint32_t>(end - begin);
+    return raw.data.data() + begin;
+}

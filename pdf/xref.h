@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "pdf/element.h"
+#include "pdf/stream.h"
+
+// One cross-reference entry. Type 0 free, 1 in use at offset, 2 held in the
+// object stream numbered offset at index generation.
+struct XRefEntry {
+    static constexpr uint32_t kUndefined = 0xFFFFFFFF;
+
+    uint32_t offset = kUndefined;
+    uint32_t generation = 0;
+    uint32_t type = 0;
+
+    bool isDefined() const { return offset != kUndefined; }
+};
+
+class CPdfParser;
+
+// Finds the cross-reference sections of a file, keeps the newest trailer and
+// resolves object references, also into object streams.
+class CPdfXRef {
+public:
+    // The largest table the reader builds: the most indirect objects a PDF file
+    // may hold. A section that claims more is damaged.
+    static constexpr uint32_t kMaxEntries = 1u << 23;
+    // References resolved inside references (a stream Length inside an object
+    // stream, ...) nest at most this deep; deeper ones give pdfNull.
+    static constexpr int kMaxFetchDepth = 32;
+
+    CPdfXRef() = default;
+    CPdfXRef(const CPdfXRef&) = delete;
+    CPdfXRef& operator=(const CPdfXRef&) = delete;
+    virtual ~CPdfXRef();
+
+    // Reads every section of the file. Throws CPdfException on failure.
+    void init(CPdfStream* stream);
+    void fetch(int32_t number, int32_t generation, CPdfElement& target);
+
+    const std::vector<XRefEntry>& getEntries() const { return entries_; }
+    // The bytes of an object held in an object stream, or null. They stay valid
+    // until a call for another object stream or the end of this table.
+    const unsigned char* getObjectBytes(int32_t number, int32_t generation, uint32_t& length);
+
+    const CPdfElement& getTrailer() const { return trailer_; }
+    // Position of the "%PDF-" header in the file; every offset counts from it.
+    uint32_t getStart() const { return start_; }
+
+    int32_t rootNum = 0;
+    int32_t rootGen = 0;
+    int32_t infoNum = 0;
+    int32_t infoGen = 0;
+
+private:
+    struct ObjectStream {
+        int32_t number = -1;
+        std::vector<int32_t> numbers;
+        std::vector<CPdfElement> objects;
+    };
+    struct RawObjectStream {
+        int32_t number = -1;
+        std::vector<int32_t> numbers;
+        std::vector<int32_t> offsets;
+        std::vector<unsigned char> data;  // the decoded data behind First
+    };
+
+    uint32_t findStartXref();
+    bool readXRef(uint32_t offset, uint32_t& nextOffset);
+    bool readClassicTable(CPdfParser& parser, uint32_t& nextOffset);
+    bool readXRefStream(const CPdfElement& streamElement, uint32_t& nextOffset);
+    void readXRefStreamSection(CPdfStream* stream, const int widths[3], int32_t first,
+                               int32_t count);
+    void readHiddenXRefStream(uint32_t offset);
+    bool readPrev(const CPdfDictionary* dict, uint32_t& nextOffset);
+    void growTo(int64_t size);
+    CPdfStream* makeParserInput(uint32_t offset);
+
+    // Object stream loading shared by fetch and getObjectBytes. Returns the
+    // stream positioned behind its header, or null when it cannot be read.
+    CPdfStream* openObjectStream(int32_t number, std::vector<int32_t>& numbers,
+                                 std::vector<int32_t>& offsets, CPdfElement& holder);
+    std::unique_ptr<ObjectStream> loadObjectStream(int32_t number);
+    std::unique_ptr<RawObjectStream> loadRawObjectStream(int32_t number);
+
+    CPdfStream* stream_ = nullptr;
+    uint32_t start_ = 0;
+    std::vector<XRefEntry> entries_;
+    CPdfElement trailer_;
+    std::unique_ptr<ObjectStream> objStm_;
+    std::unique_ptr<RawObjectStream> rawObjStm_;
+    std::set<int32_t> loadingObjectStreams_;
+    int fetchDepth_ = 0;
+};
