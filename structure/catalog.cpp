@@ -1,0 +1,174 @@
+#include "structure/catalog.h"
+
+#include "app/exception.h"
+
+namespace {
+
+[[noreturn]] void KidsWrongType() { throw CPdfException("Kids CPdfElement is wrong type\n"); }
+
+// Whether a reference has been met before; direct values are never repeated.
+bool SeenBefore(const CPdfElement& unresolved, std::set<std::pair<int32_t, int32_t>>& visited) {
+    if (!unresolved.isRef()) return false;
+    return !visited.insert({unresolved.getRefNum(), unresolved.getRefGen()}).second;
+}
+
+}  // namespace
+
+void CPdfPage::init(uint32_t pageNumber, CPdfXRef* pageXRef, const CPdfDictionary& dict) {
+    number = pageNumber;
+    xref = pageXRef;
+    dict.lookupNF("Contents", contents);
+    if (!contents.isRef() && !contents.isArray() && !contents.isNull()) contents.initNull();
+    dict.lookup("Resources", resources);
+    if (!resources.isDict()) resources.free();
+    CPdfElement rotation;
+    dict.lookup("Rotate", rotation);
+    if (rotation.isInt()) rotate = ((rotation.getInt() % 360) + 360) % 360;
+}
+
+void CPdfCatalog::readCatalog(CPdfXRef* catalogXRef) {
+    xref = catalogXRef;
+    pages.clear();
+
+    CPdfElement catalog;
+    xref->fetch(xref->rootNum, xref->rootGen, catalog);
+    const CPdfDictionary* dict = catalog.getDict();
+    if (dict == nullptr) throw CPdfException("Catalog CPdfElement is wrong type\n");
+
+    CPdfElement pagesRoot;
+    dict->lookup("Pages", pagesRoot);
+    if (!pagesRoot.isDict()) throw CPdfException("Top-level pages CPdfElement is wrong type\n");
+    CPdfElement count;
+    pagesRoot.getDict()->lookup("Count", count);
+    if (!count.isNum()) {
+        throw CPdfException("Page count in top-level pages CPdfElement is wrong type\n");
+    }
+
+    // Nodes are remembered by reference, so that a Kids entry leading back to a
+    // node already walked ends the walk instead of running forever.
+    RefSet visited;
+    CPdfElement rootRef;
+    dict->lookupNF("Pages", rootRef);
+    SeenBefore(rootRef, visited);
+    walkPageNode(*pagesRoot.getDict(), visited, 0);
+
+    dict->lookup("Dests", dests);
+    CPdfElement names;
+    dict->lookup("Names", names);
+    if (names.isDict()) {
+        names.getDict()->lookup("Dests", nameTree);
+    } else {
+        nameTree.initNull();
+    }
+    dict->lookup("Outlines", outlines);
+}
+
+void CPdfCatalog::readPageTree(const CPdfDictionary& node) {
+    RefSet visited;
+    walkPageNode(node, visited, 0);
+}
+
+void CPdfCatalog::walkPageNode(const CPdfDictionary& node, RefSet& visited, int depth) {
+    if (depth >= kMaxTreeDepth) KidsWrongType();
+    CPdfElement kids;
+    node.lookup("Kids", kids);
+    if (!kids.isArray()) KidsWrongType();
+    const CPdfArray& array = *kids.getArray();
+    for (int i = 0; i < array.getLength(); ++i) {
+        CPdfElement unresolved;
+        array.getNF(i, unresolved);
+        if (SeenBefore(unresolved, visited)) KidsWrongType();
+        CPdfElement kid;
+        array.get(i, kid);
+        const CPdfDictionary* kidDict = kid.getDict();
+        if (kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
+        if (kidDict->is("Page")) {
+            pages.emplace_back();
+            pages.back().init(static_cast<uint32_t>(pages.size()), xref, *kidDict);
+        } else {
+            walkPageNode(*kidDict, visited, depth + 1);
+        }
+    }
+}
+
+std::unique_ptr<LinkDestination> CPdfCatalog::findDest(const std::string& name) const {
+    CPdfElement value;
+    if (dests.isDict()) dests.getDict()->lookup(name, value);
+    if (value.isNone() || value.isNull()) {
+        if (!nameTree.isDict()) return nullptr;
+        findDestInTree(nameTree, name, value);
+        if (value.isNull()) return nullptr;
+    }
+
+    std::unique_ptr<LinkDestination> dest;
+    if (value.isArray()) {
+        dest = std::make_unique<LinkDestination>(*value.getArray());
+    } else if (value.isDict()) {
+        CPdfElement inner;
+        value.getDict()->lookup("D", inner);
+        if (!inner.isArray()) throw CPdfException("Bad named destination value\n");
+        dest = std::make_unique<LinkDestination>(*inner.getArray());
+    } else {
+        throw CPdfException("Bad named destination value\n");
+    }
+    if (!dest->isOk()) return nullptr;
+    return dest;
+}
+
+void CPdfCatalog::findDestInTree(const CPdfElement& node, const std::string& name,
+                                 CPdfElement& target) const {
+    RefSet visited;
+    searchNameTree(node, name, target, visited, 0);
+}
+
+void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& name,
+                                 CPdfElement& target, RefSet& visited, int depth) const {
+    target.initNull();
+    const CPdfDictionary* dict = node.getDict();
+    if (dict == nullptr || depth >= kMaxTreeDepth) return;
+
+    CPdfElement names;
+    dict->lookup("Names", names);
+    if (names.isArray()) {
+        const CPdfArray& pairs = *names.getArray();
+        for (int i = 0; i + 1 < pairs.getLength(); i += 2) {
+            CPdfElement key;
+            pairs.get(i, key);
+            if (!key.isString()) continue;
+            int order = name.compare(key.getText());
+            if (order == 0) {
+                pairs.get(i + 1, target);
+                return;
+            }
+            if (order < 0) return;
+        }
+        return;
+    }
+
+    CPdfElement kids;
+    dict->lookup("Kids", kids);
+    if (!kids.isArray()) return;
+    const CPdfArray& array = *kids.getArray();
+    for (int i = 0; i < array.getLength(); ++i) {
+        CPdfElement kid;
+        array.get(i, kid);
+        const CPdfDictionary* kidDict = kid.getDict();
+        if (kidDict == nullptr) continue;
+        CPdfElement limits;
+        kidDict->lookup("Limits", limits);
+        const CPdfArray* bounds = limits.getArray();
+        if (bounds == nullptr || bounds->getLength() < 2) continue;
+        CPdfElement lower, upper;
+        bounds->get(0, lower);
+        if (!lower.isString() || name.compare(lower.getText()) < 0) continue;
+        bounds->get(1, upper);
+        if (!upper.isString() || name.compare(upper.getText()) > 0) continue;
+        // A kid met before would lead the search around in a circle.
+        CPdfElement unresolved;
+        array.getNF(i, unresolved);
+        if (SeenBefore(unresolved, visited)) continue;
+        searchNameTree(kid, name, target, visited, depth + 1);
+        if (!target.isNull()) return;
+    }
+    target.initNull();
+}

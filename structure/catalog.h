@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pdf/element.h"
+#include "pdf/xref.h"
+#include "structure/link.h"
+
+// One leaf of the page tree.
+class CPdfPage {
+public:
+    virtual ~CPdfPage() = default;
+
+    void init(uint32_t pageNumber, CPdfXRef* pageXRef, const CPdfDictionary& dict);
+
+    int32_t rotate = 0;
+    uint32_t number = 0;
+    CPdfXRef* xref = nullptr;
+    CPdfElement contents;
+    CPdfElement resources;
+};
+
+// The document catalog: its page list, its outline root and the two places
+// that hold named destinations.
+class CPdfCatalog {
+public:
+    // Page trees and name trees deeper than this are taken as damaged.
+    static constexpr int kMaxTreeDepth = 256;
+
+    CPdfCatalog() = default;
+    CPdfCatalog(const CPdfCatalog&) = delete;
+    CPdfCatalog& operator=(const CPdfCatalog&) = delete;
+    virtual ~CPdfCatalog() = default;
+
+    // Throws CPdfException when the catalog or page tree has the wrong shape.
+    void readCatalog(CPdfXRef* catalogXRef);
+    void readPageTree(const CPdfDictionary& node);
+
+    // The destination a name stands for, or null. Throws "Bad named
+    // destination value\n" when the name holds something else.
+    std::unique_ptr<LinkDestination> findDest(const std::string& name) const;
+    void findDestInTree(const CPdfElement& node, const std::string& name,
+                        CPdfElement& target) const;
+
+    int getPageCount() const { return static_cast<int>(pages.size()); }
+
+    CPdfXRef* xref = nullptr;
+    std::vector<CPdfPage> pages;
+    CPdfElement outlines;
+    CPdfElement dests;
+    CPdfElement nameTree;
+
+private:
+    using RefSet = std::set<std::pair<int32_t, int32_t>>;
+    void walkPageNode(const CPdfDictionary& node, RefSet& visited, int depth);
+    void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
+                        RefSet& visited, int depth) const;
+};
