@@ -1,0 +1,3 @@
+#include "bookmarks/record.h"
+
+int32_t nextItemNumber = 1;

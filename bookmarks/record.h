@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Action kinds as records hold them (the numbers of LinkActionKind).
+enum ActionRecordType : int32_t {
+    actionRecordGoTo = 0,
+    actionRecordGoToR = 1,
+    actionRecordLaunch = 2,
+    actionRecordURI = 3,
+    actionRecordNamed = 4,
+    actionRecordNone = 6,
+};
+
+// One action of a bookmark record, as the bookmark XML file carries it.
+struct ActionRecord {
+    int32_t type = actionRecordNone;
+    std::string fileName;
+    std::string uri;
+    std::string actionName;
+    std::string destination;
+    int32_t page = 0;
+    float top = 0;
+    float left = 0;
+    float bottom = 0;
+    float right = 0;
+    float zoom = 0;  // percent; 0 means none
+    bool newWindow = false;
+};
+
+// One outline entry with its subtree. Records are values: copies are deep.
+struct BookmarkRecord {
+    std::vector<ActionRecord> actions;
+    int32_t item = -1;
+    int32_t level = 0;
+    std::string name;
+    std::string style = "Plain";
+    uint32_t color = 0;
+    bool insert = false;
+    std::vector<BookmarkRecord> children;
+
+    void Reset() { *this = BookmarkRecord(); }
+};
+
+// The running item number of exported entries; never reset while the
+// process runs, so a batch numbers its files one after the other.
+extern int32_t nextItemNumber;

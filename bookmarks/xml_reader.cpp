@@ -1,0 +1,294 @@
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "app/exception.h"
+#include "bookmarks/bookmarks.h"
+#include "structure/outline.h"
+
+namespace {
+
+// The text behind the tag's first occurrence, up to the next "<".
+std::string GetTagValue(const std::string& line, const char* tag) {
+    size_t start = line.find(tag);
+    if (start == std::string::npos) return {};
+    start += std::strlen(tag);
+    size_t end = line.find('<', start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool Contains(const std::string& line, const char* text) {
+    return line.find(text) != std::string::npos;
+}
+
+int32_t ToInt(const std::string& value) {
+    errno = 0;
+    long long number = std::strtoll(value.c_str(), nullptr, 10);
+    if (number > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (number < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(number);
+}
+
+// Non-numbers ("nan", "inf") would end up in the PDF as text no reader takes.
+float ToFloat(const std::string& value) {
+    double number = std::strtod(value.c_str(), nullptr);
+    if (!std::isfinite(number)) return 0;
+    if (number > std::numeric_limits<float>::max()) return std::numeric_limits<float>::max();
+    if (number < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::max();
+    return static_cast<float>(number);
+}
+
+// Test 14 of a line: "<Color>" first after white space, then a hexadecimal number.
+bool ScanColor(const std::string& line, uint32_t& color) {
+    size_t at = 0;
+    while (at < line.size() && std::strchr(" \t\n\v\f\r", line[at]) != nullptr) ++at;
+    if (line.compare(at, 7, "<Color>") != 0) return false;
+    const char* digits = line.c_str() + at + 7;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long value = std::strtoull(digits, &end, 16);
+    if (end == digits) return false;
+    color = value > 0xFFFFFFFFull || errno == ERANGE ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+    return true;
+}
+
+int32_t ActionTypeOf(const std::string& text) {
+    if (text == "Go to a page in this document") return actionRecordGoTo;
+    if (text == "Go to a page in another document") return actionRecordGoToR;
+    if (text == "Execute a menu item") return actionRecordNamed;
+    if (text == "Open weblink") return actionRecordURI;
+    if (text == "Open a file") return actionRecordLaunch;
+    return actionRecordNone;
+}
+
+// One piece of a decoded Name value: a byte of the value, or a character
+// given by a numeric character reference.
+struct TitleUnit {
+    bool isCharacter;
+    uint32_t value;
+};
+
+// Matches a numeric character reference "&#x...;" or "&#...;" at at.
+bool MatchCharacterReference(const std::string& text, size_t at, uint32_t& character,
+                             size_t& length) {
+    if (text.compare(at, 2, "&#") != 0) return false;
+    size_t i = at + 2;
+    bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+    if (hex) ++i;
+    size_t digitsStart = i;
+    uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        int digit = hex ? HexDigitValue(text[i])
+                        : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (digit < 0) break;
+        value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+        if (value > 0x10FFFF) return false;
+    }
+    if (i == digitsStart || i >= text.size() || text[i] != ';') return false;
+    if (value >= 0xD800 && value <= 0xDFFF) return false;
+    character = static_cast<uint32_t>(value);
+    length = i + 1 - at;
+    return true;
+}
+
+// Undoes the entities of a value in one pass, so that text which itself
+// looks like an entity ("&amp;lt;") comes back as it was written.
+std::vector<TitleUnit> DecodeEntities(const std::string& text, bool withTitleEntities,
+                                      bool withCharacterReferences) {
+    struct Entity {
+        const char* text;
+        char byte;
+    };
+    static const Entity kEntities[] = {{"&amp;", '&'},   {"&lt;", '<'},   {"&gt;", '>'},
+                                       {"&apos;", '\''}, {"&quot;", '"'}, {"&cbr;", ')'},
+                                       {"&obr;", '('}};
+    std::vector<TitleUnit> units;
+    units.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] == '&') {
+            bool matched = false;
+            for (const Entity& entity : kEntities) {
+                if (!withTitleEntities && (entity.byte == '(' || entity.byte == ')')) continue;
+                size_t length = std::strlen(entity.text);
+                if (text.compare(at, length, entity.text) == 0) {
+                    units.push_back({false, static_cast<unsigned char>(entity.byte)});
+                    at += length;
+                    matched = true;
+                    break;
+                }
+            }
+            if (matched) continue;
+            uint32_t character = 0;
+            size_t length = 0;
+            if (withCharacterReferences && MatchCharacterReference(text, at, character, length)) {
+                units.push_back({true, character});
+                at += length;
+                continue;
+            }
+        }
+        units.push_back({false, static_cast<unsigned char>(text[at])});
+        ++at;
+    }
+    return units;
+}
+
+std::string UnitsAsBytes(const std::vector<TitleUnit>& units) {
+    std::string bytes;
+    bytes.reserve(units.size());
+    for (const TitleUnit& unit : units) {
+        if (unit.isCharacter) {
+            bytes += static_cast<char>(PdfDocEncodingByte(unit.value));
+        } else {
+            bytes += static_cast<char>(unit.value);
+        }
+    }
+    return bytes;
+}
+
+std::string UnitsAsUtf16(const std::vector<TitleUnit>& units) {
+    std::string bytes = "\xFE\xFF";
+    for (const TitleUnit& unit : units) {
+        uint32_t character = unit.value;
+        if (!unit.isCharacter) {
+            uint32_t mapped = PdfDocEncodingToUnicode(static_cast<unsigned char>(unit.value));
+            if (mapped != 0) character = mapped;
+        }
+        AppendUtf16Be(character, bytes);
+    }
+    return bytes;
+}
+
+// Where the records go: the path from the top list to the most recent record
+// and those before it whose levels are lower, nearest last.
+class RecordPlacer {
+public:
+    explicit RecordPlacer(std::vector<BookmarkRecord>& target) : target_(target) {}
+
+    void place(const BookmarkRecord& record) {
+        while (!path_.empty() && path_.back().level >= record.level) path_.pop_back();
+        std::vector<BookmarkRecord>* list = &target_;
+        for (const Step& step : path_) list = &(*list)[step.index].children;
+        list->push_back(record);
+        path_.push_back({record.level, list->size() - 1});
+    }
+
+private:
+    struct Step {
+        int32_t level;
+        size_t index;
+    };
+    std::vector<BookmarkRecord>& target_;
+    std::vector<Step> path_;
+};
+
+// Tests a line of a Bookmark block against the element tags, in their order.
+void ReadElementLine(const std::string& line, bool forUpdate, BookmarkRecord& record,
+                     ActionRecord& action) {
+    if (Contains(line, "<Action>")) {
+        action = ActionRecord();
+    } else if (Contains(line, "</Action>")) {
+        if (action.type != actionRecordNone) record.actions.push_back(action);
+    } else if (Contains(line, "<Type>")) {
+        action.type = ActionTypeOf(GetTagValue(line, "<Type>"));
+    } else if (Contains(line, "<Item>")) {
+        record.item = ToInt(GetTagValue(line, "<Item>"));
+    } else if (Contains(line, "<Page>")) {
+        action.page = ToInt(GetTagValue(line, "<Page>"));
+    } else if (Contains(line, "<Level>")) {
+        record.level = ToInt(GetTagValue(line, "<Level>"));
+    } else if (Contains(line, "<Filename>")) {
+        action.fileName = DecodeXmlText(GetTagValue(line, "<Filename>"));
+    } else if (Contains(line, "<NewWindow>")) {
+        action.newWindow = GetTagValue(line, "<NewWindow>") == "True";
+    } else if (Contains(line, "<Uri>")) {
+        action.uri = DecodeXmlText(GetTagValue(line, "<Uri>"));
+    } else if (Contains(line, "<Name>")) {
+        record.name = DecodeNameValue(GetTagValue(line, "<Name>"));
+    } else if (Contains(line, "<Actionname>")) {
+        action.actionName = DecodeXmlText(GetTagValue(line, "<Actionname>"));
+    } else if (Contains(line, "<Destination>")) {
+        std::string value = GetTagValue(line, "<Destination>");
+        action.destination = value.empty() ? "FitH" : value;
+    } else if (Contains(line, "<Style>")) {
+        record.style = GetTagValue(line, "<Style>");
+    } else if (ScanColor(line, record.color)) {
+    } else if (Contains(line, "<Zoom>")) {
+        action.zoom = ToFloat(GetTagValue(line, "<Zoom>"));
+    } else if (Contains(line, "<Top>")) {
+        action.top = ToFloat(GetTagValue(line, "<Top>"));
+    } else if (Contains(line, "<Left>")) {
+        action.left = ToFloat(GetTagValue(line, "<Left>"));
+    } else if (Contains(line, "<Bottom>")) {
+        action.bottom = ToFloat(GetTagValue(line, "<Bottom>"));
+    } else if (Contains(line, "<Right>")) {
+        action.right = ToFloat(GetTagValue(line, "<Right>"));
+    } else if (forUpdate && Contains(line, "<Insert>")) {
+        if (GetTagValue(line, "<Insert>") == "True") record.insert = true;
+    }
+}
+
+}  // namespace
+
+int HexDigitValue(char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+    return -1;
+}
+
+std::string PercentDecode(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 2 < text.size()) {
+            int high = HexDigitValue(text[at + 1]);
+            int low = HexDigitValue(text[at + 2]);
+            if (high < 0 || low < 0) throw CPdfException("Wrong PDFEncoding code");
+            out += static_cast<char>(high * 16 + low);
+            at += 2;
+            continue;
+        }
+        out += text[at];
+    }
+    return out;
+}
+
+std::string DecodeNameValue(const std::string& value) {
+    std::string bytes = ReplaceAll(PercentDecode(value), "\r", "");
+    std::vector<TitleUnit> units = DecodeEntities(bytes, true, true);
+    bool needsUnicode = false;
+    for (const TitleUnit& unit : units) {
+        if (unit.isCharacter && PdfDocEncodingByte(unit.value) < 0) needsUnicode = true;
+    }
+    return EscapeLiteralString(needsUnicode ? UnitsAsUtf16(units) : UnitsAsBytes(units));
+}
+
+std::string DecodeXmlText(const std::string& value) {
+    return UnitsAsBytes(DecodeEntities(value, false, false));
+}
+
+void ReadBookmarks(std::istream& input, int /*level*/, std::vector<BookmarkRecord>& target,
+                   bool forUpdate, BookmarkRecord& carry) {
+    RecordPlacer placer(target);
+    BookmarkRecord record;
+    ActionRecord action;
+    bool inBookmark = false;
+    std::string line;
+    while (std::getline(input, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (Contains(line, "<Bookmark>")) {
+            record.Reset();
+            inBookmark = true;
+        }
+        if (Contains(line, "</Bookmark>")) {
+            placer.place(record);
+            carry = record;
+            inBookmark = false;
+            continue;
+        }
+        if (inBookmark) ReadElementLine(line, forUpdate, record, action);
+    }
+}
