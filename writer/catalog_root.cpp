@@ -1,0 +1,142 @@
+#include "app/application.h"
+#include "app/text_format.h"
+#include "writer/writer.h"
+
+namespace {
+
+bool IsWhite(char c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDelimiter(char c) { return std::string("()<>[]{}/%").find(c) != std::string::npos; }
+
+size_t SkipWhite(const std::string& text, size_t at) {
+    while (at < text.size() && IsWhite(text[at])) ++at;
+    return at;
+}
+
+size_t SkipDigits(const std::string& text, size_t at) {
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    return at;
+}
+
+// The end of a literal string that starts at at ("(").
+size_t SkipLiteralString(const std::string& text, size_t at) {
+    int depth = 0;
+    for (; at < text.size(); ++at) {
+        if (text[at] == '\\') {
+            ++at;
+        } else if (text[at] == '(') {
+            ++depth;
+        } else if (text[at] == ')' && --depth == 0) {
+            return at + 1;
+        }
+    }
+    return at;
+}
+
+// The end of the direct value (dictionary, array, string or token) at at.
+size_t SkipValue(const std::string& text, size_t at) {
+    if (at >= text.size()) return at;
+    if (text[at] == '(') return SkipLiteralString(text, at);
+    if (text.compare(at, 2, "<<") == 0 || text[at] == '[') {
+        int depth = 0;
+        while (at < text.size()) {
+            if (text[at] == '(') {
+                at = SkipLiteralString(text, at);
+                continue;
+            }
+            if (text.compare(at, 2, "<<") == 0) {
+                ++depth;
+                at += 2;
+            } else if (text.compare(at, 2, ">>") == 0) {
+                at += 2;
+                if (--depth == 0) return at;
+            } else if (text[at] == '[') {
+                ++depth;
+                ++at;
+            } else if (text[at] == ']') {
+                ++at;
+                if (--depth == 0) return at;
+            } else {
+                ++at;
+            }
+        }
+        return at;
+    }
+    ++at;
+    while (at < text.size() && !IsWhite(text[at]) && !IsDelimiter(text[at])) ++at;
+    return at;
+}
+
+// The catalog text with its Outlines value naming the new root. A reference
+// gets the new number (and generation 0); any other value is replaced whole.
+std::string PointOutlinesAt(const std::string& text, size_t keyEnd, uint32_t outlinesNumber) {
+    const std::string reference = Format("%u 0 R", outlinesNumber);
+    size_t value = SkipWhite(text, keyEnd + 1);
+    if (value < text.size() && IsDigit(text[value])) {
+        size_t numberEnd = SkipDigits(text, value);
+        size_t generation = SkipWhite(text, numberEnd);
+        size_t generationEnd = SkipDigits(text, generation);
+        size_t r = SkipWhite(text, generationEnd);
+        bool isReference = numberEnd < generation && generation < generationEnd &&
+                           generationEnd < r && r < text.size() && text[r] == 'R';
+        size_t end = isReference ? r + 1 : numberEnd;
+        std::string replacement = isReference ? reference : Format("%u", outlinesNumber);
+        return text.substr(0, value) + replacement + text.substr(end);
+    }
+    return text.substr(0, keyEnd + 1) + " " + reference + text.substr(SkipValue(text, value));
+}
+
+}  // namespace
+
+void CFolivants::MergeBookmarks(const std::vector<BookmarkRecord>& records) {
+    for (const BookmarkRecord& record : records) {
+        MergeRecord(existingBookmarks, record);
+        if (!record.children.empty()) MergeBookmarks(record.children);
+    }
+}
+
+void CFolivants::MergeRecord(std::vector<BookmarkRecord>& existing, const BookmarkRecord& record) {
+    for (size_t i = 0; i < existing.size(); ++i) {
+        if (existing[i].item == record.item) {
+            if (record.insert) {
+                existing.insert(existing.begin() + static_cast<std::ptrdiff_t>(i) + 1, record);
+            } else {
+                existing[i] = record;
+            }
+            return;
+        }
+        if (!existing[i].children.empty()) MergeRecord(existing[i].children, record);
+    }
+}
+
+void CFolivants::WriteOutlineRoot(uint32_t number, uint32_t first, uint32_t last, uint32_t count) {
+    // An outline without items has no first and last item to name.
+    std::string text =
+        count == 0 ? Format("%u 0 obj<<\n/Type/Outlines\n/Count 0\n>>endobj\n", number)
+                   : Format("%u 0 obj<<\n/Type/Outlines\n/Count %u\n/First %u 0 R\n/Last %u 0 R\n"
+                            ">>endobj\n",
+                            number, count, first, last);
+    OutputObjectEntry& entry = objectTable[number];
+    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
+    WriteOutput(text);
+    entry.written = true;
+}
+
+void CFolivants::WriteCatalog(uint32_t outlinesNumber) {
+    std::optional<std::string> text =
+        ReadObjectText(inputFile.get(), rootObject, *xref, *xrefEntries, HeaderStart());
+    if (!text) throw CPdfException("PDF file was damaged.\n");
+
+    OutputObjectEntry& entry = objectTable[rootObject];
+    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
+    entry.generation = GenerationOf(rootObject);
+    size_t key = FindText(*text, "/Outlines");
+    if (key != 0) {
+        WriteOutput(PointOutlinesAt(*text, key, outlinesNumber));
+    } else {
+        size_t insertAt = FindText(*text, "<<") + 1;
+        WriteOutput(text->substr(0, insertAt) + Format("/Outlines %u 0 R\n", outlinesNumber) +
+                    text->substr(insertAt));
+    }
+    entry.written = true;
+}

@@ -1,0 +1,146 @@
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+#include "app/application.h"
+#include "app/text_format.h"
+#include "bookmarks/text_codec.h"
+#include "writer/writer.h"
+
+namespace {
+
+// A coordinate as "%f" prints it; non-numbers would make the array unreadable.
+double Coordinate(float value) { return std::isfinite(value) ? value : 0.0; }
+
+// The destination array of a go-to; page is the page object number (same
+// document, with its generation) or the page index (another document).
+std::string DestinationArray(const ActionRecord& action, const std::string& page) {
+    const std::string& kind = action.destination;
+    const double left = Coordinate(action.left);
+    const double top = Coordinate(action.top);
+    const double bottom = Coordinate(action.bottom);
+    const double right = Coordinate(action.right);
+    if (kind == "XYZ") {
+        return Format("[ %s /XYZ %f %f %f ]", page.c_str(), left, top,
+                      Coordinate(action.zoom) / 100);
+    }
+    if (kind == "FitH") return Format("[ %s /FitH %f]", page.c_str(), top);
+    if (kind == "FitV") return Format("[ %s /FitV %f]", page.c_str(), left);
+    if (kind == "FitR") {
+        return Format("[ %s /FitR %f %f %f %f]", page.c_str(), left, bottom, right, top);
+    }
+    if (kind == "FitB") return Format("[ %s /FitB]", page.c_str());
+    if (kind == "FitBH") return Format("[ %s /FitBH %f]", page.c_str(), top);
+    // FitBV needs its left edge, as every reader (this one included) expects.
+    if (kind == "FitBV") return Format("[ %s /FitBV %f]", page.c_str(), left);
+    // "Fit", and any kind an edited XML file may name: the whole page.
+    return Format("[ %s /Fit]", page.c_str());
+}
+
+std::string FileSpecification(const std::string& fileName) {
+    return "/F <</F(" + EscapeLiteralString(fileName) + ")/Type/Filespec>>";
+}
+
+}  // namespace
+
+std::string FormatColor(uint32_t color) {
+    const auto red = static_cast<float>((color & 0xFF0000) / 16711680.0);
+    const auto green = static_cast<float>((color & 0xFF00) / 65280.0);
+    const auto blue = static_cast<float>((color & 0xFF) / 255.0);
+    return Format("/C[ %f %f %f ]\n", red, green, blue);
+}
+
+std::string CFolivants::ActionBody(const ActionRecord& action) const {
+    switch (action.type) {
+        case actionRecordGoTo: {
+            if (action.page < 1 || static_cast<uint32_t>(action.page) > pageCount) {
+                throw CPdfException(
+                    "Error in .xml file: Page number more than number of pages in .pdf file\n");
+            }
+            uint32_t pageObject = pageTable[static_cast<size_t>(action.page - 1)];
+            std::string page = Format("%u %u R", pageObject, GenerationOf(pageObject));
+            return "/D" + DestinationArray(action, page) + " /S/GoTo\n";
+        }
+        case actionRecordGoToR: {
+            std::string page = Format("%d", action.page - 1);
+            return FileSpecification(action.fileName) + "/D" + DestinationArray(action, page) +
+                   " /S/GoToR\n";
+        }
+        case actionRecordLaunch:
+            return FileSpecification(action.fileName) + " /S/Launch/NewWindow " +
+                   (action.newWindow ? "true\n" : "false\n");
+        case actionRecordURI:
+            return "/URI(" + EscapeLiteralString(action.uri) + ")/S/URI\n";
+        case actionRecordNamed:
+            return "/N/" + EscapePdfName(action.actionName) + " /S/Named\n";
+        default:
+            return std::string();
+    }
+}
+
+void CFolivants::WriteActions(const BookmarkRecord& record, std::string& itemText) {
+    const size_t count = record.actions.size();
+    for (size_t k = 0; k < count; ++k) {
+        const auto number = static_cast<uint32_t>(objectTable.size());
+        const std::string body = ActionBody(record.actions[k]);
+        if (k == 0) {
+            itemText += " /A <<" + body;
+            itemText += count < 2 ? std::string(">>") : Format(" /Next %u 0 R>>", number);
+            continue;
+        }
+        // Every further action is an object of its own, written before the item.
+        std::string text = Format("%u 0 obj <<\n", number) + body;
+        if (k + 1 < count) text += Format(" /Next %u 0 R", number + 1);
+        text += "\n>>endobj\n";
+        OutputObjectEntry entry;
+        entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
+        WriteOutput(text);
+        entry.written = true;
+        objectTable.push_back(entry);
+    }
+}
+
+uint32_t CFolivants::WriteOutlineItems(const std::vector<BookmarkRecord>& records,
+                                       uint32_t parentNumber) {
+    uint32_t previous = 0;
+    uint32_t own = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const BookmarkRecord& record = records[i];
+        own = static_cast<uint32_t>(objectTable.size());
+        objectTable.emplace_back();
+        OutlineItemLinks links;
+        if (!record.children.empty()) {
+            links.first = own + 1;
+            links.last = WriteOutlineItems(record.children, own);
+        }
+        links.parent = parentNumber;
+        links.prev = previous;
+        links.next = i + 1 < records.size() ? 1 : 0;
+        WriteOutlineItem(own, links, record);
+        previous = own;
+    }
+    return own;
+}
+
+void CFolivants::WriteOutlineItem(uint32_t number, const OutlineItemLinks& links,
+                                  const BookmarkRecord& record) {
+    std::string text = Format("%u 0 obj<<\n", number);
+    if (links.parent != 0) text += Format("/Parent %u 0 R\n", links.parent);
+    if (links.first != 0) text += Format("/First %u 0 R\n", links.first);
+    if (links.last != 0) text += Format("/Last %u 0 R\n", links.last);
+    if (links.prev != 0) text += Format("/Prev %u 0 R\n", links.prev);
+    text += "/Title(" + record.name + ")\n";
+    int flags = 0;
+    if (record.style.find("Bold") != std::string::npos) flags += 2;
+    if (record.style.find("Italic") != std::string::npos) flags += 1;
+    text += Format("/F %d\n", flags);
+    if (record.color != 0) text += FormatColor(record.color);
+    WriteActions(record, text);
+    if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objectTable.size()));
+    text += ">>endobj\n";
+
+    OutputObjectEntry& entry = objectTable[number];
+    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
+    WriteOutput(text);
+    entry.written = true;
+}

@@ -1,0 +1,205 @@
+#include <algorithm>
+#include <cstring>
+
+#include "app/text_format.h"
+#include "pdf/parser.h"
+#include "writer/writer.h"
+
+namespace {
+
+constexpr size_t kChunkSize = 1 << 16;
+
+bool IsPdfWhite(int c) {
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
+
+uint64_t FileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return 0;
+    long size = std::ftell(file);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
+}
+
+bool ReadBytes(std::FILE* file, uint64_t from, size_t count, std::string& out) {
+    out.resize(count);
+    if (count == 0) return true;
+    if (std::fseek(file, static_cast<long>(from), SEEK_SET) != 0) return false;
+    size_t got = std::fread(out.data(), 1, count, file);
+    out.resize(got);
+    return got == count;
+}
+
+// First position at or after from where pattern starts, or -1.
+int64_t FindFirst(std::FILE* file, uint64_t from, const std::string& pattern) {
+    std::string chunk;
+    const size_t overlap = pattern.size() - 1;
+    for (uint64_t at = from;;) {
+        ReadBytes(file, at, kChunkSize, chunk);
+        if (chunk.size() < pattern.size()) return -1;
+        size_t found = chunk.find(pattern);
+        if (found != std::string::npos) return static_cast<int64_t>(at + found);
+        if (chunk.size() < kChunkSize) return -1;
+        at += chunk.size() - overlap;
+    }
+}
+
+// Where the first "endobj" or the first "stream" keyword (standing after white
+// space or ">" and followed by an end of line) begins, whichever comes first.
+struct Landmark {
+    int64_t position = -1;
+    bool isStream = false;
+};
+
+Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
+    std::string chunk;
+    constexpr size_t kOverlap = 8;
+    for (uint64_t at = from;;) {
+        ReadBytes(file, at, kChunkSize, chunk);
+        const size_t size = chunk.size();
+        for (size_t i = 0; i + 6 <= size; ++i) {
+            if (chunk[i] == 'e' && chunk.compare(i, 6, "endobj") == 0) {
+                return {static_cast<int64_t>(at + i), false};
+            }
+            if (chunk[i] == 's' && i + 7 <= size && chunk.compare(i, 6, "stream") == 0 &&
+                (chunk[i + 6] == '\r' || chunk[i + 6] == '\n')) {
+                bool afterBoundary = (i == 0 && at == from) ||
+                                     (i > 0 && (IsPdfWhite(static_cast<unsigned char>(chunk[i - 1])) ||
+                                                chunk[i - 1] == '>'));
+                if (afterBoundary) return {static_cast<int64_t>(at + i), true};
+            }
+        }
+        if (size < kChunkSize) return {};
+        at += size - kOverlap;
+    }
+}
+
+// The Length of a stream object whose dictionary lies in [offset, streamKeyword).
+int64_t StreamLength(std::FILE* file, uint64_t offset, uint64_t streamKeyword, CPdfXRef& xref) {
+    CPdfElement none;
+    none.initNull();
+    auto* range = new CPdfFileStream(file, static_cast<uint32_t>(offset),
+                                     static_cast<uint32_t>(streamKeyword - offset), none);
+    CPdfParser parser(&xref, range);
+    CPdfElement number, generation, keyword, dict;
+    parser.getObj(number);
+    parser.getObj(generation);
+    parser.getObj(keyword);
+    if (!number.isInt() || !generation.isInt() || !keyword.isCmd("obj")) return -1;
+    parser.getObj(dict);
+    if (!dict.isDict()) return -1;
+    CPdfElement length;
+    dict.getDict()->lookup("Length", length);
+    return length.isInt() && length.getInt() >= 0 ? length.getInt() : -1;
+}
+
+// For a stream object: where its "endobj" begins, found behind the data that
+// Length covers, so that data holding those letters is copied whole; -1 when
+// the Length does not lead to "endstream".
+int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t streamKeyword,
+                               CPdfXRef& xref, uint64_t fileSize) {
+    int64_t length = StreamLength(file, offset, streamKeyword, xref);
+    if (length < 0) return -1;
+    std::string bytes;
+    uint64_t data = streamKeyword + 6;
+    ReadBytes(file, data, 2, bytes);
+    if (!bytes.empty() && bytes[0] == '\r') {
+        data += bytes.size() > 1 && bytes[1] == '\n' ? 2 : 1;
+    } else if (!bytes.empty() && bytes[0] == '\n') {
+        data += 1;
+    }
+    uint64_t end = data + static_cast<uint64_t>(length);
+    if (end >= fileSize) return -1;
+    constexpr size_t kSlack = 512;
+    ReadBytes(file, end, kSlack, bytes);
+    size_t i = 0;
+    while (i < bytes.size() && IsPdfWhite(static_cast<unsigned char>(bytes[i]))) ++i;
+    if (bytes.compare(i, 9, "endstream") != 0) return -1;
+    return FindFirst(file, end + i + 9, "endobj");
+}
+
+std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, CPdfXRef& xref) {
+    const uint64_t fileSize = FileSize(file);
+    if (offset >= fileSize) return std::nullopt;
+    Landmark landmark = FindEndobjOrStream(file, offset);
+    int64_t endobj = -1;
+    if (landmark.isStream) {
+        endobj = EndobjBehindStreamData(file, offset, static_cast<uint64_t>(landmark.position),
+                                        xref, fileSize);
+    } else {
+        endobj = landmark.position;
+    }
+    if (endobj < 0) endobj = FindFirst(file, offset, "endobj");
+    if (endobj < 0) return std::nullopt;
+
+    // The text runs through "endobj" and the one byte after it.
+    uint64_t end = static_cast<uint64_t>(endobj) + 7;
+    std::string text;
+    ReadBytes(file, offset, static_cast<size_t>(std::min(end, fileSize) - offset), text);
+    // At the very end of the file there is no byte after "endobj"; a line end
+    // keeps the next object from running into it.
+    if (end > fileSize) text += '\n';
+    return text;
+}
+
+}  // namespace
+
+size_t FindText(const std::string& text, const std::string& pattern) {
+    if (pattern.empty()) return 0;
+    size_t found = text.find(pattern);
+    if (found == std::string::npos) return 0;
+    return found + pattern.size() - 1;
+}
+
+uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern) {
+    if (pattern.empty()) return 0;
+    int64_t found = FindFirst(file, from, pattern);
+    if (found < 0) return 0;
+    return static_cast<uint32_t>(found + static_cast<int64_t>(pattern.size()) - 1);
+}
+
+uint32_t FindReference(const std::string& text, const std::string& key) {
+    size_t at = FindText(text, key);
+    if (at == 0) return 0;
+    while (at < text.size() && (text[at] < '0' || text[at] > '9')) ++at;
+    uint64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(text[at] - '0'), UINT32_MAX);
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::optional<std::string> ReadObjectText(std::FILE* file, uint32_t objectNumber, CPdfXRef& xref,
+                                          const std::vector<XRefEntry>& entries,
+                                          uint32_t headerStart) {
+    if (objectNumber >= entries.size()) return std::nullopt;
+    const XRefEntry& entry = entries[objectNumber];
+    if (!entry.isDefined()) return std::nullopt;
+    if (entry.type == 1) {
+        return ReadStoredObject(file, uint64_t{headerStart} + entry.offset, xref);
+    }
+    if (entry.type == 2) {
+        uint32_t length = 0;
+        const unsigned char* bytes =
+            xref.getObjectBytes(static_cast<int32_t>(objectNumber), 0, length);
+        if (bytes == nullptr || length == 0) return std::nullopt;
+        std::string text = Format("%ld 0 obj\r", static_cast<long>(objectNumber));
+        text.append(reinterpret_cast<const char*>(bytes), length);
+        text += " endobj\r";
+        return text;
+    }
+    return std::nullopt;
+}
+
+bool IsObjectStream(CPdfXRef& xref, uint32_t objectNumber, uint32_t generation) {
+    CPdfElement object;
+    xref.fetch(static_cast<int32_t>(objectNumber), static_cast<int32_t>(generation), object);
+    CPdfStream* stream = object.getStream();
+    if (stream == nullptr || stream->getDict() == nullptr) return false;
+    CPdfElement type;
+    stream->getDict()->lookup("Type", type);
+    return type.isName("ObjStm");
+}
+
+std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse) {
+    return Format("%010u %05u %c \r", offset, std::min<uint32_t>(generation, 65535),
+                  inUse ? 'n' : 'f');
+}
