@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// A buffered file that closes itself when it goes.
+class FileHandle {
+public:
+    FileHandle() = default;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { close(); }
+
+    bool open(const std::string& path, const char* mode) {
+        close();
+        file_ = std::fopen(path.c_str(), mode);
+        return file_ != nullptr;
+    }
+    // Returns false when the data could not be written out.
+    bool close() {
+        if (file_ == nullptr) return true;
+        bool ok = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return ok;
+    }
+    std::FILE* get() const { return file_; }
+    bool isOpen() const { return file_ != nullptr; }
+
+private:
+    std::FILE* file_ = nullptr;
+};
