@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Every form of the command line on the sample document. Run from anywhere;
+# results go to examples/out/. FOLIVANT names the executable to use.
+set -euo pipefail
+cd "$(dirname "$0")"
+folivant=${FOLIVANT:-../build/default/folivant}
+mkdir -p out
+
+# Export the outline into a bookmark XML file.
+"$folivant" -isample.pdf -eout/sample.xml
+
+# Add: a new PDF whose outline is built from the XML file alone.
+"$folivant" -isample.pdf -oout/added.pdf -xmarks.xml
+
+# Update: change items by number (replace, or insert with <Insert>True</Insert>).
+"$folivant" -isample.pdf -oout/updated.pdf -xupdate.xml -update
+
+# List form: every PDF named in list.txt, written under the same name into a folder.
+"$folivant" -ilist.txt -fout/batch -xmarks.xml
+"$folivant" -ilist.txt -fout/batch-updated -xupdate.xml -update
