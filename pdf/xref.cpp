@@ -301,22 +301,21 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
 
     if (entry.type == 2 && entry.isDefined()) {
         int32_t streamNumber = static_cast<int32_t>(entry.offset);
-        if (!objStm_ || objStm_->number != streamNumber) {
+        ObjectStream* objStm = objStms_.find(streamNumber);
+        if (objStm == nullptr) {
             // An object stream whose loading leads back into itself yields null.
             if (loadingObjectStreams_.count(streamNumber) != 0) {
                 target.initNull();
                 return;
             }
-            objStm_.reset();
-            std::unique_ptr<ObjectStream> loaded = loadObjectStream(streamNumber);
-            objStm_ = std::move(loaded);
+            objStm = objStms_.insert(loadObjectStream(streamNumber));
         }
         uint32_t index = entry.generation;
-        if (index >= objStm_->objects.size() || objStm_->numbers[index] != number) {
+        if (index >= objStm->objects.size() || objStm->numbers[index] != number) {
             target.initNull();
             return;
         }
-        objStm_->objects[index].copy(target);
+        objStm->objects[index].copy(target);
         return;
     }
 
@@ -444,11 +443,9 @@ const unsigned char* CPdfXRef::getObjectBytes(int32_t number, int32_t generation
     if (entry.type != 2 || !entry.isDefined()) return nullptr;
 
     int32_t streamNumber = static_cast<int32_t>(entry.offset);
-    if (!rawObjStm_ || rawObjStm_->number != streamNumber) {
-        rawObjStm_.reset();
-        rawObjStm_ = loadRawObjectStream(streamNumber);
-    }
-    const RawObjectStream& raw = *rawObjStm_;
+    RawObjectStream* cached = rawObjStms_.find(streamNumber);
+    if (cached == nullptr) cached = rawObjStms_.insert(loadRawObjectStream(streamNumber));
+    const RawObjectStream& raw = *cached;
     uint32_t index = entry.generation;
     if (index >= raw.numbers.size() || raw.numbers[index] != number) return nullptr;
 

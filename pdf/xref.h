@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <set>
 #include <vector>
@@ -21,6 +22,40 @@ struct XRefEntry {
 };
 
 class CPdfParser;
+
+// The object streams used most recently, newest first, kept within a budget
+// (at least one always stays). Outlines and page trees jump between object
+// streams, and decoding one again for every object costs more than anything else.
+template <typename Stream>
+class RecentObjectStreams {
+public:
+    explicit RecentObjectStreams(size_t budget) : budget_(budget) {}
+
+    Stream* find(int32_t number) {
+        for (auto it = streams_.begin(); it != streams_.end(); ++it) {
+            if ((*it)->number == number) {
+                streams_.splice(streams_.begin(), streams_, it);
+                return streams_.front().get();
+            }
+        }
+        return nullptr;
+    }
+
+    Stream* insert(std::unique_ptr<Stream> stream) {
+        used_ += stream->cost();
+        streams_.push_front(std::move(stream));
+        while (used_ > budget_ && streams_.size() > 1) {
+            used_ -= streams_.back()->cost();
+            streams_.pop_back();
+        }
+        return streams_.front().get();
+    }
+
+private:
+    size_t budget_;
+    size_t used_ = 0;
+    std::list<std::unique_ptr<Stream>> streams_;
+};
 
 // Finds the cross-reference sections of a file, keeps the newest trailer and
 // resolves object references, also into object streams.
@@ -61,13 +96,18 @@ private:
         int32_t number = -1;
         std::vector<int32_t> numbers;
         std::vector<CPdfElement> objects;
+        size_t cost() const { return objects.size() + 1; }
     };
     struct RawObjectStream {
         int32_t number = -1;
         std::vector<int32_t> numbers;
         std::vector<int32_t> offsets;
         std::vector<unsigned char> data;  // the decoded data behind First
+        size_t cost() const { return data.size() + 1; }
     };
+    // Parsed objects kept at most, and decoded bytes kept at most.
+    static constexpr size_t kParsedObjectBudget = 200000;
+    static constexpr size_t kRawByteBudget = 64u << 20;
 
     uint32_t findStartXref();
     bool readXRef(uint32_t offset, uint32_t& nextOffset);
@@ -91,8 +131,8 @@ private:
     uint32_t start_ = 0;
     std::vector<XRefEntry> entries_;
     CPdfElement trailer_;
-    std::unique_ptr<ObjectStream> objStm_;
-    std::unique_ptr<RawObjectStream> rawObjStm_;
+    RecentObjectStreams<ObjectStream> objStms_{kParsedObjectBudget};
+    RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
     int fetchDepth_ = 0;
 };
