@@ -47,8 +47,9 @@ int64_t TruncateToInteger(double value) {
 uint32_t PdfDocEncodingToUnicode(unsigned char byte) { return SpecialCode(byte); }
 
 CPdfOutlineItem::CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef,
-                                 OutlineItemSet* seen)
-    : xref(itemXRef), seen_(seen) {
+                                 OutlineBudget* budget, const CPdfOutlineItem* parentItem,
+                                 OutlineItemRef itemRef)
+    : xref(itemXRef), parent(parentItem), ref(itemRef), budget_(budget) {
     readTitle(dict);
     readActions(dict);
     dict.lookupNF("First", first);
@@ -157,22 +158,37 @@ void CPdfOutlineItem::readStyle(const CPdfDictionary& dict) {
 }
 
 void CPdfOutlineItem::openKids() {
-    if (!kids) kids = readItems(first, last, xref, seen_);
+    if (!kids) kids = readItems(first, last, xref, budget_, this);
+}
+
+bool CPdfOutlineItem::isOnPath(const OutlineItemRef& itemRef) const {
+    for (const CPdfOutlineItem* item = this; item != nullptr; item = item->parent) {
+        if (item->ref == itemRef) return true;
+    }
+    return false;
 }
 
 std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfElement& last,
-                                           CPdfXRef* xref, OutlineItemSet* seen) {
+                                           CPdfXRef* xref, OutlineBudget* budget,
+                                           const CPdfOutlineItem* parent) {
     auto list = std::make_unique<OutlineItemList>();
     if (!first.isRef()) return list;
+    std::set<OutlineItemRef> siblings;
     CPdfElement current;
     first.copy(current);
     for (;;) {
-        if (!seen->insert({current.getRefNum(), current.getRefGen()}).second) break;
+        const OutlineItemRef ref{current.getRefNum(), current.getRefGen()};
+        if (!siblings.insert(ref).second) break;
+        if (parent != nullptr && parent->isOnPath(ref)) break;
+        if (budget != nullptr) {
+            if (budget->itemsLeft == 0) break;
+            --budget->itemsLeft;
+        }
         CPdfElement item;
         current.fetch(xref, item);
         const CPdfDictionary* dict = item.getDict();
         if (dict == nullptr) break;
-        list->push_back(std::make_unique<CPdfOutlineItem>(*dict, xref, seen));
+        list->push_back(std::make_unique<CPdfOutlineItem>(*dict, xref, budget, parent, ref));
         if (last.isRef() && last.getRefNum() == current.getRefNum() &&
             last.getRefGen() == current.getRefGen()) {
             break;
@@ -184,11 +200,14 @@ std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfE
     return list;
 }
 
-CPdfOutline::CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref) {
+// A sound outline reads each item once; an outline that shares items between
+// parents gets a few times that many reads before its walk stops.
+CPdfOutline::CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref)
+    : budget_{4 * (xref != nullptr ? xref->getEntries().size() : 0) + 1000} {
     const CPdfDictionary* dict = outlines.getDict();
     if (dict == nullptr) return;
     CPdfElement first, last;
     dict->lookupNF("First", first);
     dict->lookupNF("Last", last);
-    items = readItems(first, last, xref, &seen_);
+    items = readItems(first, last, xref, &budget_, nullptr);
 }

@@ -14,9 +14,13 @@
 class CPdfOutlineItem;
 using OutlineItemList = std::vector<std::unique_ptr<CPdfOutlineItem>>;
 
-// Outline items already read, by reference. An item is read once per outline,
-// so a Next or First that leads back to an item read before ends that list.
-using OutlineItemSet = std::set<std::pair<int32_t, int32_t>>;
+using OutlineItemRef = std::pair<int32_t, int32_t>;
+
+// What the walk of one outline may still spend: every item read counts, so an
+// outline whose items are shared between many parents cannot grow without end.
+struct OutlineBudget {
+    size_t itemsLeft;
+};
 
 // The byte-to-Unicode table for titles without a byte-order mark; undefined
 // bytes (tab, line feed and carriage return among them) give 0.
@@ -29,11 +33,15 @@ public:
     // stall the reader.
     static constexpr int kMaxActions = 4096;
 
-    CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef, OutlineItemSet* seen);
+    // ref is the item's own reference; parent is the item whose child it is.
+    CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef, OutlineBudget* budget = nullptr,
+                    const CPdfOutlineItem* parent = nullptr, OutlineItemRef ref = {-1, -1});
 
-    // Reads the children (once; they stay until closeKids).
+    // Reads the children; they stay until closeKids, and a later openKids reads them again.
     void openKids();
     void closeKids() { kids.reset(); }
+    // Whether ref is this item or one of its ancestors.
+    bool isOnPath(const OutlineItemRef& itemRef) const;
 
     CPdfXRef* xref;
     std::vector<uint32_t> titleCodes;
@@ -46,6 +54,8 @@ public:
     CPdfElement last;
     CPdfElement next;
     std::unique_ptr<OutlineItemList> kids;
+    const CPdfOutlineItem* parent;
+    OutlineItemRef ref;
 
 private:
     void readTitle(const CPdfDictionary& dict);
@@ -55,7 +65,7 @@ private:
     void readColor(const CPdfDictionary& dict);
     void readStyle(const CPdfDictionary& dict);
 
-    OutlineItemSet* seen_;
+    OutlineBudget* budget_;
 };
 
 // The existing outline; items is null when the catalog has no outline dictionary.
@@ -69,9 +79,12 @@ public:
     std::unique_ptr<OutlineItemList> items;
 
 private:
-    OutlineItemSet seen_;
+    OutlineBudget budget_;
 };
 
 // The siblings that begin at first, up to last or the end of the Next chain.
+// A Next that returns to a sibling of the list or to an ancestor (parent, its
+// parent, ...) ends the list: outlines that loop are read once round.
 std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfElement& last,
-                                           CPdfXRef* xref, OutlineItemSet* seen);
+                                           CPdfXRef* xref, OutlineBudget* budget,
+                                           const CPdfOutlineItem* parent);
