@@ -31,9 +31,30 @@ int32_t ToInt(const std::string& value) {
     return static_cast<int32_t>(number);
 }
 
-// Non-numbers ("nan", "inf") would end up in the PDF as text no reader takes.
+// The leading decimal number of a value ([sign] digits [. digits] [exponent]);
+// hexadecimal forms, "nan" and "inf" are not numbers here and give 0.
 float ToFloat(const std::string& value) {
-    double number = std::strtod(value.c_str(), nullptr);
+    size_t at = 0;
+    while (at < value.size() && std::strchr(" \t\n\v\f\r", value[at]) != nullptr) ++at;
+    const size_t start = at;
+    auto digits = [&]() {
+        size_t from = at;
+        while (at < value.size() && value[at] >= '0' && value[at] <= '9') ++at;
+        return at > from;
+    };
+    if (at < value.size() && (value[at] == '+' || value[at] == '-')) ++at;
+    bool mantissa = digits();
+    if (at < value.size() && value[at] == '.') {
+        ++at;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa) return 0;
+    if (at < value.size() && (value[at] == 'e' || value[at] == 'E')) {
+        size_t exponent = at++;
+        if (at < value.size() && (value[at] == '+' || value[at] == '-')) ++at;
+        if (!digits()) at = exponent;
+    }
+    double number = std::strtod(value.substr(start, at - start).c_str(), nullptr);
     if (!std::isfinite(number)) return 0;
     if (number > std::numeric_limits<float>::max()) return std::numeric_limits<float>::max();
     if (number < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::max();
