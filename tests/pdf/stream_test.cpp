@@ -124,7 +124,8 @@ TEST(PredictorTest, LookCharAgreesWithGetChar) {
     }
     EXPECT_EQ(stream.lookChar(), -1);
     EXPECT_EQ(stream.getChar(), -1);
-    EXPECT_THROW(file.stream()->getRawChar(), CPdfException);
+    StreamRef plain(file.stream());
+    EXPECT_THROW(plain->getRawChar(), CPdfException);
 }
 
 TEST(StreamTest, FileRangesAndEmbeddedLimits) {

@@ -17,9 +17,8 @@ using fixture::XrefForm;
 class OpenedXRef {
 public:
     explicit OpenedXRef(const std::string& bytes) : file_(bytes), stream_(file_.stream()) {
-        xref.init(stream_);
+        xref.init(stream_.get());
     }
-    ~OpenedXRef() { stream_->decRef(); }
 
     // The object as text-ish: integers and strings, "null" for anything else.
     std::string show(int number, int generation = 0) {
@@ -32,11 +31,12 @@ public:
         return "kind " + std::to_string(object.getKind());
     }
 
-    CPdfXRef xref;
-
 private:
     fixture::ByteFile file_;
-    CPdfFileStream* stream_;
+    StreamRef stream_;
+
+public:
+    CPdfXRef xref;
 };
 
 std::string FailureOf(const std::string& bytes) {
