@@ -7,7 +7,12 @@
 
 namespace {
 
-constexpr size_t kChunkSize = 1 << 16;
+// Searches read small chunks first, as most objects are short, and larger
+// ones as a search goes on.
+constexpr size_t kFirstChunk = 1 << 10;
+constexpr size_t kLargestChunk = 1 << 20;
+
+size_t NextChunk(size_t chunk) { return chunk < kLargestChunk ? chunk * 4 : chunk; }
 
 bool IsPdfWhite(int c) {
     return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
@@ -32,12 +37,12 @@ bool ReadBytes(std::FILE* file, uint64_t from, size_t count, std::string& out) {
 int64_t FindFirst(std::FILE* file, uint64_t from, const std::string& pattern) {
     std::string chunk;
     const size_t overlap = pattern.size() - 1;
-    for (uint64_t at = from;;) {
-        ReadBytes(file, at, kChunkSize, chunk);
+    for (uint64_t at = from, size = kFirstChunk;; size = NextChunk(size)) {
+        ReadBytes(file, at, size, chunk);
         if (chunk.size() < pattern.size()) return -1;
         size_t found = chunk.find(pattern);
         if (found != std::string::npos) return static_cast<int64_t>(at + found);
-        if (chunk.size() < kChunkSize) return -1;
+        if (chunk.size() < size) return -1;
         at += chunk.size() - overlap;
     }
 }
@@ -52,8 +57,8 @@ struct Landmark {
 Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
     std::string chunk;
     constexpr size_t kOverlap = 8;
-    for (uint64_t at = from;;) {
-        ReadBytes(file, at, kChunkSize, chunk);
+    for (uint64_t at = from, want = kFirstChunk;; want = NextChunk(want)) {
+        ReadBytes(file, at, want, chunk);
         const size_t size = chunk.size();
         for (size_t i = 0; i + 6 <= size; ++i) {
             if (chunk[i] == 'e' && chunk.compare(i, 6, "endobj") == 0) {
@@ -67,7 +72,7 @@ Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
                 if (afterBoundary) return {static_cast<int64_t>(at + i), true};
             }
         }
-        if (size < kChunkSize) return {};
+        if (size < want) return {};
         at += size - kOverlap;
     }
 }
