@@ -125,7 +125,6 @@ void CPdfElement::free() {
         case pdfName:
         case pdfCmd:
             text_.clear();
-            text_.shrink_to_fit();
             break;
         case pdfArray:
             value_.array->decRef();
@@ -176,13 +175,11 @@ void CPdfDictionary::decRef() {
 }
 
 void CPdfDictionary::add(const std::string& key, const CPdfElement& element) {
-    if (entries_.count(key) != 0) return;
-    entries_.emplace(key, std::make_unique<CPdfElement>(element));
+    entries_.try_emplace(key, element);  // a key already present keeps its value
 }
 
 void CPdfDictionary::add(const std::string& key, CPdfElement&& element) {
-    if (entries_.count(key) != 0) return;
-    entries_.emplace(key, std::make_unique<CPdfElement>(std::move(element)));
+    entries_.try_emplace(key, std::move(element));
 }
 
 void CPdfDictionary::lookup(const std::string& key, CPdfElement& target) const {
@@ -191,7 +188,7 @@ void CPdfDictionary::lookup(const std::string& key, CPdfElement& target) const {
         target.initNull();
         return;
     }
-    found->second->fetch(xref_, target);
+    found->second.fetch(xref_, target);
 }
 
 void CPdfDictionary::lookupNF(const std::string& key, CPdfElement& target) const {
@@ -200,11 +197,11 @@ void CPdfDictionary::lookupNF(const std::string& key, CPdfElement& target) const
         target.initNull();
         return;
     }
-    found->second->copy(target);
+    found->second.copy(target);
 }
 
 bool CPdfDictionary::is(const std::string& typeName) const {
     auto found = entries_.find("Type");
-    return found != entries_.end() && found->second->isName(typeName.c_str()) &&
-           found->second->getText() == typeName;
+    return found != entries_.end() && found->second.isName() &&
+           found->second.getText() == typeName;
 }

@@ -165,12 +165,11 @@ public:
     void setXRef(CPdfXRef* xref) { xref_ = xref; }
     CPdfXRef* getXRef() const { return xref_; }
     int getLength() const { return static_cast<int>(entries_.size()); }
-    const std::map<std::string, std::unique_ptr<CPdfElement>>& getEntries() const {
-        return entries_;
-    }
+    const std::map<std::string, CPdfElement>& getEntries() const { return entries_; }
 
 private:
     uint32_t refCount_ = 1;
     CPdfXRef* xref_;
-    std::map<std::string, std::unique_ptr<CPdfElement>> entries_;
+    // Each value lives in its own map node.
+    std::map<std::string, CPdfElement> entries_;
 };
