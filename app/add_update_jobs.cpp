@@ -7,7 +7,9 @@
 
 namespace {
 
-uint32_t OutputPosition(std::FILE* file) { return static_cast<uint32_t>(std::ftell(file)); }
+uint32_t OutputPosition(std::FILE* file) {
+    return static_cast<uint32_t>(std::ftell(file));
+}
 
 }  // namespace
 
@@ -18,9 +20,13 @@ void CFolivants::LoadBookmarkXml(bool forUpdate) {
     ReadBookmarks(input, 0, bookmarks, forUpdate, carry);
 }
 
-void CFolivants::AddBookmarks() { WriteNewPdf(false); }
+void CFolivants::AddBookmarks() {
+    WriteNewPdf(false);
+}
 
-void CFolivants::UpdateBookmarks() { WriteNewPdf(true); }
+void CFolivants::UpdateBookmarks() {
+    WriteNewPdf(true);
+}
 
 void CFolivants::WriteNewPdf(bool update) {
     bool outputCreated = false;

@@ -15,7 +15,9 @@ bool HasPrefix(const char* argument, const char* prefix) {
     return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
 }
 
-void Print(const char* text) { std::fputs(text, stdout); }
+void Print(const char* text) {
+    std::fputs(text, stdout);
+}
 
 // Runs one job on a fresh application object, as the list form and the
 // single form both do.
@@ -41,8 +43,9 @@ void PrintUsage() {
     Print("Parameters:\n");
     Print("-i<filename> input PDF file filename\n");
     Print("-o<filename> output PDF file filename\n");
-    Print("-f<pdf output folder> destination folder, the source file title is used for output pdf "
-          "file title\n");
+    Print(
+        "-f<pdf output folder> destination folder, the source file title is used for output pdf "
+        "file title\n");
     Print("-x<xml input filename> input bookmark file\n");
     Print("-e<bookmark xml output filename> output bookmark file\n");
     Print("-update updates bookmark in pdf file from -x bookmark filename\n");
@@ -52,14 +55,17 @@ void PrintUsage() {
     Print("for adding (remove all existing first):\n");
     Print("Folivant -i<pdf input filename> -o<pdf output filename> -x<xml input filename> \n");
     Print("for updating:\n");
-    Print("Folivant -i<pdf input filename> -o<pdf output filename> -x<xml input filename> "
-          "-update\n");
+    Print(
+        "Folivant -i<pdf input filename> -o<pdf output filename> -x<xml input filename> "
+        "-update\n");
     Print("see examples folder for all parameters usage in test.bat\r\n");
     Print("NOTE: first 2 parameters have to be -i -o or -i -f\r\n");
-    Print("If your filename has spaces in it then use double quotes around the filename, e.g. "
-          "\"c:\\my test\\test file.pdf\"\n");
-    Print("\nWildcards * are not permitted, if you want to process many files then do: dir /B "
-          "*.pdf > list.txt, then Folivant -ilist.txt -fc:\\test\n");
+    Print(
+        "If your filename has spaces in it then use double quotes around the filename, e.g. "
+        "\"c:\\my test\\test file.pdf\"\n");
+    Print(
+        "\nWildcards * are not permitted, if you want to process many files then do: dir /B "
+        "*.pdf > list.txt, then Folivant -ilist.txt -fc:\\test\n");
     Print("\r\n");
     Print("\r\n");
 }
@@ -104,9 +110,10 @@ int RunFolivant(int argc, const char* const* argv) {
     if (argc > 2) {
         for (int i = 1; i < argc; ++i) {
             if (std::strchr(argv[i], '*') != nullptr) {
-                Print("\nError! Wildcards * are not permitted, if you want to process many files "
-                      "then do: dir /B *.pdf > list.txt, then Folivant -ilist.txt "
-                      "-fc:\\test\n\n");
+                Print(
+                    "\nError! Wildcards * are not permitted, if you want to process many files "
+                    "then do: dir /B *.pdf > list.txt, then Folivant -ilist.txt "
+                    "-fc:\\test\n\n");
                 return 1;
             }
         }

@@ -24,10 +24,9 @@ float ToFloat(double value) {
 static void FillDestination(const LinkDestination& dest, const CFolivants& application,
                             ActionRecord& action) {
     if (dest.pageIsRef) {
-        action.page = dest.pageRef.number < 0
-                          ? 0
-                          : static_cast<int32_t>(application.PageNumberOfObject(
-                                static_cast<uint32_t>(dest.pageRef.number)));
+        action.page = dest.pageRef.number < 0 ? 0
+                                              : static_cast<int32_t>(application.PageNumberOfObject(
+                                                    static_cast<uint32_t>(dest.pageRef.number)));
     } else {
         action.page = dest.pageNumber;
     }
@@ -50,8 +49,8 @@ static const LinkDestination* ResolveDestination(const LinkDestination* own,
     return holder.get();
 }
 
-void CFolivants::CollectBookmarks(const OutlineItemList& items,
-                                  std::vector<BookmarkRecord>& target, int level, bool writeXml) {
+void CFolivants::CollectBookmarks(const OutlineItemList& items, std::vector<BookmarkRecord>& target,
+                                  int level, bool writeXml) {
     const CPdfCatalog& catalog = *document.getCatalog();
     for (const auto& item : items) {
         BookmarkRecord record;

@@ -1,6 +1,7 @@
 #include "bookmarks/text_codec.h"
 
 #include <array>
+#include <cstring>
 
 #include "structure/outline.h"
 
@@ -15,19 +16,13 @@ struct ReverseDocEncoding {
             uint32_t code = PdfDocEncodingToUnicode(static_cast<unsigned char>(b));
             if (code != 0) bytes[code] = static_cast<int16_t>(b);
         }
-        for (int control : {0x09, 0x0A, 0x0D}) bytes[static_cast<size_t>(control)] = static_cast<int16_t>(control);
+        for (int control : {0x09, 0x0A, 0x0D})
+            bytes[static_cast<size_t>(control)] = static_cast<int16_t>(control);
     }
 };
 
 bool IsRegularNameByte(unsigned char byte) {
-    if (byte < 0x21 || byte > 0x7E) return false;
-    switch (byte) {
-        case '(': case ')': case '<': case '>': case '[': case ']':
-        case '{': case '}': case '/': case '%': case '#':
-            return false;
-        default:
-            return true;
-    }
+    return byte >= 0x21 && byte <= 0x7E && std::strchr("()<>[]{}/%#", byte) == nullptr;
 }
 
 }  // namespace

@@ -101,8 +101,8 @@ bool MatchCharacterReference(const std::string& text, size_t at, uint32_t& chara
     size_t digitsStart = i;
     uint64_t value = 0;
     for (; i < text.size(); ++i) {
-        int digit = hex ? HexDigitValue(text[i])
-                        : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        int digit =
+            hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (digit < 0) break;
         value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
         if (value > 0x10FFFF) return false;

@@ -11,15 +11,18 @@ bool KeptUnescaped(uint32_t code) {
            (code >= 0xAE && code <= 0xFF);
 }
 
-std::string PercentEscape(unsigned char byte) { return Format("%%%02X", byte); }
+std::string PercentEscape(unsigned char byte) {
+    return Format("%%%02X", byte);
+}
 
 // One character of a UTF-16BE title in its Name form.
 std::string EncodeTitleCharacter(uint32_t character) {
     int byte = PdfDocEncodingByte(character);
     if (byte >= 0) {
         auto b = static_cast<unsigned char>(byte);
-        std::string escaped = KeptUnescaped(PdfDocEncodingToUnicode(b)) ? std::string(1, static_cast<char>(b))
-                                                                          : PercentEscape(b);
+        std::string escaped = KeptUnescaped(PdfDocEncodingToUnicode(b))
+                                  ? std::string(1, static_cast<char>(b))
+                                  : PercentEscape(b);
         return EscapeTitleEntities(escaped);
     }
     // Control characters cannot stand in XML even as references; their byte's
@@ -125,7 +128,9 @@ std::string ExportTitleValue(const CPdfOutlineItem& item) {
     return out;
 }
 
-std::string UpdateTitleValue(const CPdfOutlineItem& item) { return EscapeLiteralString(item.title); }
+std::string UpdateTitleValue(const CPdfOutlineItem& item) {
+    return EscapeLiteralString(item.title);
+}
 
 std::string EscapeXmlText(const std::string& text) {
     std::string out;

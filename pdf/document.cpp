@@ -8,7 +8,9 @@
 
 CPdfDocument::CPdfDocument() = default;
 
-CPdfDocument::~CPdfDocument() { close(); }
+CPdfDocument::~CPdfDocument() {
+    close();
+}
 
 void CPdfDocument::open(const std::string& path) {
     close();

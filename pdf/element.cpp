@@ -202,6 +202,5 @@ void CPdfDictionary::lookupNF(const std::string& key, CPdfElement& target) const
 
 bool CPdfDictionary::is(const std::string& typeName) const {
     auto found = entries_.find("Type");
-    return found != entries_.end() && found->second.isName() &&
-           found->second.getText() == typeName;
+    return found != entries_.end() && found->second.isName() && found->second.getText() == typeName;
 }

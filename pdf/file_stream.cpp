@@ -18,7 +18,9 @@ CPdfFileStream::CPdfFileStream(std::FILE* file, uint32_t start, uint32_t length,
     reset();
 }
 
-void CPdfFileStream::reset() { setPos(start_, 0); }
+void CPdfFileStream::reset() {
+    setPos(start_, 0);
+}
 
 int CPdfFileStream::getChar() {
     if (bufPtr_ >= bufEnd_ && !refill()) return -1;

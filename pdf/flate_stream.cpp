@@ -2,8 +2,7 @@
 
 #include "pdf/stream.h"
 
-CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors,
-                                 int bits)
+CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors, int bits)
     : base_(base) {
     // The encoded data is read whole; it stops where the base's data stops, so a
     // Length beyond the end of the file costs nothing.

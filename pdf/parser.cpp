@@ -17,7 +17,9 @@ void CPdfParser::shift() {
     getToken(buf2_);
 }
 
-void CPdfParser::getObj(CPdfElement& target) { getObj(target, 0); }
+void CPdfParser::getObj(CPdfElement& target) {
+    getObj(target, 0);
+}
 
 void CPdfParser::getObj(CPdfElement& target, int depth) {
     target.free();
@@ -105,8 +107,7 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
         target.initError();
         return;
     }
-    CPdfStream* sub =
-        input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict);
+    CPdfStream* sub = input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict);
     if (sub == nullptr) {
         target.initError();
         return;

@@ -34,8 +34,7 @@ public:
     virtual void moveStart(int32_t delta) = 0;
     // Number of bytes in the range; 0 stands for no limit.
     virtual uint32_t getLength() = 0;
-    virtual CPdfStream* makeSubStream(uint32_t start, uint32_t length,
-                                      const CPdfElement& dict) = 0;
+    virtual CPdfStream* makeSubStream(uint32_t start, uint32_t length, const CPdfElement& dict) = 0;
 
     uint32_t getRefCount() const { return refCount_; }
 

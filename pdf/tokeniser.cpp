@@ -20,9 +20,15 @@ struct CharClassTable {
 
 constexpr CharClassTable kCharClasses;
 
-bool IsWhite(int c) { return c >= 0 && kCharClasses.classes[c] == kWhite; }
-bool IsRegular(int c) { return c >= 0 && kCharClasses.classes[c] == kRegular; }
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+bool IsWhite(int c) {
+    return c >= 0 && kCharClasses.classes[c] == kWhite;
+}
+bool IsRegular(int c) {
+    return c >= 0 && kCharClasses.classes[c] == kRegular;
+}
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 int HexValue(int c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -19,7 +19,9 @@ private:
     int& depth_;
 };
 
-[[noreturn]] void Damaged() { throw CPdfException("PDF file was damaged"); }
+[[noreturn]] void Damaged() {
+    throw CPdfException("PDF file was damaged");
+}
 
 }  // namespace
 
@@ -158,7 +160,8 @@ bool CPdfXRef::readClassicTable(CPdfParser& parser, uint32_t& nextOffset) {
     // classic trailer points at; they rank behind this section, before older ones.
     CPdfElement hidden;
     trailer.getDict()->lookupNF("XRefStm", hidden);
-    if (hidden.isInt() && hidden.getInt() > 0) readHiddenXRefStream(static_cast<uint32_t>(hidden.getInt()));
+    if (hidden.isInt() && hidden.getInt() > 0)
+        readHiddenXRefStream(static_cast<uint32_t>(hidden.getInt()));
 
     return readPrev(trailer.getDict(), nextOffset);
 }
@@ -338,7 +341,8 @@ CPdfStream* CPdfXRef::openObjectStream(int32_t number, std::vector<int32_t>& num
 
     // The header: N pairs of object number and offset within the first First
     // bytes. A pair that is not two integers leaves the stream without objects.
-    auto* header = new CPdfEmbedStream(stream, dictElement, true, static_cast<uint32_t>(first.getInt()));
+    auto* header =
+        new CPdfEmbedStream(stream, dictElement, true, static_cast<uint32_t>(first.getInt()));
     header->incRef();
     StreamRef headerRef(header);
     bool complete = true;
@@ -393,7 +397,8 @@ std::unique_ptr<CPdfXRef::ObjectStream> CPdfXRef::loadObjectStream(int32_t numbe
         if (length < 0) length = 0;
         CPdfElement dictElement;
         dictElement.initDict(stream->getDict());
-        auto* range = new CPdfEmbedStream(stream, dictElement, !last, static_cast<uint32_t>(length));
+        auto* range =
+            new CPdfEmbedStream(stream, dictElement, !last, static_cast<uint32_t>(length));
         range->incRef();
         StreamRef rangeRef(range);
         {
@@ -451,7 +456,7 @@ const unsigned char* CPdfXRef::getObjectBytes(int32_t number, int32_t generation
 
     int64_t begin = raw.offsets[index];
     int64_t end = index + 1 < raw.offsets.size() ? int64_t{raw.offsets[index + 1]}
-                                                  : static_cast<int64_t>(raw.data.size());
+                                                 : static_cast<int64_t>(raw.data.size());
     int64_t size = static_cast<int64_t>(raw.data.size());
     if (begin < 0 || begin > size) return nullptr;
     if (end > size) end = size;

@@ -4,7 +4,9 @@
 
 namespace {
 
-[[noreturn]] void KidsWrongType() { throw CPdfException("Kids CPdfElement is wrong type\n"); }
+[[noreturn]] void KidsWrongType() {
+    throw CPdfException("Kids CPdfElement is wrong type\n");
+}
 
 // Whether a reference has been met before; direct values are never repeated.
 bool SeenBefore(const CPdfElement& unresolved, std::set<std::pair<int32_t, int32_t>>& visited) {

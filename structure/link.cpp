@@ -1,8 +1,8 @@
-#include <climits>
-
 #include "structure/link.h"
 
-const char* const kDestKindNames[8] = {"XYZ", "Fit", "FitH", "FitV",
+#include <climits>
+
+const char* const kDestKindNames[8] = {"XYZ",  "Fit",  "FitH",  "FitV",
                                        "FitR", "FitB", "FitBH", "FitBV"};
 
 namespace {
@@ -114,7 +114,9 @@ std::unique_ptr<LinkAction> BuildAction(const CPdfDictionary& dict, const std::s
 
 }  // namespace
 
-LinkDestination::LinkDestination(const CPdfArray& array) { ok = read(array); }
+LinkDestination::LinkDestination(const CPdfArray& array) {
+    ok = read(array);
+}
 
 bool LinkDestination::read(const CPdfArray& array) {
     const int length = array.getLength();

@@ -4,9 +4,15 @@
 
 namespace {
 
-bool IsWhite(char c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsDelimiter(char c) { return std::string("()<>[]{}/%").find(c) != std::string::npos; }
+bool IsWhite(char c) {
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsDelimiter(char c) {
+    return std::string("()<>[]{}/%").find(c) != std::string::npos;
+}
 
 size_t SkipWhite(const std::string& text, size_t at) {
     while (at < text.size() && IsWhite(text[at])) ++at;
@@ -113,9 +119,10 @@ void CFolivants::WriteOutlineRoot(uint32_t number, uint32_t first, uint32_t last
     // An outline without items has no first and last item to name.
     std::string text =
         count == 0 ? Format("%u 0 obj<<\n/Type/Outlines\n/Count 0\n>>endobj\n", number)
-                   : Format("%u 0 obj<<\n/Type/Outlines\n/Count %u\n/First %u 0 R\n/Last %u 0 R\n"
-                            ">>endobj\n",
-                            number, count, first, last);
+                   : Format(
+                         "%u 0 obj<<\n/Type/Outlines\n/Count %u\n/First %u 0 R\n/Last %u 0 R\n"
+                         ">>endobj\n",
+                         number, count, first, last);
     OutputObjectEntry& entry = objectTable[number];
     entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
     WriteOutput(text);

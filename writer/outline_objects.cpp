@@ -10,7 +10,9 @@
 namespace {
 
 // A coordinate as "%f" prints it; non-numbers would make the array unreadable.
-double Coordinate(float value) { return std::isfinite(value) ? value : 0.0; }
+double Coordinate(float value) {
+    return std::isfinite(value) ? value : 0.0;
+}
 
 // The destination array of a go-to; page is the page object number (same
 // document, with its generation) or the page index (another document).
@@ -136,7 +138,8 @@ void CFolivants::WriteOutlineItem(uint32_t number, const OutlineItemLinks& links
     text += Format("/F %d\n", flags);
     if (record.color != 0) text += FormatColor(record.color);
     WriteActions(record, text);
-    if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objectTable.size()));
+    if (links.next != 0)
+        text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objectTable.size()));
     text += ">>endobj\n";
 
     OutputObjectEntry& entry = objectTable[number];

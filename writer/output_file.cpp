@@ -4,7 +4,9 @@
 #include "app/text_format.h"
 #include "writer/writer.h"
 
-uint32_t CFolivants::HeaderStart() const { return xref != nullptr ? xref->getStart() : 0; }
+uint32_t CFolivants::HeaderStart() const {
+    return xref != nullptr ? xref->getStart() : 0;
+}
 
 uint32_t CFolivants::GenerationOf(uint32_t objectNumber) const {
     if (xrefEntries == nullptr || objectNumber >= xrefEntries->size()) return 0;
@@ -35,7 +37,8 @@ void CFolivants::CopyHeader() {
         // No object stands in the file itself: the header line alone will do.
         std::fseek(input, static_cast<long>(start), SEEK_SET);
         char line[1024];
-        if (std::fgets(line, sizeof line, input) != nullptr && std::string(line).rfind("%PDF-", 0) == 0) {
+        if (std::fgets(line, sizeof line, input) != nullptr &&
+            std::string(line).rfind("%PDF-", 0) == 0) {
             header = line;
         } else {
             header = "%PDF-1.4\n";
@@ -74,7 +77,8 @@ void CFolivants::WriteXrefTable() {
     WriteOutput("0000000000 65535 f \r");
     for (size_t i = 1; i < size; ++i) {
         const OutputObjectEntry& entry = objectTable[i];
-        WriteOutput(XrefTableEntry(entry.offset, entry.written ? entry.generation : 0, entry.written));
+        WriteOutput(
+            XrefTableEntry(entry.offset, entry.written ? entry.generation : 0, entry.written));
     }
 }
 

@@ -9,9 +9,13 @@ namespace {
 // Page-tree nodes nested deeper than this are taken as damaged.
 constexpr int kMaxPageTreeDepth = 256;
 
-[[noreturn]] void Damaged() { throw CPdfException("PDF file was damaged.\n"); }
+[[noreturn]] void Damaged() {
+    throw CPdfException("PDF file was damaged.\n");
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -44,7 +48,9 @@ void CFolivants::BuildPageTable() {
     }
 }
 
-void CFolivants::WalkPageNode(const std::string& text) { WalkPageNode(text, 0); }
+void CFolivants::WalkPageNode(const std::string& text) {
+    WalkPageNode(text, 0);
+}
 
 void CFolivants::WalkPageNode(const std::string& text, int depth) {
     if (depth >= kMaxPageTreeDepth) Damaged();
@@ -63,7 +69,8 @@ void CFolivants::WalkPageNode(const std::string& text, int depth) {
         }
         uint64_t number = 0;
         for (; at < text.size() && IsDigit(text[at]); ++at) {
-            number = std::min<uint64_t>(number * 10 + static_cast<uint64_t>(text[at] - '0'), UINT32_MAX);
+            number =
+                std::min<uint64_t>(number * 10 + static_cast<uint64_t>(text[at] - '0'), UINT32_MAX);
         }
         ++at;  // the byte behind the run
         if (!generationState) {

@@ -12,7 +12,9 @@ namespace {
 constexpr size_t kFirstChunk = 1 << 10;
 constexpr size_t kLargestChunk = 1 << 20;
 
-size_t NextChunk(size_t chunk) { return chunk < kLargestChunk ? chunk * 4 : chunk; }
+size_t NextChunk(size_t chunk) {
+    return chunk < kLargestChunk ? chunk * 4 : chunk;
+}
 
 bool IsPdfWhite(int c) {
     return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
@@ -66,9 +68,10 @@ Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
             }
             if (chunk[i] == 's' && i + 7 <= size && chunk.compare(i, 6, "stream") == 0 &&
                 (chunk[i + 6] == '\r' || chunk[i + 6] == '\n')) {
-                bool afterBoundary = (i == 0 && at == from) ||
-                                     (i > 0 && (IsPdfWhite(static_cast<unsigned char>(chunk[i - 1])) ||
-                                                chunk[i - 1] == '>'));
+                bool afterBoundary =
+                    (i == 0 && at == from) ||
+                    (i > 0 &&
+                     (IsPdfWhite(static_cast<unsigned char>(chunk[i - 1])) || chunk[i - 1] == '>'));
                 if (afterBoundary) return {static_cast<int64_t>(at + i), true};
             }
         }

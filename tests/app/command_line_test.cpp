@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
+#include "app/run_helpers.h"
 #include "support/pdf_builder.h"
 #include "support/test_files.h"
-#include "app/run_helpers.h"
 
 namespace {
 
@@ -91,7 +91,8 @@ TEST(CommandLineTest, ParseArgumentsTakesNamesBehindPrefixes) {
 
 TEST(CommandLineTest, JobFailuresPrintTheirMessageAndEndWithStatusOne) {
     TempDir dir;
-    fixture::RunResult missing = RunProgram({"-i" + dir.file("none.pdf"), "-e" + dir.file("x.xml")});
+    fixture::RunResult missing =
+        RunProgram({"-i" + dir.file("none.pdf"), "-e" + dir.file("x.xml")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, std::string(Banner()) + "Input file: '" + dir.file("none.pdf") +
                                "'Input file open error\n");
@@ -99,8 +100,8 @@ TEST(CommandLineTest, JobFailuresPrintTheirMessageAndEndWithStatusOne) {
 
     fixture::RunResult list = RunProgram({"-i" + dir.file("list.txt"), "-f" + dir.file("out")});
     EXPECT_EQ(list.status, 1);
-    EXPECT_EQ(list.out,
-              std::string(Banner()) + "Unable to open file list: '" + dir.file("list.txt") + "'\r\n");
+    EXPECT_EQ(list.out, std::string(Banner()) + "Unable to open file list: '" +
+                            dir.file("list.txt") + "'\r\n");
 
     // Without an outline there is nothing to export and no file is made.
     fixture::simpleDocument(1).writeTo(dir.file("plain.pdf"));
@@ -113,7 +114,8 @@ TEST(CommandLineTest, JobFailuresPrintTheirMessageAndEndWithStatusOne) {
 
 TEST(CommandLineTest, ExecutableEndsWithTheStatus) {
     auto status = [](const std::string& arguments) {
-        int raw = std::system((std::string(FOLIVANT_EXE) + " " + arguments + " >/dev/null").c_str());
+        int raw =
+            std::system((std::string(FOLIVANT_EXE) + " " + arguments + " >/dev/null").c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
     EXPECT_EQ(status(""), 0);

@@ -9,15 +9,16 @@ using fixture::RunProgram;
 
 // Three pages (objects 3, 4, 5) and an outline with most of what an export meets.
 fixture::PdfBuilder OutlinedDocument(const std::string& leafValue = "<< /D [5 0 R /Fit] >>") {
-    fixture::PdfBuilder builder = fixture::simpleDocument(
-        3, "/Outlines 10 0 R /Dests 20 0 R /Names << /Dests 21 0 R >>");
+    fixture::PdfBuilder builder =
+        fixture::simpleDocument(3, "/Outlines 10 0 R /Dests 20 0 R /Names << /Dests 21 0 R >>");
     builder.object(10, "<< /Type /Outlines /First 11 0 R /Last 13 0 R /Count 3 >>");
     builder.object(11,
                    "<< /Title (A&B \\(x\\)) /Parent 10 0 R /Next 12 0 R /First 14 0 R /Last 15 0 R "
                    "/Dest [3 0 R /XYZ 10 700.5 1.5] /C [1 0 0.5] /F 3 >>");
-    builder.object(14,
-                   "<< /Title <FEFF0047007200F600DF0065002000284E2D> /Parent 11 0 R /Next 15 0 R "
-                   "/A << /S /URI /URI (http://x/?a=1&b=<2>) /Next << /S /Named /N /NextPage >> >> >>");
+    builder.object(
+        14,
+        "<< /Title <FEFF0047007200F600DF0065002000284E2D> /Parent 11 0 R /Next 15 0 R "
+        "/A << /S /URI /URI (http://x/?a=1&b=<2>) /Next << /S /Named /N /NextPage >> >> >>");
     builder.object(15,
                    "<< /Title (Other) /Parent 11 0 R /Prev 14 0 R /A << /S /GoToR /F << /F (a.pdf) "
                    "/Unix (b.pdf) >> /D [0 /FitR 1 2 3 4] /NewWindow true >> /C [0 0 1] >>");
@@ -41,7 +42,8 @@ const char* const kExpectedXml =
     "\t\t\t<Top>700</Top>\r\n\t\t\t<Left>10</Left>\r\n\t\t</Action>\r\n"
     "\t</Bookmark>\r\n"
     "\t<Bookmark>\r\n\t\t<Item>2</Item>\r\n\t\t<Level>1</Level>\r\n"
-    "\t\t<Name>Gr\xF6\xDF" "e &obr;&#x4E2D;</Name>\r\n\t\t<Color>000000</Color>\r\n"
+    "\t\t<Name>Gr\xF6\xDF"
+    "e &obr;&#x4E2D;</Name>\r\n\t\t<Color>000000</Color>\r\n"
     "\t\t<Style>Plain</Style>\r\n"
     "\t\t<Action>\r\n\t\t\t<Type>Open weblink</Type>\r\n"
     "\t\t\t<Uri>http://x/?a=1&amp;b=&lt;2&gt;</Uri>\r\n\t\t</Action>\r\n"
@@ -116,8 +118,9 @@ TEST(ExportJobTest, EmptyOutlineAndLoopingSiblings) {
     empty.object(9, "<< /Type /Outlines >>");
     empty.writeTo(dir.file("empty.pdf"));
     RunProgram({"-i" + dir.file("empty.pdf"), "-e" + dir.file("empty.xml")});
-    EXPECT_EQ(readFile(dir.file("empty.xml")),
-              "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n</Bookmarks>\r\n");
+    EXPECT_EQ(
+        readFile(dir.file("empty.xml")),
+        "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n</Bookmarks>\r\n");
 
     // Siblings that lead back, and a child whose First is its parent, end quietly.
     fixture::PdfBuilder loop = fixture::simpleDocument(1, "/Outlines 9 0 R");

@@ -50,8 +50,8 @@ TEST(ListFormTest, RunsEveryEntryIntoTheFolder) {
     writeFile(dir.file("names.txt"), longName + "\n");
     run = RunInside(dir.path(), {"-inames.txt", "-fout", "-xmarks.xml"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, std::string(Banner()) + "Input file: '" + longName +
-                           "'Input file open error\n");
+    EXPECT_EQ(run.out,
+              std::string(Banner()) + "Input file: '" + longName + "'Input file open error\n");
 }
 
 TEST(ListFormTest, FirstFailureEndsTheRun) {
@@ -66,8 +66,8 @@ TEST(ListFormTest, FirstFailureEndsTheRun) {
     // An empty line is an entry without a name; its job fails and the rest is not run.
     writeFile(dir.file("marks.xml"), kMarks);
     writeFile(dir.file("list.txt"), "\n" + dir.file("a.pdf") + "\n");
-    run = RunProgram({"-i" + dir.file("list.txt"), "-f" + dir.file("out"),
-                      "-x" + dir.file("marks.xml")});
+    run = RunProgram(
+        {"-i" + dir.file("list.txt"), "-f" + dir.file("out"), "-x" + dir.file("marks.xml")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, std::string(Banner()) + "Input file: ''Input file open error\n");
 }

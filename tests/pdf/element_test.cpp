@@ -1,6 +1,7 @@
+#include "pdf/element.h"
+
 #include <gtest/gtest.h>
 
-#include "pdf/element.h"
 #include "pdf/stream.h"
 
 namespace {

@@ -1,7 +1,8 @@
+#include "pdf/parser.h"
+
 #include <gtest/gtest.h>
 
 #include "app/exception.h"
-#include "pdf/parser.h"
 #include "support/byte_source.h"
 
 namespace {
@@ -9,16 +10,18 @@ namespace {
 using fixture::ParseAll;
 using fixture::ParseOne;
 
-std::string Text(const CPdfElement& element) { return element.getText(); }
+std::string Text(const CPdfElement& element) {
+    return element.getText();
+}
 
 TEST(TokeniserTest, LiteralStringsKeepEveryByteAndUndoEscapes) {
     EXPECT_EQ(Text(ParseOne("(a\\061b)")), "a1b");
-    EXPECT_EQ(Text(ParseOne("(x\\\ny)")), "xy");            // line continuation
-    EXPECT_EQ(Text(ParseOne("(x\\\r\ny)")), "xy");          // CR LF continuation
-    EXPECT_EQ(Text(ParseOne("(a(b)c)")), "a(b)c");          // balanced parentheses
+    EXPECT_EQ(Text(ParseOne("(x\\\ny)")), "xy");    // line continuation
+    EXPECT_EQ(Text(ParseOne("(x\\\r\ny)")), "xy");  // CR LF continuation
+    EXPECT_EQ(Text(ParseOne("(a(b)c)")), "a(b)c");  // balanced parentheses
     EXPECT_EQ(Text(ParseOne("(\\(\\)\\\\)")), "()\\");
     EXPECT_EQ(Text(ParseOne("(\\b\\f\\n\\r\\t\\q)")), "\b\f\n\r\tq");
-    EXPECT_EQ(Text(ParseOne("(\\1234)")), "S4");             // at most three octal digits
+    EXPECT_EQ(Text(ParseOne("(\\1234)")), "S4");  // at most three octal digits
     // Zero bytes stay: raw, "\0", "\000" and the octal 400 all give one.
     EXPECT_EQ(Text(ParseOne(std::string("(a\0b)", 5))), std::string("a\0b", 3));
     EXPECT_EQ(Text(ParseOne("(a\\0b)")), std::string("a\0b", 3));

@@ -65,32 +65,32 @@ TEST(FlateTest, DecodesWholeDataAndRefusesOtherFilters) {
 TEST(PredictorTest, PngRowsOfEachType) {
     // Two columns of 8-bit grey; the previous row starts as zeros.
     const std::string rows = Bytes({
-        0, 10, 20,   // None
-        1, 5, 5,     // Sub: 5, 10
-        2, 1, 1,     // Up: 6, 11
-        3, 4, 4,     // Average: (0+6)/2+4 = 7, (7+11)/2+4 = 13
-        4, 1, 1,     // Paeth: 7+1 (up wins) = 8, ...
-        7, 9, 9,     // unknown type: raw
+        0, 10, 20,  // None
+        1, 5, 5,    // Sub: 5, 10
+        2, 1, 1,    // Up: 6, 11
+        3, 4, 4,    // Average: (0+6)/2+4 = 7, (7+11)/2+4 = 13
+        4, 1, 1,    // Paeth: 7+1 (up wins) = 8, ...
+        7, 9, 9,    // unknown type: raw
     });
     const std::string expected = Bytes({10, 20, 5, 10, 6, 11, 7, 13, 8, 14, 9, 9});
-    EXPECT_EQ(Decode("/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>",
-                     Deflate(rows)),
-              expected);
+    EXPECT_EQ(
+        Decode("/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>", Deflate(rows)),
+        expected);
 
     // Predictor 12, Columns 5: rows of six bytes give five; a cut-off last row is dropped.
     std::string up = Bytes({2, 1, 2, 3, 4, 5, 2, 1, 1, 1, 1, 1, 2, 9});
-    EXPECT_EQ(Decode("/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 5 >>",
-                     Deflate(up)),
-              Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(
+        Decode("/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 5 >>", Deflate(up)),
+        Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6}));
 
     // Parameters in a one-element array, as some writers give them.
-    EXPECT_EQ(Decode("/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]",
-                     Deflate(up)),
-              Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(
+        Decode("/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]", Deflate(up)),
+        Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6}));
     // Parameters no row could have make the stream unreadable.
-    EXPECT_EQ(Decode("/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 0 >>",
-                     Deflate(up)),
-              "<error>");
+    EXPECT_EQ(
+        Decode("/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 0 >>", Deflate(up)),
+        "<error>");
 }
 
 TEST(PredictorTest, TiffHorizontalDifferencing) {
@@ -111,9 +111,10 @@ TEST(PredictorTest, TiffHorizontalDifferencing) {
 }
 
 TEST(PredictorTest, LookCharAgreesWithGetChar) {
-    fixture::ByteFile file(StreamObject("/Filter /FlateDecode /DecodeParms << /Predictor 12 "
-                                        "/Columns 2 >>",
-                                        Deflate(Bytes({2, 7, 8, 2, 1, 1}))));
+    fixture::ByteFile file(
+        StreamObject("/Filter /FlateDecode /DecodeParms << /Predictor 12 "
+                     "/Columns 2 >>",
+                     Deflate(Bytes({2, 7, 8, 2, 1, 1}))));
     CPdfParser parser(nullptr, file.stream());
     CPdfElement object;
     parser.getObj(object);

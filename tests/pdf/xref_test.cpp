@@ -71,8 +71,8 @@ PdfBuilder Objects(const SectionOptions& options) {
 TEST(XRefTest, ReadsEveryTableForm) {
     SectionOptions classic;
     classic.trailerExtra = "/Root 1 0 R /Info 2 0 R";
-    for (const SectionOptions& options :
-         {classic, StreamForm(1, 4, 2, false), StreamForm(1, 2, 1, true), StreamForm(2, 3, 2, true)}) {
+    for (const SectionOptions& options : {classic, StreamForm(1, 4, 2, false),
+                                          StreamForm(1, 2, 1, true), StreamForm(2, 3, 2, true)}) {
         OpenedXRef opened(Objects(options).build());
         EXPECT_EQ(opened.show(1), "dict");
         EXPECT_EQ(opened.show(2), "(two)");
@@ -143,7 +143,8 @@ TEST(XRefTest, PrevLoopsAndAbsurdSizesEnd) {
     std::string looping = fixture::simpleDocument(1).build();
     size_t trailer = looping.rfind("trailer");
     size_t startxref = looping.rfind("startxref\n");
-    std::string offset = looping.substr(startxref + 10, looping.find('\n', startxref + 10) - startxref - 10);
+    std::string offset =
+        looping.substr(startxref + 10, looping.find('\n', startxref + 10) - startxref - 10);
     looping.insert(trailer + 10, " /Prev " + offset + " ");
     EXPECT_EQ(FailureOf(looping), "opened");
 
@@ -170,8 +171,10 @@ TEST(XRefTest, MessagesOfBrokenSections) {
     PdfBuilder streams;
     streams.section(StreamForm(1, 4, 2, false)).object(1, "<< >>");
     const std::string stream = streams.build();
-    EXPECT_EQ(FailureOf(replaced(stream, "/Size ", "/Size /")), "Size of xref Stream is wrong type");
-    EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W 5")), "W item of xref Stream is wrong type");
+    EXPECT_EQ(FailureOf(replaced(stream, "/Size ", "/Size /")),
+              "Size of xref Stream is wrong type");
+    EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W 5")),
+              "W item of xref Stream is wrong type");
     EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W [1 (4) 2]")),
               "W item of xref Stream is wrong type");
     EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W [1 4]")),

@@ -27,7 +27,7 @@ inline fixture::PdfBuilder Document(const Objects& objects) {
 
 // A built file written to a fresh folder and opened; open() throws as usual.
 class OpenedDocument {
-  public:
+public:
     explicit OpenedDocument(const fixture::PdfBuilder& builder) {
         builder.writeTo(dir_.file("in.pdf"));
         document.open(dir_.file("in.pdf"));

@@ -127,7 +127,8 @@ TEST(OutlineTest, SharedItemsCannotMultiplyWithoutEnd) {
     const int levels = 40;
     for (int level = 0; level < levels; ++level) {
         const int p = 5 + 2 * level;
-        const std::string kids = level + 1 < levels ? " /First " + std::to_string(p + 2) + " 0 R" : "";
+        const std::string kids =
+            level + 1 < levels ? " /First " + std::to_string(p + 2) + " 0 R" : "";
         bodies.push_back("<< /Title (p)" + kids + " /Next " + std::to_string(p + 1) + " 0 R >>");
         bodies.push_back("<< /Title (q)" + kids + " >>");
     }

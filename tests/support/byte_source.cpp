@@ -12,7 +12,9 @@ ByteFile::ByteFile(const std::string& bytes) : file_(std::tmpfile()) {
     std::fflush(file_);
 }
 
-ByteFile::~ByteFile() { std::fclose(file_); }
+ByteFile::~ByteFile() {
+    std::fclose(file_);
+}
 
 CPdfFileStream* ByteFile::stream(uint32_t start, uint32_t length) const {
     CPdfElement none;

@@ -220,12 +220,12 @@ std::string withSpace(const std::string& extra) {
 
 // Writes the sections one after the other and hands out the numbers the builder picks.
 class FileLayout {
-  public:
+public:
     explicit FileLayout(const PdfBuilder& builder);
     const std::string& bytes() const { return bytes_; }
     long offsetOf(int num) const;
 
-  private:
+private:
     using Item = PdfBuilder::Item;
     using Section = PdfBuilder::Section;
 

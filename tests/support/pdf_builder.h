@@ -46,7 +46,7 @@ struct SectionOptions {
 };
 
 class PdfBuilder {
-  public:
+public:
     // Bytes written before "%PDF-".
     PdfBuilder& junk(std::string bytes);
     // Header "%PDF-<v>" (default "1.7"), followed by a binary comment line.
@@ -79,7 +79,7 @@ class PdfBuilder {
     // held in an object stream.
     long offsetOf(int num) const;
 
-  private:
+private:
     enum class ItemKind { Object, Stream, Compressed, Free };
     struct Item {
         ItemKind kind;

@@ -41,7 +41,8 @@ struct ExpectedFile {
     std::vector<uint32_t> offsets;
 
     void object(int number, const std::string& text) {
-        if (offsets.size() <= static_cast<size_t>(number)) offsets.resize(static_cast<size_t>(number) + 1);
+        if (offsets.size() <= static_cast<size_t>(number))
+            offsets.resize(static_cast<size_t>(number) + 1);
         offsets[static_cast<size_t>(number)] = static_cast<uint32_t>(bytes.size());
         bytes += text;
     }
@@ -51,20 +52,21 @@ TEST(AddJobTest, WritesTheNewFileByteForByte) {
     TempDir dir;
     const std::string input = fixture::simpleDocument(2).build();
     writeFile(dir.file("in.pdf"), input);
-    writeFile(dir.file("marks.xml"),
-              XmlFile(Bookmark(1, 0, "A &obr;x&cbr; \\",
-                               "\t\t<Color>FF8000</Color>\r\n\t\t<Style>BoldItalic</Style>\r\n" +
-                                   GoTo(1, "Fit") +
-                                   Action("Open weblink", "\t\t\t<Uri>a&amp;b(c)</Uri>\r\n") +
-                                   Action("Execute a menu item",
-                                          "\t\t\t<Actionname>Next Page</Actionname>\r\n")) +
-                      Bookmark(2, 1, "c1") + Bookmark(3, 1, "c2") +
-                      Bookmark(4, 0, "B",
-                               Action("Go to a page in another document",
-                                      "\t\t\t<Page>2</Page>\r\n\t\t\t<Destination>FitBV</Destination>\r\n"
-                                      "\t\t\t<Left>72</Left>\r\n\t\t\t<Filename>other.pdf</Filename>\r\n"))));
-    fixture::RunResult run =
-        RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("marks.xml")});
+    writeFile(
+        dir.file("marks.xml"),
+        XmlFile(
+            Bookmark(
+                1, 0, "A &obr;x&cbr; \\",
+                "\t\t<Color>FF8000</Color>\r\n\t\t<Style>BoldItalic</Style>\r\n" + GoTo(1, "Fit") +
+                    Action("Open weblink", "\t\t\t<Uri>a&amp;b(c)</Uri>\r\n") +
+                    Action("Execute a menu item", "\t\t\t<Actionname>Next Page</Actionname>\r\n")) +
+            Bookmark(2, 1, "c1") + Bookmark(3, 1, "c2") +
+            Bookmark(4, 0, "B",
+                     Action("Go to a page in another document",
+                            "\t\t\t<Page>2</Page>\r\n\t\t\t<Destination>FitBV</Destination>\r\n"
+                            "\t\t\t<Left>72</Left>\r\n\t\t\t<Filename>other.pdf</Filename>\r\n"))));
+    fixture::RunResult run = RunProgram(
+        {"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("marks.xml")});
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out, std::string(Banner()) + "Input file: '" + dir.file("in.pdf") +
                            "', XML input file: '" + dir.file("marks.xml") + "', output file: '" +
@@ -86,7 +88,8 @@ TEST(AddJobTest, WritesTheNewFileByteForByte) {
                     "11 0 obj<<\n/Parent 5 0 R\n/Prev 6 0 R\n/Title(B)\n/F 0\n"
                     " /A <</F <</F(other.pdf)/Type/Filespec>>/D[ 1 /FitBV 72.000000] /S/GoToR\n"
                     ">>>>endobj\n");
-    expected.object(5, "5 0 obj<<\n/Type/Outlines\n/Count 2\n/First 6 0 R\n/Last 11 0 R\n>>endobj\n");
+    expected.object(5,
+                    "5 0 obj<<\n/Type/Outlines\n/Count 2\n/First 6 0 R\n/Last 11 0 R\n>>endobj\n");
     std::string catalog = InputObject(input, 1);
     catalog.insert(catalog.find("<<") + 2, "/Outlines 5 0 R\n");
     expected.object(1, catalog);
@@ -95,8 +98,8 @@ TEST(AddJobTest, WritesTheNewFileByteForByte) {
     for (int number = 1; number < 12; ++number) {
         expected.bytes += Format("%010u 00000 n \r", expected.offsets[static_cast<size_t>(number)]);
     }
-    expected.bytes += Format("trailer\n<<\n/Size 12\n/Root 1 0 R\n>>\nstartxref\n%zu\n%%%%EOF",
-                             xrefPosition);
+    expected.bytes +=
+        Format("trailer\n<<\n/Size 12\n/Root 1 0 R\n>>\nstartxref\n%zu\n%%%%EOF", xrefPosition);
     EXPECT_EQ(readFile(dir.file("out.pdf")), expected.bytes);
     EXPECT_FALSE(qpdfCheck(dir.file("out.pdf")).has_value());
 
@@ -128,10 +131,11 @@ TEST(AddJobTest, RewritesObjectStreamsGenerationsAndOddStreams) {
     builder.object(40, "<< /Type /Outlines >>");
     TempDir dir;
     builder.writeTo(dir.file("in.pdf"));
-    writeFile(dir.file("marks.xml"), XmlFile(Bookmark(1, 0, "Only", GoTo(1, "XYZ", "\t\t\t<Zoom>150</Zoom>\r\n"))));
+    writeFile(dir.file("marks.xml"),
+              XmlFile(Bookmark(1, 0, "Only", GoTo(1, "XYZ", "\t\t\t<Zoom>150</Zoom>\r\n"))));
 
-    fixture::RunResult run =
-        RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("marks.xml")});
+    fixture::RunResult run = RunProgram(
+        {"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("marks.xml")});
     ASSERT_EQ(run.status, 0) << run.out;
     const std::string out = readFile(dir.file("out.pdf"));
     EXPECT_EQ(out.rfind("%PDF-1.7", 0), 0u) << "the output starts with its header";
@@ -146,18 +150,20 @@ TEST(AddJobTest, RewritesObjectStreamsGenerationsAndOddStreams) {
     EXPECT_FALSE(qpdfCheck(dir.file("out.pdf")).has_value());
 
     // A second run on the output finds everything again.
-    run = RunProgram({"-i" + dir.file("out.pdf"), "-o" + dir.file("again.pdf"), "-x" + dir.file("marks.xml")});
+    run = RunProgram(
+        {"-i" + dir.file("out.pdf"), "-o" + dir.file("again.pdf"), "-x" + dir.file("marks.xml")});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_FALSE(qpdfCheck(dir.file("again.pdf")).has_value());
 }
 
 TEST(AddJobTest, EmptyOutlineAndCatalogForms) {
     TempDir dir;
-    fixture::PdfBuilder builder = fixture::simpleDocument(1, "/Outlines << /Type /Outlines /Count 0 >> /PageMode /UseOutlines");
+    fixture::PdfBuilder builder = fixture::simpleDocument(
+        1, "/Outlines << /Type /Outlines /Count 0 >> /PageMode /UseOutlines");
     builder.writeTo(dir.file("in.pdf"));
     writeFile(dir.file("none.xml"), XmlFile(""));
-    fixture::RunResult run =
-        RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("none.xml")});
+    fixture::RunResult run = RunProgram(
+        {"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("none.xml")});
     ASSERT_EQ(run.status, 0) << run.out;
     const std::string out = readFile(dir.file("out.pdf"));
     EXPECT_NE(out.find("4 0 obj<<\n/Type/Outlines\n/Count 0\n>>endobj\n"), std::string::npos);
@@ -174,7 +180,8 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
     };
 
     fixture::RunResult run = add(dir.file("missing.xml"), dir.file("out.pdf"));
-    EXPECT_EQ(run.out, prefix + ", XML input file: '" + dir.file("missing.xml") + "'XML file open error\n");
+    EXPECT_EQ(run.out,
+              prefix + ", XML input file: '" + dir.file("missing.xml") + "'XML file open error\n");
     EXPECT_FALSE(fileExists(dir.file("out.pdf")));
 
     writeFile(dir.file("page3.xml"), XmlFile(Bookmark(1, 0, "x", GoTo(3, "Fit"))));
@@ -191,7 +198,8 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
 
     const std::string longFolder = dir.file(std::string(400, 'f') + "/out.pdf");
     run = add(dir.file("bad.xml"), longFolder);
-    EXPECT_EQ(run.out.substr(run.out.find("'\n") + 2), "\nOutput file create error: '" + longFolder + "'\n");
+    EXPECT_EQ(run.out.substr(run.out.find("'\n") + 2),
+              "\nOutput file create error: '" + longFolder + "'\n");
 
     // Neither the XML file nor the input may be the output.
     const std::string xmlBefore = readFile(dir.file("page3.xml"));
@@ -201,13 +209,13 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
     EXPECT_EQ(readFile(dir.file("page3.xml")), xmlBefore);
 
     // Update needs an outline to update.
-    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("bad.xml"),
-                      "-update"});
+    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"),
+                      "-x" + dir.file("bad.xml"), "-update"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("Wrong PDFEncoding code"), std::string::npos);
     writeFile(dir.file("none.xml"), XmlFile(""));
-    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("none.xml"),
-                      "-update"});
+    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"),
+                      "-x" + dir.file("none.xml"), "-update"});
     EXPECT_EQ(run.out.substr(run.out.find("'\n") + 2), "No bookmarks in pdf, update impossible\n");
     EXPECT_FALSE(fileExists(dir.file("out.pdf")));
 }

@@ -7,7 +7,8 @@ namespace {
 
 using fixture::RunProgram;
 
-BookmarkRecord Record(int item, const std::string& name, std::vector<BookmarkRecord> children = {}) {
+BookmarkRecord Record(int item, const std::string& name,
+                      std::vector<BookmarkRecord> children = {}) {
     BookmarkRecord record;
     record.item = item;
     record.name = name;
@@ -27,10 +28,12 @@ std::string Shape(const std::vector<BookmarkRecord>& records) {
 
 TEST(MergeTest, ReplacesWithSubtreeInsertsAfterAndIgnoresUnknownItems) {
     CFolivants application;
-    application.existingBookmarks = {Record(1, "a", {Record(2, "a1"), Record(3, "a2")}), Record(4, "b")};
+    application.existingBookmarks = {Record(1, "a", {Record(2, "a1"), Record(3, "a2")}),
+                                     Record(4, "b")};
     BookmarkRecord inserted = Record(4, "after-b");
     inserted.insert = true;
-    application.bookmarks = {Record(2, "new-a1", {Record(9, "deep")}), inserted, Record(77, "ghost")};
+    application.bookmarks = {Record(2, "new-a1", {Record(9, "deep")}), inserted,
+                             Record(77, "ghost")};
     application.MergeBookmarks(application.bookmarks);
     EXPECT_EQ(Shape(application.existingBookmarks), "a[new-a1[deep ] a2 ] b after-b ");
 
@@ -44,7 +47,8 @@ TEST(MergeTest, ReplacesWithSubtreeInsertsAfterAndIgnoresUnknownItems) {
 
 std::string Names(const std::string& xml) {
     std::string out;
-    for (size_t at = xml.find("<Level>"); at != std::string::npos; at = xml.find("<Level>", at + 1)) {
+    for (size_t at = xml.find("<Level>"); at != std::string::npos;
+         at = xml.find("<Level>", at + 1)) {
         size_t name = xml.find("<Name>", at) + 6;
         out += xml.substr(at + 7, xml.find('<', at + 7) - at - 7) + ":" +
                xml.substr(name, xml.find("</Name>", name) - name) + " ";
@@ -56,12 +60,14 @@ TEST(UpdateJobTest, AppliesRecordsToTheExistingOutline) {
     TempDir dir;
     fixture::PdfBuilder builder = fixture::simpleDocument(2, "/Outlines 9 0 R");
     builder.object(9, "<< /Type /Outlines /First 10 0 R /Last 12 0 R /Count 2 >>");
-    builder.object(10, "<< /Title <FEFF00410028005C4E2D> /Parent 9 0 R /Next 12 0 R /First 11 0 R "
-                       "/Last 11 0 R /Dest [3 0 R /Fit] >>");
+    builder.object(10,
+                   "<< /Title <FEFF00410028005C4E2D> /Parent 9 0 R /Next 12 0 R /First 11 0 R "
+                   "/Last 11 0 R /Dest [3 0 R /Fit] >>");
     builder.object(11, "<< /Title (child\\r) /Parent 10 0 R /A << /S /URI /URI (u) >> >>");
     builder.object(12, "<< /Title (last) /Parent 9 0 R /Prev 10 0 R /Dest [4 0 R /FitH 20] >>");
     builder.writeTo(dir.file("in.pdf"));
-    const std::string head = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n";
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n";
 
     // No records: the outline comes back as it was, Unicode title included.
     writeFile(dir.file("none.xml"), head + "</Bookmarks>\r\n");
@@ -69,7 +75,9 @@ TEST(UpdateJobTest, AppliesRecordsToTheExistingOutline) {
     fixture::RunResult run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("same.pdf"),
                                          "-x" + dir.file("none.xml"), "-update"});
     ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(readFile(dir.file("same.pdf")).find("/Title(\xFE\xFF\x00" "A\x00\\(\x00\\\\N-)\n"),
+    EXPECT_NE(readFile(dir.file("same.pdf"))
+                  .find("/Title(\xFE\xFF\x00"
+                        "A\x00\\(\x00\\\\N-)\n"),
               std::string::npos);
     nextItemNumber = 1;
     RunProgram({"-i" + dir.file("in.pdf"), "-e" + dir.file("before.xml")});
@@ -89,8 +97,8 @@ TEST(UpdateJobTest, AppliesRecordsToTheExistingOutline) {
                   "\t\t\t<Page>2</Page>\r\n\t\t\t<Destination>Fit</Destination>\r\n"
                   "\t\t</Action>\r\n\t</Bookmark>\r\n</Bookmarks>\r\n");
     nextItemNumber = 1;
-    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("edited.pdf"), "-x" + dir.file("edit.xml"),
-                      "-update"});
+    run = RunProgram({"-i" + dir.file("in.pdf"), "-o" + dir.file("edited.pdf"),
+                      "-x" + dir.file("edit.xml"), "-update"});
     ASSERT_EQ(run.status, 0) << run.out;
     nextItemNumber = 1;
     RunProgram({"-i" + dir.file("edited.pdf"), "-e" + dir.file("edited.xml")});
@@ -118,7 +126,8 @@ TEST(PageTableTest, FollowsTheRawPageTree) {
         builder.object(2, "<< /Type /Pages /Kids [6 0 R 3 0 R] /Count " + rootCount + " >>");
         builder.object(6, "<< /Type /Pages /Parent 2 0 R /Kids [4 0 R 5 0 R] /Count 2 >>");
         for (int page : {3, 4, 5}) {
-            builder.object(page, "<< /Type /Page /Parent 2 0 R " + (page == 3 ? extraPage : "") + ">>");
+            builder.object(page,
+                           "<< /Type /Page /Parent 2 0 R " + (page == 3 ? extraPage : "") + ">>");
         }
         return builder;
     };
