@@ -77,19 +77,22 @@ void CPdfCatalog::walkPageNode(const CPdfDictionary& node, RefSet& visited, int 
     if (!kids.isArray()) KidsWrongType();
     const CPdfArray& array = *kids.getArray();
     for (int i = 0; i < array.getLength(); ++i) {
-        CPdfElement unresolved;
-        array.getNF(i, unresolved);
-        if (SeenBefore(unresolved, visited)) KidsWrongType();
         CPdfElement kid;
         array.get(i, kid);
         const CPdfDictionary* kidDict = kid.getDict();
         if (kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
         if (kidDict->is("Page")) {
+            // A page may well be listed twice; it then counts twice.
             pages.emplace_back();
             pages.back().init(static_cast<uint32_t>(pages.size()), xref, *kidDict);
-        } else {
-            walkPageNode(*kidDict, visited, depth + 1);
+            continue;
         }
+        // A node met before would lead the walk round in a circle, or make a
+        // tree that shares nodes grow without end.
+        CPdfElement unresolved;
+        array.getNF(i, unresolved);
+        if (SeenBefore(unresolved, visited)) KidsWrongType();
+        walkPageNode(*kidDict, visited, depth + 1);
     }
 }
 

@@ -74,8 +74,13 @@ TEST(CatalogTest, KidsLoopsAndOverDeepTreesRaiseInsteadOfHanging) {
     const std::string kids = "Kids CPdfElement is wrong type\n";
     EXPECT_EQ(Tree("<< /Kids [3 0 R] /Count 1 >>", {"<< /Kids [2 0 R] >>"}), kids);
     EXPECT_EQ(Tree("<< /Kids [3 0 R] /Count 1 >>", {"<< /Kids [3 0 R] >>"}), kids);
-    // Any node met twice, a page included.
-    EXPECT_EQ(Tree("<< /Kids [3 0 R 3 0 R] /Count 2 >>", {"<< /Type /Page >>"}), kids);
+    // A node met twice is refused; a page listed twice counts twice.
+    EXPECT_EQ(
+        Tree("<< /Kids [3 0 R 3 0 R] /Count 2 >>", {"<< /Kids [4 0 R] >>", "<< /Type /Page >>"}),
+        kids);
+    EXPECT_EQ(Tree("<< /Kids [3 0 R 3 0 R 4 0 R] /Count 3 >>",
+                   {"<< /Type /Page >>", "<< /Type /Page >>"}),
+              "pages 3");
 
     // A chain of single-kid nodes from object 2 down to a page.
     auto chain = [](int nodes) {
