@@ -124,9 +124,41 @@ int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t stream
     return FindFirst(file, end + i + 9, "endobj");
 }
 
-std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, CPdfXRef& xref) {
+// Whether the bytes start with the object's own header "number generation obj".
+bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t generation) {
+    size_t at = 0;
+    auto skipWhite = [&]() {
+        size_t from = at;
+        while (at < bytes.size() && IsPdfWhite(static_cast<unsigned char>(bytes[at]))) ++at;
+        return at > from;
+    };
+    auto readNumber = [&](uint32_t& value) {
+        size_t from = at;
+        uint64_t number64 = 0;
+        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && at - from < 10) {
+            number64 = number64 * 10 + static_cast<uint64_t>(bytes[at++] - '0');
+        }
+        value = static_cast<uint32_t>(std::min<uint64_t>(number64, UINT32_MAX));
+        return at > from;
+    };
+    uint32_t foundNumber = 0;
+    uint32_t foundGeneration = 0;
+    skipWhite();
+    if (!readNumber(foundNumber) || !skipWhite() || !readNumber(foundGeneration)) return false;
+    skipWhite();
+    return foundNumber == number && foundGeneration == generation &&
+           bytes.compare(at, 3, "obj") == 0;
+}
+
+std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, uint32_t number,
+                                            uint32_t generation, CPdfXRef& xref) {
     const uint64_t fileSize = FileSize(file);
     if (offset >= fileSize) return std::nullopt;
+    // An offset that holds another object (or none) gives nothing, as it does
+    // when the object is fetched: copying the text there would list it twice.
+    std::string head;
+    ReadBytes(file, offset, 64, head);
+    if (!StartsWithHeader(head, number, generation)) return std::nullopt;
     Landmark landmark = FindEndobjOrStream(file, offset);
     int64_t endobj = -1;
     if (landmark.isStream) {
@@ -182,7 +214,8 @@ std::optional<std::string> ReadObjectText(std::FILE* file, uint32_t objectNumber
     const XRefEntry& entry = entries[objectNumber];
     if (!entry.isDefined()) return std::nullopt;
     if (entry.type == 1) {
-        return ReadStoredObject(file, uint64_t{headerStart} + entry.offset, xref);
+        return ReadStoredObject(file, uint64_t{headerStart} + entry.offset, objectNumber,
+                                entry.generation, xref);
     }
     if (entry.type == 2) {
         uint32_t length = 0;

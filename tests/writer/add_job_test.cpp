@@ -221,3 +221,29 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AddJobTest, EntriesPointingAtAnotherObjectAreNotCopied) {
+    fixture::PdfBuilder builder = fixture::simpleDocument(1);
+    builder.object(5, "(five)");
+    std::string bytes = builder.build();
+    // Object 5's entry names the offset of object 3, as damaged tables do.
+    const std::string entry = Format("%010ld 00000 n\r\n", builder.offsetOf(5));
+    const size_t at = bytes.rfind(entry);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, entry.size(), Format("%010ld 00000 n\r\n", builder.offsetOf(3)));
+    TempDir dir;
+    writeFile(dir.file("in.pdf"), bytes);
+    writeFile(dir.file("marks.xml"), XmlFile(Bookmark(1, 0, "p", GoTo(1, "Fit"))));
+
+    fixture::RunResult run = RunProgram(
+        {"-i" + dir.file("in.pdf"), "-o" + dir.file("out.pdf"), "-x" + dir.file("marks.xml")});
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string out = readFile(dir.file("out.pdf"));
+    EXPECT_EQ(out.find("3 0 obj"), out.rfind("3 0 obj")) << "object 3 is copied once";
+    EXPECT_EQ(out.find("(five)"), std::string::npos);
+    EXPECT_FALSE(qpdfCheck(dir.file("out.pdf")).has_value());
+}
+
+}  // namespace
