@@ -1,8 +1,10 @@
 // Opens every PDF file of a folder and reports, per file, "opened" or the
-// message the reader gave. Usage: folivant_open_sweep FOLDER
+// message the reader gave. Usage: folivant_open_sweep [FOLDER] (default: the
+// bundled examples).
 #include <dirent.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,7 +14,7 @@
 #include "structure/catalog.h"
 
 int main(int argc, char** argv) {
-    std::string folder = argc > 1 ? argv[1] : "tests/fixtures";
+    std::string folder = argc > 1 ? argv[1] : FOLIVANT_EXAMPLES;
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
         std::printf("cannot read folder '%s'\n", folder.c_str());
@@ -21,7 +23,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> names;
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) names.push_back(name);
+        std::string suffix = name.size() > 4 ? name.substr(name.size() - 4) : "";
+        for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (suffix == ".pdf") names.push_back(name);
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
@@ -41,5 +45,5 @@ int main(int argc, char** argv) {
         std::printf("%s\t%s\n", name.c_str(), message.c_str());
     }
     std::printf("# %d of %zu opened\n", opened, names.size());
-    return 0;
+    return names.empty() ? 1 : 0;
 }
