@@ -19,6 +19,22 @@ private:
     int& depth_;
 };
 
+// Marks an object stream as being loaded for as long as its load runs, so
+// that a load leading back into the same stream can be refused.
+class LoadingMark {
+public:
+    LoadingMark(std::set<int32_t>& loading, int32_t number) : loading_(loading), number_(number) {
+        loading_.insert(number);
+    }
+    ~LoadingMark() { loading_.erase(number_); }
+    LoadingMark(const LoadingMark&) = delete;
+    LoadingMark& operator=(const LoadingMark&) = delete;
+
+private:
+    std::set<int32_t>& loading_;
+    int32_t number_;
+};
+
 [[noreturn]] void Damaged() {
     throw CPdfException("PDF file was damaged");
 }
@@ -372,12 +388,7 @@ CPdfStream* CPdfXRef::openObjectStream(int32_t number, std::vector<int32_t>& num
 std::unique_ptr<CPdfXRef::ObjectStream> CPdfXRef::loadObjectStream(int32_t number) {
     auto loaded = std::make_unique<ObjectStream>();
     loaded->number = number;
-    loadingObjectStreams_.insert(number);
-    struct Unmark {
-        std::set<int32_t>& set;
-        int32_t number;
-        ~Unmark() { set.erase(number); }
-    } unmark{loadingObjectStreams_, number};
+    LoadingMark mark(loadingObjectStreams_, number);
 
     std::vector<int32_t> offsets;
     CPdfElement holder;
@@ -417,12 +428,7 @@ std::unique_ptr<CPdfXRef::RawObjectStream> CPdfXRef::loadRawObjectStream(int32_t
     auto loaded = std::make_unique<RawObjectStream>();
     loaded->number = number;
     if (loadingObjectStreams_.count(number) != 0) return loaded;
-    loadingObjectStreams_.insert(number);
-    struct Unmark {
-        std::set<int32_t>& set;
-        int32_t number;
-        ~Unmark() { set.erase(number); }
-    } unmark{loadingObjectStreams_, number};
+    LoadingMark mark(loadingObjectStreams_, number);
 
     CPdfElement holder;
     CPdfStream* stream = openObjectStream(number, loaded->numbers, loaded->offsets, holder);
