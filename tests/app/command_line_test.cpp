@@ -72,23 +72,6 @@ TEST(CommandLineTest, UsageWildcardsAndArgumentGrammar) {
     }
 }
 
-TEST(CommandLineTest, ParseArgumentsTakesNamesBehindPrefixes) {
-    CFolivants application;
-    const char* add[] = {"folivant", "-iin put.pdf", "-o", "-xmarks.xml"};
-    application.ParseArguments(4, add);
-    EXPECT_EQ(application.inputName, "in put.pdf");
-    EXPECT_EQ(application.outputName, "");  // a name may be empty
-    EXPECT_EQ(application.xmlName, "marks.xml");
-    EXPECT_EQ(application.mode, CFolivants::modeAdd);
-    const char* update[] = {"folivant", "-ia.pdf", "-ob.pdf", "-xc.xml", "-update"};
-    application.ParseArguments(5, update);
-    EXPECT_EQ(application.mode, CFolivants::modeUpdate);
-    const char* exportJob[] = {"folivant", "-ia.pdf", "-ec.xml"};
-    application.ParseArguments(3, exportJob);
-    EXPECT_EQ(application.mode, CFolivants::modeExport);
-    EXPECT_EQ(application.xmlName, "c.xml");
-}
-
 TEST(CommandLineTest, JobFailuresPrintTheirMessageAndEndWithStatusOne) {
     TempDir dir;
     fixture::RunResult missing =

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "bookmarks/bookmarks.h"
@@ -45,31 +44,6 @@ std::string OfItem(const std::string& titleObject, std::string (*convert)(const 
 
 std::string Exported(const std::string& titleBytes) {
     return OfItem(HexString(titleBytes), ExportTitleValue);
-}
-
-TEST(BookmarkRecordTest, ResetRestoresDefaultsAndCopiesAreDeep) {
-    BookmarkRecord record{{ActionRecord()}, 7, 3, "x", "Bold", 0xFF, true, {BookmarkRecord()}};
-    record.Reset();
-    EXPECT_EQ(std::make_tuple(record.item, record.level, record.name, record.style, record.color),
-              std::make_tuple(-1, 0, ""s, "Plain"s, 0u));
-    EXPECT_FALSE(record.insert);
-    EXPECT_TRUE(record.actions.empty() && record.children.empty());
-    EXPECT_EQ(ActionRecord().type, actionRecordNone);
-
-    BookmarkRecord root;
-    root.children.resize(1);
-    root.children[0].children.resize(1);
-    root.children[0].children[0].name = "grandchild";
-    root.children[0].children[0].actions.resize(1);
-    BookmarkRecord copy = root;
-    copy.children[0].children[0].name = "changed";
-    copy.children[0].children[0].actions[0].uri = "changed";
-    BookmarkRecord assigned;
-    assigned = root;
-    assigned.children[0].children.clear();
-    ASSERT_EQ(root.children[0].children.size(), 1u);
-    EXPECT_EQ(root.children[0].children[0].name, "grandchild");
-    EXPECT_EQ(root.children[0].children[0].actions[0].uri, "");
 }
 
 TEST(CodecTest, ReplaceAllAndPdfEscapes) {

@@ -149,8 +149,7 @@ TEST(XmlReaderTest, RecordsGoUnderTheNearestEarlierRecordOfLowerLevel) {
     EXPECT_EQ(Shape(Read(Block(1, 0) + Block(2, 1) + again + Block(3, 0) + again)), "1(2,2),3,3");
 }
 
-// Disabled: the reader takes "0x10" as hexadecimal (16). Float values are
-// decimal numbers, so it reads as its leading "0" and stops at the "x".
+// Values are decimal numbers: "0x10" reads as its leading "0".
 TEST(XmlReaderTest, FloatValuesAreDecimalOnly) {
     std::vector<BookmarkRecord> records =
         Read(Block(1, 0,

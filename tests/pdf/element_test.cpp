@@ -30,23 +30,6 @@ TEST(ElementTest, ScalarsAndTextsAreCopiedAndFreed) {
     EXPECT_TRUE(refCopy.isRef());
 }
 
-TEST(ElementTest, KindNumbersAreFixed) {
-    EXPECT_EQ(pdfBool, 0u);
-    EXPECT_EQ(pdfInt, 1u);
-    EXPECT_EQ(pdfReal, 2u);
-    EXPECT_EQ(pdfString, 3u);
-    EXPECT_EQ(pdfName, 4u);
-    EXPECT_EQ(pdfNull, 5u);
-    EXPECT_EQ(pdfArray, 6u);
-    EXPECT_EQ(pdfDict, 7u);
-    EXPECT_EQ(pdfStream, 8u);
-    EXPECT_EQ(pdfRef, 9u);
-    EXPECT_EQ(pdfCmd, 10u);
-    EXPECT_EQ(pdfError, 11u);
-    EXPECT_EQ(pdfEOF, 12u);
-    EXPECT_EQ(pdfNone, 13u);
-}
-
 }  // namespace
 
 namespace {

@@ -71,8 +71,10 @@ PdfBuilder Objects(const SectionOptions& options) {
 TEST(XRefTest, ReadsEveryTableForm) {
     SectionOptions classic;
     classic.trailerExtra = "/Root 1 0 R /Info 2 0 R";
-    for (const SectionOptions& options : {classic, StreamForm(1, 4, 2, false),
-                                          StreamForm(1, 2, 1, true), StreamForm(2, 3, 2, true)}) {
+    // A type width of 0 makes every entry an object in use.
+    for (const SectionOptions& options :
+         {classic, StreamForm(1, 4, 2, false), StreamForm(1, 2, 1, true), StreamForm(2, 3, 2, true),
+          StreamForm(0, 2, 1, true)}) {
         OpenedXRef opened(Objects(options).build());
         EXPECT_EQ(opened.show(1), "dict");
         EXPECT_EQ(opened.show(2), "(two)");
@@ -86,15 +88,6 @@ TEST(XRefTest, ReadsEveryTableForm) {
     OpenedXRef withoutInfo(Objects(StreamForm(1, 4, 2, false)).build());
     EXPECT_EQ(withoutInfo.xref.infoNum, 0);
     EXPECT_EQ(withoutInfo.xref.infoGen, 0);
-}
-
-TEST(XRefTest, TypeWidthZeroMeansInUse) {
-    SectionOptions options = StreamForm(0, 2, 1, true);
-    PdfBuilder builder;
-    builder.section(options).object(1, "<< >>").object(2, "22");
-    OpenedXRef opened(builder.build());
-    EXPECT_EQ(opened.show(2), "22");
-    EXPECT_EQ(opened.xref.getEntries()[2].type, 1u);
 }
 
 TEST(XRefTest, ObjectStreamsAndTheirBytes) {

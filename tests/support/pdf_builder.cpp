@@ -24,104 +24,28 @@ struct Entry {
 
 using Entries = std::map<int, Entry>;
 
-unsigned byteAt(const std::string& s, size_t i) {
-    return static_cast<unsigned char>(s[i]);
-}
-
-int paeth(int a, int b, int c) {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a);
-    const int pb = std::abs(p - b);
-    const int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return a;
-    return pb <= pc ? b : c;
-}
-
-int pngPrediction(int filter, int left, int above, int aboveLeft) {
-    if (filter < 0 || filter > 4) throw std::invalid_argument("PNG row filter must be 0..4");
-    const int predictions[5] = {0, left, above, (left + above) / 2, paeth(left, above, aboveLeft)};
-    return predictions[filter];
-}
-
-std::string pngEncodeRows(const std::string& data, size_t rowBytes, size_t bytesPerPixel,
-                          int rowFilter) {
-    if (rowBytes == 0 || bytesPerPixel == 0) throw std::invalid_argument("empty PNG row");
-    std::string out;
-    std::string previous(rowBytes, '\0');
-    size_t row = 0;
-    for (size_t start = 0; start < data.size(); start += rowBytes, ++row) {
-        const std::string current = data.substr(start, rowBytes);
-        const int filter = rowFilter < 0 ? static_cast<int>(row % 5) : rowFilter;
-        out += static_cast<char>(filter);
-        for (size_t i = 0; i < current.size(); ++i) {
-            const int left = i >= bytesPerPixel ? byteAt(current, i - bytesPerPixel) : 0;
-            const int aboveLeft = i >= bytesPerPixel ? byteAt(previous, i - bytesPerPixel) : 0;
-            const int predicted = pngPrediction(filter, left, byteAt(previous, i), aboveLeft);
-            out += static_cast<char>((static_cast<int>(byteAt(current, i)) - predicted) & 0xFF);
-        }
-        previous.replace(0, current.size(), current);
-    }
+std::string deflate(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  9) != Z_OK)
+        throw std::runtime_error("zlib compress2 failed");
+    out.resize(size);
     return out;
 }
 
-unsigned readSample(const std::string& s, size_t rowStart, size_t index, int bits) {
-    if (bits == 16)
-        return byteAt(s, rowStart + 2 * index) << 8 | byteAt(s, rowStart + 2 * index + 1);
-    const size_t bit = index * static_cast<size_t>(bits);
-    const int shift = 8 - bits - static_cast<int>(bit % 8);
-    return (byteAt(s, rowStart + bit / 8) >> shift) & ((1u << bits) - 1);
-}
-
-void writeSample(std::string& s, size_t rowStart, size_t index, int bits, unsigned value) {
-    if (bits == 16) {
-        s[rowStart + 2 * index] = static_cast<char>((value >> 8) & 0xFF);
-        s[rowStart + 2 * index + 1] = static_cast<char>(value & 0xFF);
-        return;
+// PNG "Up" rows, as most writers store cross-reference streams.
+std::string pngUpRows(const std::string& data, size_t rowBytes) {
+    std::string out;
+    std::string previous(rowBytes, '\0');
+    for (size_t start = 0; start < data.size(); start += rowBytes) {
+        const std::string row = data.substr(start, rowBytes);
+        out += '\2';
+        for (size_t i = 0; i < row.size(); ++i) out += static_cast<char>(row[i] - previous[i]);
+        previous.replace(0, row.size(), row);
     }
-    const size_t bit = index * static_cast<size_t>(bits);
-    const int shift = 8 - bits - static_cast<int>(bit % 8);
-    const unsigned mask = ((1u << bits) - 1) << shift;
-    char& byte = s[rowStart + bit / 8];
-    byte =
-        static_cast<char>((static_cast<unsigned char>(byte) & ~mask) | ((value << shift) & mask));
-}
-
-std::string applyPredictor(const std::string& data, int predictor, int columns, int colors,
-                           int bits) {
-    if (predictor == 1) return data;
-    if (predictor == 2) return applyTiffPredictor(data, columns, colors, bits);
-    if (predictor < 10 || predictor > 15 || columns < 1 || colors < 1 || bits < 1)
-        throw std::logic_error("unsupported predictor parameters");
-    const size_t rowBytes = (static_cast<size_t>(columns) * colors * bits + 7) / 8;
-    const size_t bytesPerPixel = (static_cast<size_t>(colors) * bits + 7) / 8;
-    return pngEncodeRows(data, rowBytes, bytesPerPixel, predictor == 15 ? -1 : predictor - 10);
-}
-
-// Only the entries that differ from the usual defaults, so that readers' defaults get used too.
-std::string decodeParms(const StreamOptions& o) {
-    if (o.predictor == 1) return "";
-    std::string parms = "<< /Predictor " + std::to_string(o.predictor);
-    if (o.colors != 1) parms += " /Colors " + std::to_string(o.colors);
-    if (o.bitsPerComponent != 8)
-        parms += " /BitsPerComponent " + std::to_string(o.bitsPerComponent);
-    if (o.columns != 1) parms += " /Columns " + std::to_string(o.columns);
-    return parms + " >>";
-}
-
-std::string filterEntries(const StreamOptions& o) {
-    if (!o.flate) {
-        if (o.predictor != 1) throw std::logic_error("a predictor needs flate");
-        return "";
-    }
-    const std::string parms = decodeParms(o);
-    if (o.filterAsArray)
-        return " /Filter [/FlateDecode]" + (parms.empty() ? "" : " /DecodeParms [" + parms + "]");
-    return " /Filter /FlateDecode" + (parms.empty() ? "" : " /DecodeParms " + parms);
-}
-
-std::string encodeStreamData(const std::string& data, const StreamOptions& o) {
-    if (!o.flate) return data;
-    return deflate(applyPredictor(data, o.predictor, o.columns, o.colors, o.bitsPerComponent));
+    return out;
 }
 
 std::string streamBody(const std::string& dictEntries, const std::string& length,
@@ -131,10 +55,10 @@ std::string streamBody(const std::string& dictEntries, const std::string& length
            "\nendstream";
 }
 
-std::string directStreamBody(const std::string& dictEntries, const std::string& data,
-                             const StreamOptions& o) {
-    const std::string encoded = encodeStreamData(data, o);
-    return streamBody(dictEntries, std::to_string(encoded.size()), filterEntries(o), encoded);
+std::string directStreamBody(const std::string& dictEntries, const std::string& data, bool flate) {
+    const std::string encoded = flate ? deflate(data) : data;
+    return streamBody(dictEntries, std::to_string(encoded.size()),
+                      flate ? " /Filter /FlateDecode" : "", encoded);
 }
 
 unsigned long largestValue(int width) {
@@ -192,15 +116,18 @@ std::string indexEntry(const Entries& rows) {
 }
 
 std::string xrefStreamBody(const Entries& rows, int size, const int widths[3],
-                           const std::string& moreEntries, bool compress, int predictor) {
-    const std::string dict = "/Type /XRef /Size " + std::to_string(size) + " /W [" +
-                             std::to_string(widths[0]) + " " + std::to_string(widths[1]) + " " +
-                             std::to_string(widths[2]) + "]" + moreEntries;
-    StreamOptions encoding;
-    encoding.flate = compress;
-    encoding.predictor = compress ? predictor : 1;
-    encoding.columns = std::max(1, widths[0] + widths[1] + widths[2]);
-    return directStreamBody(dict, packRows(rows, widths), encoding);
+                           const std::string& moreEntries, bool compress) {
+    std::string dict = "/Type /XRef /Size " + std::to_string(size) + " /W [" +
+                       std::to_string(widths[0]) + " " + std::to_string(widths[1]) + " " +
+                       std::to_string(widths[2]) + "]" + moreEntries;
+    const std::string packed = packRows(rows, widths);
+    if (!compress) return directStreamBody(dict, packed, false);
+    const size_t rowBytes = static_cast<size_t>(std::max(1, widths[0] + widths[1] + widths[2]));
+    const std::string encoded = deflate(pngUpRows(packed, rowBytes));
+    return streamBody(dict, std::to_string(encoded.size()),
+                      " /Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns " +
+                          std::to_string(rowBytes) + " >>",
+                      encoded);
 }
 
 Entry objectZero(int generationWidth) {
@@ -323,23 +250,14 @@ Entries FileLayout::writeBody(const Section& section) {
         header.back() = '\n';
         const std::string dict = "/Type /ObjStm /N " + std::to_string(members.size()) + " /First " +
                                  std::to_string(header.size());
-        StreamOptions flate;
-        flate.flate = true;
-        writeObject(num, 0, directStreamBody(dict, header + objects, flate), listed);
+        writeObject(num, 0, directStreamBody(dict, header + objects, true), listed);
     }
     return listed;
 }
 
 void FileLayout::writeStream(const Item& item, Entries& listed) {
-    const StreamOptions& o = item.streamOptions;
-    const std::string encoded = encodeStreamData(item.data, o);
-    std::string length =
-        o.lengthOverride.empty() ? std::to_string(encoded.size()) : o.lengthOverride;
-    const int lengthNum = o.indirectLength && o.lengthOverride.empty() ? nextAutomatic_++ : 0;
-    if (lengthNum != 0) length = std::to_string(lengthNum) + " 0 R";
-    writeObject(item.num, item.gen, streamBody(item.body, length, filterEntries(o), encoded),
-                listed);
-    if (lengthNum != 0) writeObject(lengthNum, 0, std::to_string(encoded.size()), listed);
+    writeObject(item.num, item.gen,
+                directStreamBody(item.body, item.data, item.streamOptions.flate), listed);
 }
 
 void FileLayout::writeTable(const SectionOptions& o, Entries& listed, bool first) {
@@ -361,7 +279,7 @@ void FileLayout::writeTable(const SectionOptions& o, Entries& listed, bool first
         const int widths[3] = {1, 4, 2};
         xrefStm = " /XRefStm " + std::to_string(position());
         const std::string body =
-            xrefStreamBody(compressed, size, widths, indexEntry(compressed), true, 12);
+            xrefStreamBody(compressed, size, widths, indexEntry(compressed), true);
         writeObject(num, 0, body, listed);
     }
     const int size = sizeAfter(listed);
@@ -411,8 +329,7 @@ void FileLayout::writeXrefStream(const SectionOptions& o, Entries& listed, bool 
                                 withSpace(o.trailerExtra);
     const long xrefPosition = position();
     Entries ignored;  // listed already holds the stream's own entry
-    writeObject(num, 0, xrefStreamBody(rows, size, o.widths, entries, o.compress, o.predictor),
-                ignored);
+    writeObject(num, 0, xrefStreamBody(rows, size, o.widths, entries, o.compress), ignored);
     endSection(xrefPosition, listed);
 }
 
@@ -515,52 +432,8 @@ PdfBuilder simpleDocument(int pageCount, std::string extraCatalog) {
     return builder;
 }
 
-int firstFreeNumber(int pageCount) {
-    return 3 + pageCount;
-}
-
 std::string pageRef(int page) {
     return std::to_string(2 + page) + " 0 R";
-}
-
-std::string deflate(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  9) != Z_OK)
-        throw std::runtime_error("zlib compress2 failed");
-    out.resize(size);
-    return out;
-}
-
-std::string applyPngPredictor(const std::string& data, int columns, int bytesPerPixel,
-                              int rowFilter) {
-    if (columns < 1 || bytesPerPixel < 1) throw std::invalid_argument("bad PNG row size");
-    return pngEncodeRows(data, static_cast<size_t>(columns) * bytesPerPixel,
-                         static_cast<size_t>(bytesPerPixel), rowFilter);
-}
-
-std::string applyTiffPredictor(const std::string& data, int columns, int colors,
-                               int bitsPerComponent) {
-    const int bits = bitsPerComponent;
-    if (columns < 1 || colors < 1 ||
-        (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16))
-        throw std::invalid_argument("bad TIFF predictor parameters");
-    const size_t samplesPerRow = static_cast<size_t>(columns) * colors;
-    const size_t rowBytes = (samplesPerRow * bits + 7) / 8;
-    const unsigned mask = (1u << bits) - 1;
-    std::string out = data;
-    for (size_t start = 0; start < data.size(); start += rowBytes) {
-        const size_t bytes = std::min(rowBytes, data.size() - start);
-        const size_t samples = std::min(samplesPerRow, bytes * 8 / bits);
-        for (size_t i = colors; i < samples; ++i) {
-            const unsigned difference =
-                readSample(data, start, i, bits) - readSample(data, start, i - colors, bits);
-            writeSample(out, start, i, bits, difference & mask);
-        }
-    }
-    return out;
 }
 
 }  // namespace fixture

@@ -8,21 +8,13 @@
 //
 // Offsets written into the file (xref entries, startxref, /Prev, /XRefStm)
 // count from the "%PDF-" header, so they stay right when junk() precedes it.
-// Numbers the builder picks itself (xref streams, indirect /Length objects)
+// Numbers the builder picks itself (cross-reference streams)
 // start above the highest number given anywhere in the builder and are handed
 // out in file order.
 namespace fixture {
 
 struct StreamOptions {
-    bool flate = false;           // compress the data with FlateDecode
-    int predictor = 1;            // with flate: 1 none, 2 TIFF, 10..14 one PNG row filter for
-                                  // every row (None, Sub, Up, Average, Paeth), 15 cycles them
-    int columns = 1;              // /DecodeParms /Columns (samples per row)
-    int colors = 1;               // /DecodeParms /Colors
-    int bitsPerComponent = 8;     // /DecodeParms /BitsPerComponent
-    bool filterAsArray = false;   // /Filter [/FlateDecode] and /DecodeParms [<<...>>]
-    bool indirectLength = false;  // /Length as a reference to an integer object written after it
-    std::string lengthOverride;   // when non-empty, written verbatim as the /Length value
+    bool flate = false;  // compress the data with FlateDecode
 };
 
 enum class XrefForm { Table, Stream };
@@ -37,7 +29,6 @@ struct SectionOptions {
                                 // 0..Size-1 complete, repeating older entries and filling gaps
                                 // with free ones
     bool compress = true;       // Flate-compress the xref stream
-    int predictor = 12;         // with compress: predictor of the xref stream; 1 = none
     // Both forms:
     bool prevAsReference = false;  // /Prev as "N 0 R" instead of the integer N
     std::string trailerExtra;      // extra trailer entries verbatim, e.g. "/Root 1 0 R"
@@ -106,22 +97,7 @@ private:
 // An ordinary document: 1 = catalog << /Type /Catalog /Pages 2 0 R extraCatalog >>,
 // 2 = pages root, 3.. = the pages (612 x 792), trailer "/Root 1 0 R".
 PdfBuilder simpleDocument(int pageCount, std::string extraCatalog = "");
-// First object number simpleDocument(pageCount) leaves to the test: 3 + pageCount.
-int firstFreeNumber(int pageCount);
 // "3 0 R" for page 1 of simpleDocument, "4 0 R" for page 2, ...
 std::string pageRef(int page);
-
-// zlib format, level 9.
-std::string deflate(const std::string& data);
-// PNG row filters over rows of columns * bytesPerPixel bytes, each row prefixed with its filter
-// byte. rowFilter 0..4 (None, Sub, Up, Average, Paeth) for every row, or -1 to cycle them.
-// A short last row is filtered as it is; readers differ on such rows, so tests that compare
-// decoded data give whole rows.
-std::string applyPngPredictor(const std::string& data, int columns, int bytesPerPixel,
-                              int rowFilter);
-// TIFF predictor 2: each sample minus the same component of the pixel before it in its row,
-// modulo 2^bitsPerComponent. bitsPerComponent is 1, 2, 4, 8 or 16 (big-endian).
-std::string applyTiffPredictor(const std::string& data, int columns, int colors,
-                               int bitsPerComponent);
 
 }  // namespace fixture
