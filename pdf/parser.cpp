@@ -107,17 +107,19 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
         target.initError();
         return;
     }
-    CPdfStream* sub = input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict);
-    if (sub == nullptr) {
+    // Held until the filtered stream takes it over: looking up the filters may throw.
+    StreamRef sub(input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict));
+    if (!sub) {
         target.initError();
         return;
     }
-    StreamRef filtered(addFilters(sub, dict));
-    if (!filtered) {
-        sub->decRef();
+    CPdfStream* decoded = addFilters(sub.get(), dict);
+    if (decoded == nullptr) {
         target.initError();
         return;
     }
+    sub.release();
+    StreamRef filtered(decoded);
 
     input->setPos(int64_t{start} + length.getInt(), 0);
     shift();

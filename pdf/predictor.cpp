@@ -50,7 +50,8 @@ bool CPdfPredictor::getNextLine() {
         if (type < 0) return false;
         method = type + 10;
     }
-    prevLine_ = predLine_;
+    // The previous row moves aside; every byte of the new one is written before it is read.
+    prevLine_.swap(predLine_);
     for (int i = pixBytes_; i < rowBytes_; ++i) {
         int c = owner_->getRawChar();
         if (c < 0) return false;

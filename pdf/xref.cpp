@@ -1,5 +1,6 @@
 #include "pdf/xref.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/exception.h"
@@ -7,16 +8,19 @@
 
 namespace {
 
-// Counts the nesting of fetches for as long as one fetch runs.
-class DepthGuard {
+// Keeps the numbers of the objects being fetched, innermost last, for as long
+// as a fetch runs.
+class FetchScope {
 public:
-    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
+    FetchScope(std::vector<int32_t>& fetching, int32_t number) : fetching_(fetching) {
+        fetching_.push_back(number);
+    }
+    ~FetchScope() { fetching_.pop_back(); }
+    FetchScope(const FetchScope&) = delete;
+    FetchScope& operator=(const FetchScope&) = delete;
 
 private:
-    int& depth_;
+    std::vector<int32_t>& fetching_;
 };
 
 // Marks an object stream as being loaded for as long as its load runs, so
@@ -34,6 +38,24 @@ private:
     std::set<int32_t>& loading_;
     int32_t number_;
 };
+
+// Roughly the memory a parsed value holds: its texts and its containers.
+size_t ApproximateSize(const CPdfElement& element, int depth = 0) {
+    size_t size = sizeof(CPdfElement) + element.getText().size();
+    if (depth > CPdfParser::kMaxNesting) return size;
+    if (const CPdfArray* array = element.getArray()) {
+        for (int i = 0; i < array->getLength(); ++i) {
+            CPdfElement item;
+            array->getNF(i, item);
+            size += ApproximateSize(item, depth + 1);
+        }
+    } else if (const CPdfDictionary* dict = element.getDict()) {
+        for (const auto& entry : dict->getEntries()) {
+            size += 64 + entry.first.size() + ApproximateSize(entry.second, depth + 1);
+        }
+    }
+    return size;
+}
 
 [[noreturn]] void Damaged() {
     throw CPdfException("PDF file was damaged");
@@ -291,11 +313,19 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
         throw CPdfException("Corrupted PDF file");
     }
-    if (fetchDepth_ >= kMaxFetchDepth) {
+    // Fetches inside a fetch (a stream's Length, an object stream) are bounded in
+    // depth and in number, and an object already being fetched gives null: a
+    // file whose Lengths lead back, or fan out, cannot hang the reader.
+    if (fetching_.empty()) {
+        nestedFetchesLeft_ = kMaxNestedFetches;
+    } else if (fetching_.size() >= static_cast<size_t>(kMaxFetchDepth) || nestedFetchesLeft_ == 0 ||
+               std::find(fetching_.begin(), fetching_.end(), number) != fetching_.end()) {
         target.initNull();
         return;
+    } else {
+        --nestedFetchesLeft_;
     }
-    DepthGuard guard(fetchDepth_);
+    FetchScope scope(fetching_, number);
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
 
     if (entry.type == 1 && entry.isDefined()) {
@@ -416,6 +446,7 @@ std::unique_ptr<CPdfXRef::ObjectStream> CPdfXRef::loadObjectStream(int32_t numbe
             CPdfParser parser(this, range);
             parser.getObj(loaded->objects[i]);
         }
+        loaded->bytes += ApproximateSize(loaded->objects[i]);
         if (!last) {
             while (range->getChar() >= 0) {
             }

@@ -65,8 +65,10 @@ public:
     // may hold. A section that claims more is damaged.
     static constexpr uint32_t kMaxEntries = 1u << 23;
     // References resolved inside references (a stream Length inside an object
-    // stream, ...) nest at most this deep; deeper ones give pdfNull.
+    // stream, ...) nest at most this deep, and one fetch makes at most so many
+    // fetches inside it; beyond either they give pdfNull.
     static constexpr int kMaxFetchDepth = 32;
+    static constexpr int kMaxNestedFetches = 4096;
 
     CPdfXRef() = default;
     CPdfXRef(const CPdfXRef&) = delete;
@@ -96,7 +98,8 @@ private:
         int32_t number = -1;
         std::vector<int32_t> numbers;
         std::vector<CPdfElement> objects;
-        size_t cost() const { return objects.size() + 1; }
+        size_t bytes = 0;  // an estimate of the memory the objects hold
+        size_t cost() const { return bytes + 1; }
     };
     struct RawObjectStream {
         int32_t number = -1;
@@ -105,8 +108,8 @@ private:
         std::vector<unsigned char> data;  // the decoded data behind First
         size_t cost() const { return data.size() + 1; }
     };
-    // Parsed objects kept at most, and decoded bytes kept at most.
-    static constexpr size_t kParsedObjectBudget = 200000;
+    // Memory kept at most for parsed objects and for decoded bytes.
+    static constexpr size_t kParsedByteBudget = 64u << 20;
     static constexpr size_t kRawByteBudget = 64u << 20;
 
     uint32_t findStartXref();
@@ -131,8 +134,9 @@ private:
     uint32_t start_ = 0;
     std::vector<XRefEntry> entries_;
     CPdfElement trailer_;
-    RecentObjectStreams<ObjectStream> objStms_{kParsedObjectBudget};
+    RecentObjectStreams<ObjectStream> objStms_{kParsedByteBudget};
     RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
-    int fetchDepth_ = 0;
+    std::vector<int32_t> fetching_;
+    int nestedFetchesLeft_ = kMaxNestedFetches;
 };

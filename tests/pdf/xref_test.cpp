@@ -225,6 +225,23 @@ TEST(XRefTest, ObjectStreamWhoseLengthLeadsIntoItselfYieldsNull) {
     EXPECT_EQ(opened.show(2), "null");
 }
 
+TEST(XRefTest, LengthsThatFanOutOrLeadBackEndQuickly) {
+    // Every object holds two streams whose Length is the next such object:
+    // 2^30 fetches if each were followed, and one leads back to the first.
+    PdfBuilder builder = fixture::simpleDocument(1, "/X 10 0 R");
+    const int levels = 30;
+    for (int level = 0; level < levels; ++level) {
+        const std::string next = std::to_string(level + 1 < levels ? 11 + level : 10) + " 0 R";
+        const std::string stream = "<< /Length " + next + " >>\nstream\nxx\nendstream";
+        builder.object(10 + level, "[" + stream + " " + stream + "]");
+    }
+    // A Filter that cannot be resolved throws, and the stream made so far is released.
+    builder.object(50, "<< /Length 2 /Filter 99 0 R >>\nstream\nxx\nendstream");
+    OpenedXRef opened(builder.build());
+    EXPECT_NE(opened.show(10), "null");
+    EXPECT_THROW(opened.show(50), CPdfException);
+}
+
 TEST(DocumentTest, OpensAfterJunkAndRefusesEncryption) {
     TempDir dir;
     const std::string path = dir.file("doc.pdf");
