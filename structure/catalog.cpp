@@ -52,7 +52,7 @@ void CPdfCatalog::readCatalog(CPdfXRef* catalogXRef) {
     CPdfElement rootRef;
     dict->lookupNF("Pages", rootRef);
     SeenBefore(rootRef, visited);
-    walkPageNode(*pagesRoot.getDict(), visited, 0);
+    readPageTree(*pagesRoot.getDict(), visited, 0);
 
     dict->lookup("Dests", dests);
     CPdfElement names;
@@ -65,12 +65,7 @@ void CPdfCatalog::readCatalog(CPdfXRef* catalogXRef) {
     dict->lookup("Outlines", outlines);
 }
 
-void CPdfCatalog::readPageTree(const CPdfDictionary& node) {
-    RefSet visited;
-    walkPageNode(node, visited, 0);
-}
-
-void CPdfCatalog::walkPageNode(const CPdfDictionary& node, RefSet& visited, int depth) {
+void CPdfCatalog::readPageTree(const CPdfDictionary& node, RefSet& visited, int depth) {
     if (depth >= kMaxTreeDepth) KidsWrongType();
     CPdfElement kids;
     node.lookup("Kids", kids);
@@ -92,7 +87,7 @@ void CPdfCatalog::walkPageNode(const CPdfDictionary& node, RefSet& visited, int 
         CPdfElement unresolved;
         array.getNF(i, unresolved);
         if (SeenBefore(unresolved, visited)) KidsWrongType();
-        walkPageNode(*kidDict, visited, depth + 1);
+        readPageTree(*kidDict, visited, depth + 1);
     }
 }
 

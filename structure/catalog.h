@@ -39,7 +39,6 @@ public:
 
     // Throws CPdfException when the catalog or page tree has the wrong shape.
     void readCatalog(CPdfXRef* catalogXRef);
-    void readPageTree(const CPdfDictionary& node);
 
     // The destination a name stands for, or null. Throws "Bad named
     // destination value\n" when the name holds something else.
@@ -57,7 +56,8 @@ public:
 
 private:
     using RefSet = std::set<std::pair<int32_t, int32_t>>;
-    void walkPageNode(const CPdfDictionary& node, RefSet& visited, int depth);
+    // Walks one node of the page tree; visited holds the nodes met so far.
+    void readPageTree(const CPdfDictionary& node, RefSet& visited, int depth);
     void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
                         RefSet& visited, int depth) const;
 };

@@ -181,10 +181,7 @@ std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfE
         const OutlineItemRef ref{current.getRefNum(), current.getRefGen()};
         if (!siblings.insert(ref).second) break;
         if (parent != nullptr && parent->isOnPath(ref)) break;
-        if (budget != nullptr) {
-            if (budget->itemsLeft == 0) break;
-            --budget->itemsLeft;
-        }
+        if (budget != nullptr && !budget->allowRead(ref)) break;
         CPdfElement item;
         current.fetch(xref, item);
         const CPdfDictionary* dict = item.getDict();
@@ -201,10 +198,7 @@ std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfE
     return list;
 }
 
-// A sound outline reads each item once; an outline that shares items between
-// parents gets a few times that many reads before its walk stops.
-CPdfOutline::CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref)
-    : budget_{4 * (xref != nullptr ? xref->getEntries().size() : 0) + 1000} {
+CPdfOutline::CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref) {
     const CPdfDictionary* dict = outlines.getDict();
     if (dict == nullptr) return;
     CPdfElement first, last;

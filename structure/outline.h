@@ -16,10 +16,22 @@ using OutlineItemList = std::vector<std::unique_ptr<CPdfOutlineItem>>;
 
 using OutlineItemRef = std::pair<int32_t, int32_t>;
 
-// What the walk of one outline may still spend: every item read counts, so an
-// outline whose items are shared between many parents cannot grow without end.
-struct OutlineBudget {
-    size_t itemsLeft;
+// What the walk of one outline has read. A sound outline reads each item once;
+// one whose items are shared between parents (no loop, but every path counts)
+// gets a few reads per distinct item before its walk stops, so it cannot grow
+// without end however small the file.
+class OutlineBudget {
+public:
+    bool allowRead(const OutlineItemRef& ref) {
+        distinct_.insert(ref);
+        return reads_++ < kReadsPerItem * distinct_.size() + kSlack;
+    }
+
+private:
+    static constexpr size_t kReadsPerItem = 4;
+    static constexpr size_t kSlack = 1000;
+    std::set<OutlineItemRef> distinct_;
+    size_t reads_ = 0;
 };
 
 // The byte-to-Unicode table for titles without a byte-order mark; undefined
