@@ -22,7 +22,9 @@ std::string EscapeTitleEntities(const std::string& text);
 std::string ExportTitleValue(const CPdfOutlineItem& item);
 // The title as the update job keeps it: every byte, ready for a PDF literal string.
 std::string UpdateTitleValue(const CPdfOutlineItem& item);
-// "&", "<" and ">" of a text written as an element value.
+// A Filename, Uri or Actionname value made fit for the XML file: "&", "<" and
+// ">" as entities, line ends and the bytes Windows-1252 leaves undefined as
+// character references, other control bytes as "%" and two hexadecimal digits.
 std::string EscapeXmlText(const std::string& text);
 
 void WriteXmlElement(std::FILE* file, int depth, const char* tag, const std::string& value);
@@ -37,7 +39,8 @@ int HexDigitValue(char digit);
 std::string PercentDecode(const std::string& text);
 // A Name value decoded to the title's own bytes and escaped for a PDF literal string.
 std::string DecodeNameValue(const std::string& value);
-// A Filename, Uri or Actionname value with its XML entities undone.
+// A Filename, Uri or Actionname value with its XML entities and character
+// references undone (a character beyond one byte comes out in UTF-8).
 std::string DecodeXmlText(const std::string& value);
 
 // Reads the records of one level and below from a bookmark XML file. A record

@@ -168,6 +168,22 @@ std::string UnitsAsBytes(const std::vector<TitleUnit>& units) {
     return bytes;
 }
 
+// Links and file names are byte strings; a character beyond one byte is
+// given in UTF-8, as links carry it.
+void AppendUtf8(uint32_t character, std::string& out) {
+    if (character < 0x800) {
+        out += static_cast<char>(0xC0 | (character >> 6));
+    } else if (character < 0x10000) {
+        out += static_cast<char>(0xE0 | (character >> 12));
+        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (character >> 18));
+        out += static_cast<char>(0x80 | ((character >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (character & 0x3F));
+}
+
 std::string UnitsAsUtf16(const std::vector<TitleUnit>& units) {
     std::string bytes = "\xFE\xFF";
     for (const TitleUnit& unit : units) {
@@ -182,13 +198,18 @@ std::string UnitsAsUtf16(const std::vector<TitleUnit>& units) {
 }
 
 // Where the records go: the path from the top list to the most recent record
-// and those before it whose levels are lower, nearest last.
+// and those before it whose levels are lower, nearest last. The tree is at
+// most kMaxDepth deep, as the outline the tool reads, so that writing and
+// merging it stay within bounds; a deeper record goes under the deepest allowed.
 class RecordPlacer {
 public:
+    static constexpr size_t kMaxDepth = 256;
+
     explicit RecordPlacer(std::vector<BookmarkRecord>& target) : target_(target) {}
 
     void place(const BookmarkRecord& record) {
         while (!path_.empty() && path_.back().level >= record.level) path_.pop_back();
+        if (path_.size() >= kMaxDepth) path_.resize(kMaxDepth - 1);
         std::vector<BookmarkRecord>* list = &target_;
         for (const Step& step : path_) list = &(*list)[step.index].children;
         list->push_back(record);
@@ -287,12 +308,21 @@ std::string DecodeNameValue(const std::string& value) {
 }
 
 std::string DecodeXmlText(const std::string& value) {
-    return UnitsAsBytes(DecodeEntities(value, false, false));
+    std::string bytes;
+    for (const TitleUnit& unit : DecodeEntities(value, false, true)) {
+        if (!unit.isCharacter || unit.value < 0x100) {
+            bytes += static_cast<char>(unit.value);
+        } else {
+            AppendUtf8(unit.value, bytes);
+        }
+    }
+    return bytes;
 }
 
 void ReadBookmarks(std::istream& input, int /*level*/, std::vector<BookmarkRecord>& target,
                    bool forUpdate, BookmarkRecord& carry) {
     RecordPlacer placer(target);
+    bool placed = false;
     BookmarkRecord record;
     ActionRecord action;
     bool inBookmark = false;
@@ -306,10 +336,12 @@ void ReadBookmarks(std::istream& input, int /*level*/, std::vector<BookmarkRecor
         }
         if (Contains(line, "</Bookmark>")) {
             placer.place(record);
-            carry = record;
+            placed = true;
             inBookmark = false;
             continue;
         }
         if (inBookmark) ReadElementLine(line, forUpdate, record, action);
     }
+    // The whole file is read in one call, so the last record ends the run.
+    if (placed) carry = record;
 }

@@ -136,7 +136,8 @@ std::string EscapeXmlText(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        switch (c) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
             case '&':
                 out += "&amp;";
                 break;
@@ -146,8 +147,22 @@ std::string EscapeXmlText(const std::string& text) {
             case '>':
                 out += "&gt;";
                 break;
+            // Line ends would split the element; the bytes Windows-1252 leaves
+            // undefined would make the file unreadable as XML.
+            case '\t':
+            case '\n':
+            case '\r':
+            case 0x81:
+            case 0x8D:
+            case 0x8F:
+            case 0x90:
+            case 0x9D:
+                out += Format("&#x%X;", byte);
+                break;
             default:
-                out += c;
+                // Other control bytes cannot stand in XML at all, not even as
+                // references; a link or file name takes them in percent form.
+                out += byte < 0x20 ? PercentEscape(byte) : std::string(1, c);
                 break;
         }
     }

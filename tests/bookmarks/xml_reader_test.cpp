@@ -89,7 +89,7 @@ TEST(XmlReaderTest, ActionTypesTextsAndDroppedActions) {
     const std::vector<ActionRecord>& actions = records[0].actions;
     ASSERT_EQ(actions.size(), 4u);
     EXPECT_EQ(actions[0].type, actionRecordGoToR);
-    EXPECT_EQ(actions[0].fileName, "a&amp;b<>'\"&obr;&#x41;");
+    EXPECT_EQ(actions[0].fileName, "a&amp;b<>'\"&obr;A");
     EXPECT_FALSE(actions[0].newWindow);
     EXPECT_EQ(actions[1].type, actionRecordLaunch);
     EXPECT_TRUE(actions[1].newWindow);
@@ -98,6 +98,11 @@ TEST(XmlReaderTest, ActionTypesTextsAndDroppedActions) {
     EXPECT_EQ(actions[3].type, actionRecordNamed);
     EXPECT_EQ(actions[3].actionName, "Next<");
     EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&"), "&amp;<>'\"&unknown;&");
+    // What the export escapes in these values comes back byte for byte.
+    const std::string raw = "a&b<c>\t\r\n\x81\x9D\x01\xE9%20";
+    EXPECT_EQ(EscapeXmlText(raw), "a&amp;b&lt;c&gt;&#x9;&#xD;&#xA;&#x81;&#x9D;%01\xE9%20");
+    EXPECT_EQ(DecodeXmlText(EscapeXmlText("a&b<c>\t\r\n\x81\x9D\xE9")), "a&b<c>\t\r\n\x81\x9D\xE9");
+    EXPECT_EQ(DecodeXmlText("&#x4E2D;"), "\xE4\xB8\xAD");
 }
 
 TEST(XmlReaderTest, ColorLineMustBeginWithItsTag) {
@@ -144,6 +149,15 @@ TEST(XmlReaderTest, RecordsGoUnderTheNearestEarlierRecordOfLowerLevel) {
     EXPECT_EQ(Shape(Read(Blocks({1, 2, 0}))), "1(2),3");
     // A negative level goes to the top, and the level-0 records after it under it.
     EXPECT_EQ(Shape(Read(Blocks({0, 1, -1, 0, 1}))), "1(2),3(4(5))");
+    // Beyond 256 levels a record goes under the deepest record allowed.
+    std::string deep;
+    for (int level = 0; level < 300; ++level) deep += Block(level + 1, level);
+    std::vector<BookmarkRecord> tree = Read(deep);
+    size_t depth = 0;
+    for (const std::vector<BookmarkRecord>* list = &tree; !list->empty(); ++depth) {
+        list = &list->back().children;
+    }
+    EXPECT_EQ(depth, 256u);
     // A second closing line appends the last record once more.
     const std::string again = "\t</Bookmark>\r\n";
     EXPECT_EQ(Shape(Read(Block(1, 0) + Block(2, 1) + again + Block(3, 0) + again)), "1(2,2),3,3");
