@@ -1,17 +1,18 @@
 #include "app/application.h"
 #include "app/text_format.h"
+#include "pdf/characters.h"
 #include "writer/writer.h"
 
 namespace {
 
 bool IsWhite(char c) {
-    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+    return IsPdfWhite(static_cast<unsigned char>(c));
 }
 bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+    return IsDecimalDigit(c);
 }
 bool IsDelimiter(char c) {
-    return std::string("()<>[]{}/%").find(c) != std::string::npos;
+    return IsPdfDelimiter(static_cast<unsigned char>(c));
 }
 
 size_t SkipWhite(const std::string& text, size_t at) {
@@ -39,10 +40,17 @@ size_t SkipLiteralString(const std::string& text, size_t at) {
     return at;
 }
 
+// The end of a hexadecimal string that starts at at ("<", not "<<").
+size_t SkipHexString(const std::string& text, size_t at) {
+    size_t end = text.find('>', at);
+    return end == std::string::npos ? text.size() : end + 1;
+}
+
 // The end of the direct value (dictionary, array, string or token) at at.
 size_t SkipValue(const std::string& text, size_t at) {
     if (at >= text.size()) return at;
     if (text[at] == '(') return SkipLiteralString(text, at);
+    if (text[at] == '<' && text.compare(at, 2, "<<") != 0) return SkipHexString(text, at);
     if (text.compare(at, 2, "<<") == 0 || text[at] == '[') {
         int depth = 0;
         while (at < text.size()) {
@@ -53,6 +61,8 @@ size_t SkipValue(const std::string& text, size_t at) {
             if (text.compare(at, 2, "<<") == 0) {
                 ++depth;
                 at += 2;
+            } else if (text[at] == '<') {
+                at = SkipHexString(text, at);
             } else if (text.compare(at, 2, ">>") == 0) {
                 at += 2;
                 if (--depth == 0) return at;
@@ -85,9 +95,8 @@ std::string PointOutlinesAt(const std::string& text, size_t keyEnd, uint32_t out
         size_t r = SkipWhite(text, generationEnd);
         bool isReference = numberEnd < generation && generation < generationEnd &&
                            generationEnd < r && r < text.size() && text[r] == 'R';
-        size_t end = isReference ? r + 1 : numberEnd;
-        std::string replacement = isReference ? reference : Format("%u", outlinesNumber);
-        return text.substr(0, value) + replacement + text.substr(end);
+        // A bare number is no link to an outline: it becomes the reference too.
+        return text.substr(0, value) + reference + text.substr(isReference ? r + 1 : numberEnd);
     }
     return text.substr(0, keyEnd + 1) + " " + reference + text.substr(SkipValue(text, value));
 }

@@ -64,7 +64,7 @@ std::string CFolivants::ActionBody(const ActionRecord& action) const {
             return "/D" + DestinationArray(action, page) + " /S/GoTo\n";
         }
         case actionRecordGoToR: {
-            std::string page = Format("%d", action.page - 1);
+            std::string page = Format("%lld", static_cast<long long>(action.page) - 1);
             return FileSpecification(action.fileName) + "/D" + DestinationArray(action, page) +
                    " /S/GoToR\n";
         }

@@ -19,17 +19,27 @@ void CFolivants::WriteOutput(const std::string& text) {
 }
 
 void CFolivants::CopyHeader() {
-    uint32_t first = UINT32_MAX;
+    // The header runs up to the first object that really stands where its
+    // entry says; a stale entry pointing into the header must not cut it short.
+    std::vector<std::pair<uint32_t, uint32_t>> stored;  // offset, object number
     for (size_t i = 1; i < xrefEntries->size(); ++i) {
         const XRefEntry& entry = (*xrefEntries)[i];
         if (entry.type == 1 && entry.isDefined() && entry.offset != 0) {
-            first = std::min(first, entry.offset);
+            stored.emplace_back(entry.offset, static_cast<uint32_t>(i));
         }
     }
+    std::sort(stored.begin(), stored.end());
     std::FILE* input = inputFile.get();
     const uint32_t start = HeaderStart();
+    uint32_t first = 0;
+    for (const auto& [offset, number] : stored) {
+        if (HoldsObjectHeader(input, uint64_t{start} + offset, number, GenerationOf(number))) {
+            first = offset;
+            break;
+        }
+    }
     std::string header;
-    if (first != UINT32_MAX && std::fseek(input, static_cast<long>(start), SEEK_SET) == 0) {
+    if (first != 0 && std::fseek(input, static_cast<long>(start), SEEK_SET) == 0) {
         header.resize(first);
         header.resize(std::fread(header.data(), 1, header.size(), input));
     }

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "app/application.h"
+#include "pdf/characters.h"
 #include "structure/catalog.h"
 #include "writer/writer.h"
 
@@ -14,7 +15,7 @@ constexpr int kMaxPageTreeDepth = 256;
 }
 
 bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+    return IsDecimalDigit(c);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/exception.h"
 #include "app/text_format.h"
+#include "pdf/characters.h"
 #include "pdf/parser.h"
 #include "writer/writer.h"
 
@@ -14,10 +16,6 @@ constexpr size_t kLargestChunk = 1 << 20;
 
 size_t NextChunk(size_t chunk) {
     return chunk < kLargestChunk ? chunk * 4 : chunk;
-}
-
-bool IsPdfWhite(int c) {
-    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
 }
 
 uint64_t FileSize(std::FILE* file) {
@@ -80,23 +78,29 @@ Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
     }
 }
 
-// The Length of a stream object whose dictionary lies in [offset, streamKeyword).
+// The Length of a stream object whose dictionary lies in [offset, streamKeyword),
+// or -1. A Length that cannot be resolved only means the search is used instead.
 int64_t StreamLength(std::FILE* file, uint64_t offset, uint64_t streamKeyword, CPdfXRef& xref) {
-    CPdfElement none;
-    none.initNull();
-    auto* range = new CPdfFileStream(file, static_cast<uint32_t>(offset),
-                                     static_cast<uint32_t>(streamKeyword - offset), none);
-    CPdfParser parser(&xref, range);
-    CPdfElement number, generation, keyword, dict;
-    parser.getObj(number);
-    parser.getObj(generation);
-    parser.getObj(keyword);
-    if (!number.isInt() || !generation.isInt() || !keyword.isCmd("obj")) return -1;
-    parser.getObj(dict);
-    if (!dict.isDict()) return -1;
-    CPdfElement length;
-    dict.getDict()->lookup("Length", length);
-    return length.isInt() && length.getInt() >= 0 ? length.getInt() : -1;
+    try {
+        CPdfElement none;
+        none.initNull();
+        auto* range = new CPdfFileStream(file, static_cast<uint32_t>(offset),
+                                         static_cast<uint32_t>(streamKeyword - offset), none);
+        CPdfParser parser(&xref, range);
+        CPdfElement number, generation, keyword;
+        parser.getObj(number);
+        parser.getObj(generation);
+        parser.getObj(keyword);
+        if (!number.isInt() || !generation.isInt() || !keyword.isCmd("obj")) return -1;
+        CPdfElement dict;
+        parser.getObj(dict);
+        if (!dict.isDict()) return -1;
+        CPdfElement length;
+        dict.getDict()->lookup("Length", length);
+        return length.isInt() && length.getInt() >= 0 ? length.getInt() : -1;
+    } catch (const CPdfException&) {
+        return -1;
+    }
 }
 
 // For a stream object: where its "endobj" begins, found behind the data that
@@ -153,12 +157,9 @@ bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t genera
 std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, uint32_t number,
                                             uint32_t generation, CPdfXRef& xref) {
     const uint64_t fileSize = FileSize(file);
-    if (offset >= fileSize) return std::nullopt;
     // An offset that holds another object (or none) gives nothing, as it does
     // when the object is fetched: copying the text there would list it twice.
-    std::string head;
-    ReadBytes(file, offset, 64, head);
-    if (!StartsWithHeader(head, number, generation)) return std::nullopt;
+    if (!HoldsObjectHeader(file, offset, number, generation)) return std::nullopt;
     Landmark landmark = FindEndobjOrStream(file, offset);
     int64_t endobj = -1;
     if (landmark.isStream) {
@@ -167,7 +168,10 @@ std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, ui
     } else {
         endobj = landmark.position;
     }
-    if (endobj < 0) endobj = FindFirst(file, offset, "endobj");
+    if (endobj < 0) {
+        uint32_t last = FindInFile(file, static_cast<uint32_t>(offset), "endobj");
+        endobj = last == 0 ? -1 : int64_t{last} - 5;
+    }
     if (endobj < 0) return std::nullopt;
 
     // The text runs through "endobj" and the one byte after it.
@@ -181,6 +185,12 @@ std::optional<std::string> ReadStoredObject(std::FILE* file, uint64_t offset, ui
 }
 
 }  // namespace
+
+bool HoldsObjectHeader(std::FILE* file, uint64_t offset, uint32_t number, uint32_t generation) {
+    std::string head;
+    ReadBytes(file, offset, 64, head);
+    return StartsWithHeader(head, number, generation);
+}
 
 size_t FindText(const std::string& text, const std::string& pattern) {
     if (pattern.empty()) return 0;
@@ -232,7 +242,11 @@ std::optional<std::string> ReadObjectText(std::FILE* file, uint32_t objectNumber
 
 bool IsObjectStream(CPdfXRef& xref, uint32_t objectNumber, uint32_t generation) {
     CPdfElement object;
-    xref.fetch(static_cast<int32_t>(objectNumber), static_cast<int32_t>(generation), object);
+    try {
+        xref.fetch(static_cast<int32_t>(objectNumber), static_cast<int32_t>(generation), object);
+    } catch (const CPdfException&) {
+        return false;  // a stream that cannot be read is copied as it stands
+    }
     CPdfStream* stream = object.getStream();
     if (stream == nullptr || stream->getDict() == nullptr) return false;
     CPdfElement type;

@@ -25,6 +25,9 @@ std::optional<std::string> ReadObjectText(std::FILE* file, uint32_t objectNumber
                                           const std::vector<XRefEntry>& entries,
                                           uint32_t headerStart);
 
+// Whether the file holds the header "number generation obj" at offset.
+bool HoldsObjectHeader(std::FILE* file, uint64_t offset, uint32_t number, uint32_t generation);
+
 // Whether an input object is an object stream (Type ObjStm).
 bool IsObjectStream(CPdfXRef& xref, uint32_t objectNumber, uint32_t generation);
 

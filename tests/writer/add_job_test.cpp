@@ -196,6 +196,16 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
     EXPECT_EQ(run.out.substr(run.out.size() - 22), "Wrong PDFEncoding code");
     EXPECT_FALSE(fileExists(dir.file("out.pdf")));
 
+    // The lowest page index of another document still gives a number.
+    writeFile(dir.file("remote.xml"),
+              XmlFile(Bookmark(1, 0, "r",
+                               Action("Go to a page in another document",
+                                      "\t\t\t<Page>-2147483648</Page>\r\n"
+                                      "\t\t\t<Filename>b.pdf</Filename>\r\n"))));
+    run = add(dir.file("remote.xml"), dir.file("remote.pdf"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(readFile(dir.file("remote.pdf")).find("/D[ -2147483649 /Fit]"), std::string::npos);
+
     const std::string longFolder = dir.file(std::string(400, 'f') + "/out.pdf");
     run = add(dir.file("bad.xml"), longFolder);
     EXPECT_EQ(run.out.substr(run.out.find("'\n") + 2),
@@ -224,15 +234,19 @@ TEST(AddJobTest, FailuresLeaveNoOutput) {
 
 namespace {
 
-TEST(AddJobTest, EntriesPointingAtAnotherObjectAreNotCopied) {
+TEST(AddJobTest, DamagedEntriesAndLengthsDoNotSpoilTheCopy) {
     fixture::PdfBuilder builder = fixture::simpleDocument(1);
     builder.object(5, "(five)");
+    builder.object(6, "(six)");
+    // A Length naming an object beyond the table: the job goes on, and the text
+    // search finds the end of the object.
+    builder.object(7, "<< /Length 99 0 R >>\nstream\ndata\nendstream");
     std::string bytes = builder.build();
-    // Object 5's entry names the offset of object 3, as damaged tables do.
-    const std::string entry = Format("%010ld 00000 n\r\n", builder.offsetOf(5));
-    const size_t at = bytes.rfind(entry);
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, entry.size(), Format("%010ld 00000 n\r\n", builder.offsetOf(3)));
+    // Object 5's entry names the offset of object 3, as damaged tables do, and
+    // object 6's entry points into the header.
+    auto entryOf = [](long offset) { return Format("%010ld 00000 n\r\n", offset); };
+    bytes.replace(bytes.rfind(entryOf(builder.offsetOf(5))), 20, entryOf(builder.offsetOf(3)));
+    bytes.replace(bytes.rfind(entryOf(builder.offsetOf(6))), 20, entryOf(5));
     TempDir dir;
     writeFile(dir.file("in.pdf"), bytes);
     writeFile(dir.file("marks.xml"), XmlFile(Bookmark(1, 0, "p", GoTo(1, "Fit"))));
@@ -243,6 +257,9 @@ TEST(AddJobTest, EntriesPointingAtAnotherObjectAreNotCopied) {
     const std::string out = readFile(dir.file("out.pdf"));
     EXPECT_EQ(out.find("3 0 obj"), out.rfind("3 0 obj")) << "object 3 is copied once";
     EXPECT_EQ(out.find("(five)"), std::string::npos);
+    EXPECT_EQ(out.rfind("%PDF-1.7\n%", 0), 0u);
+    EXPECT_NE(out.find("1 0 obj"), std::string::npos);
+    EXPECT_NE(out.find("stream\ndata\nendstream\nendobj\n"), std::string::npos);
     EXPECT_FALSE(qpdfCheck(dir.file("out.pdf")).has_value());
 }
 
