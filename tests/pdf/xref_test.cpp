@@ -149,43 +149,44 @@ TEST(XRefTest, PrevLoopsAndAbsurdSizesEnd) {
 }
 
 TEST(XRefTest, MessagesOfBrokenSections) {
-    auto replaced = [](std::string bytes, const std::string& from, const std::string& to) {
-        size_t at = bytes.rfind(from);
-        return at == std::string::npos ? bytes : bytes.replace(at, from.size(), to);
-    };
-    const std::string table = fixture::simpleDocument(1).build();
-    EXPECT_EQ(FailureOf("%PDF-1.4\nno cross-reference here\n"), "PDF file was damaged");
-    EXPECT_EQ(FailureOf(replaced(table, "/Root 1 0 R", "/Root 1")), "PDF file was damaged");
-    EXPECT_EQ(FailureOf(replaced(table, "xref\n0", "xrof\n0")), "Couldn't parse an xref");
-    EXPECT_EQ(FailureOf(replaced(table, " n\r\n", " x\r\n")), "Couldn't parse an xref table");
-    EXPECT_EQ(FailureOf(replaced(table, "trailer\n<<", "trailer\n[")),
-              "Trailer dictionary is wrong type");
-
     PdfBuilder streams;
     streams.section(StreamForm(1, 4, 2, false)).object(1, "<< >>");
+    const std::string table = fixture::simpleDocument(1).build();
     const std::string stream = streams.build();
-    EXPECT_EQ(FailureOf(replaced(stream, "/Size ", "/Size /")),
-              "Size of xref Stream is wrong type");
-    EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W 5")),
-              "W item of xref Stream is wrong type");
-    EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W [1 (4) 2]")),
-              "W item of xref Stream is wrong type");
-    EXPECT_EQ(FailureOf(replaced(stream, "/W [1 4 2]", "/W [1 4]")),
-              "W item of xref Stream is wrong length");
-    EXPECT_EQ(FailureOf(replaced(stream, "/Type /XRef", "/Type /XRef /Index [0 (x)]")),
-              "Index item of xref Stream is wrong type");
-    EXPECT_EQ(FailureOf(replaced(stream, "/Type /XRef", "/Type /XRef /Index [0 50]")),
-              "Unexpected EOF while reading xref stream section");
-    EXPECT_EQ(FailureOf(replaced(stream, " obj\n<< /Type /XRef", " obk\n<< /Type /XRef")),
-              "Couldn't parse an xref stream");
+    struct Case {
+        const std::string& file;
+        const char* from;
+        const char* to;
+        const char* message;
+    };
+    const Case cases[] = {
+        {table, "/Root 1 0 R", "/Root 1", "PDF file was damaged"},
+        {table, "xref\n0", "xrof\n0", "Couldn't parse an xref"},
+        {table, " n\r\n", " x\r\n", "Couldn't parse an xref table"},
+        {table, "trailer\n<<", "trailer\n[", "Trailer dictionary is wrong type"},
+        {stream, "/Size ", "/Size /", "Size of xref Stream is wrong type"},
+        {stream, "/W [1 4 2]", "/W 5", "W item of xref Stream is wrong type"},
+        {stream, "/W [1 4 2]", "/W [1 (4) 2]", "W item of xref Stream is wrong type"},
+        {stream, "/W [1 4 2]", "/W [1 4]", "W item of xref Stream is wrong length"},
+        {stream, "/Type /XRef", "/Type /XRef /Index [0 (x)]",
+         "Index item of xref Stream is wrong type"},
+        {stream, "/Type /XRef", "/Type /XRef /Index [0 50]",
+         "Unexpected EOF while reading xref stream section"},
+        {stream, " obj\n<< /Type /XRef", " obk\n<< /Type /XRef", "Couldn't parse an xref stream"},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = c.file;
+        bytes.replace(bytes.rfind(c.from), std::string(c.from).size(), c.to);
+        EXPECT_EQ(FailureOf(bytes), c.message) << c.to;
+    }
+    EXPECT_EQ(FailureOf("%PDF-1.4\nno cross-reference here\n"), "PDF file was damaged");
 
     SectionOptions raw = StreamForm(1, 1, 1, true);
     raw.compress = false;
     PdfBuilder wrongType;
     wrongType.section(raw).object(1, "<< >>");
     std::string bytes = wrongType.build();
-    size_t data = bytes.find("stream\n") + 7;
-    bytes[data] = 7;  // the first entry's type
+    bytes[bytes.find("stream\n") + 7] = 7;  // the first entry's type
     EXPECT_EQ(FailureOf(bytes), "Wrong type of xref entry while reading xref stream section");
 }
 
