@@ -5,14 +5,6 @@
 #include "app/text_format.h"
 #include "bookmarks/bookmarks.h"
 
-namespace {
-
-uint32_t OutputPosition(std::FILE* file) {
-    return static_cast<uint32_t>(std::ftell(file));
-}
-
-}  // namespace
-
 void CFolivants::LoadBookmarkXml(bool forUpdate) {
     bookmarks.clear();
     std::ifstream input(xmlName, std::ios::binary);
@@ -68,7 +60,7 @@ void CFolivants::WriteNewPdf(bool update) {
         WriteOutlineRoot(root, root + 1, last, static_cast<uint32_t>(records.size()));
         WriteCatalog(root);
 
-        uint32_t xrefPosition = OutputPosition(outputFile.get());
+        uint32_t xrefPosition = OutputPosition();
         WriteXrefTable();
         WriteTrailer(xrefPosition);
 

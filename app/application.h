@@ -113,6 +113,10 @@ private:
     uint32_t GenerationOf(uint32_t objectNumber) const;
     bool WouldOverwriteInput(const std::string& outputPath) const;
     void WriteOutput(const std::string& text);
+    // Writes the text of object number (its entry must exist) and records
+    // where it stands and with which generation it is listed.
+    void WriteObject(uint32_t number, const std::string& text, uint32_t generation = 0);
+    uint32_t OutputPosition() const;
     void WriteActions(const BookmarkRecord& record, std::string& itemText);
     std::string ActionBody(const ActionRecord& action) const;
     void WalkPageNode(const std::string& text, int depth);

@@ -132,10 +132,7 @@ void CFolivants::WriteOutlineRoot(uint32_t number, uint32_t first, uint32_t last
                          "%u 0 obj<<\n/Type/Outlines\n/Count %u\n/First %u 0 R\n/Last %u 0 R\n"
                          ">>endobj\n",
                          number, count, first, last);
-    OutputObjectEntry& entry = objectTable[number];
-    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
-    WriteOutput(text);
-    entry.written = true;
+    WriteObject(number, text);
 }
 
 void CFolivants::WriteCatalog(uint32_t outlinesNumber) {
@@ -143,16 +140,14 @@ void CFolivants::WriteCatalog(uint32_t outlinesNumber) {
         ReadObjectText(inputFile.get(), rootObject, *xref, *xrefEntries, HeaderStart());
     if (!text) throw CPdfException("PDF file was damaged.\n");
 
-    OutputObjectEntry& entry = objectTable[rootObject];
-    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
-    entry.generation = GenerationOf(rootObject);
     size_t key = FindText(*text, "/Outlines");
+    std::string catalog;
     if (key != 0) {
-        WriteOutput(PointOutlinesAt(*text, key, outlinesNumber));
+        catalog = PointOutlinesAt(*text, key, outlinesNumber);
     } else {
         size_t insertAt = FindText(*text, "<<") + 1;
-        WriteOutput(text->substr(0, insertAt) + Format("/Outlines %u 0 R\n", outlinesNumber) +
-                    text->substr(insertAt));
+        catalog = text->substr(0, insertAt) + Format("/Outlines %u 0 R\n", outlinesNumber) +
+                  text->substr(insertAt);
     }
-    entry.written = true;
+    WriteObject(rootObject, catalog, GenerationOf(rootObject));
 }

@@ -94,11 +94,8 @@ void CFolivants::WriteActions(const BookmarkRecord& record, std::string& itemTex
         std::string text = Format("%u 0 obj <<\n", number) + body;
         if (k + 1 < count) text += Format(" /Next %u 0 R", number + 1);
         text += "\n>>endobj\n";
-        OutputObjectEntry entry;
-        entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
-        WriteOutput(text);
-        entry.written = true;
-        objectTable.push_back(entry);
+        objectTable.emplace_back();
+        WriteObject(number, text);
     }
 }
 
@@ -142,8 +139,5 @@ void CFolivants::WriteOutlineItem(uint32_t number, const OutlineItemLinks& links
         text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objectTable.size()));
     text += ">>endobj\n";
 
-    OutputObjectEntry& entry = objectTable[number];
-    entry.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
-    WriteOutput(text);
-    entry.written = true;
+    WriteObject(number, text);
 }

@@ -18,6 +18,18 @@ void CFolivants::WriteOutput(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), outputFile.get());
 }
 
+uint32_t CFolivants::OutputPosition() const {
+    return static_cast<uint32_t>(std::ftell(outputFile.get()));
+}
+
+void CFolivants::WriteObject(uint32_t number, const std::string& text, uint32_t generation) {
+    OutputObjectEntry& entry = objectTable[number];
+    entry.offset = OutputPosition();
+    entry.generation = generation;
+    WriteOutput(text);
+    entry.written = true;
+}
+
 void CFolivants::CopyHeader() {
     // The header runs up to the first object that really stands where its
     // entry says; a stale entry pointing into the header must not cut it short.
@@ -73,11 +85,7 @@ void CFolivants::CopyObjects() {
         if (FindText(*text, "ObjStm") != 0 && IsObjectStream(*xref, number, GenerationOf(number))) {
             continue;
         }
-        OutputObjectEntry& output = objectTable[i];
-        output.offset = static_cast<uint32_t>(std::ftell(outputFile.get()));
-        output.generation = GenerationOf(number);
-        WriteOutput(*text);
-        output.written = true;
+        WriteObject(number, *text, GenerationOf(number));
     }
 }
 
