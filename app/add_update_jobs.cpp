@@ -2,15 +2,14 @@
 #include <fstream>
 
 #include "app/application.h"
-#include "app/text_format.h"
-#include "bookmarks/bookmarks.h"
-
-void CFolivants::LoadBookmarkXml(bool forUpdate) {
-    bookmarks.clear();
-    std::ifstream input(xmlName, std::ios::binary);
-    BookmarkRecord carry;
-    ReadBookmarks(input, 0, bookmarks, forUpdate, carry);
-}
+#include "app/file_handle.h"
+#include "base/text_format.h"
+#include "bookmarks/bookmark_xml.h"
+#include "bookmarks/collector.h"
+#include "bookmarks/merge.h"
+#include "pdf/document.h"
+#include "structure/page_table.h"
+#include "writer/pdf_writer.h"
 
 void CFolivants::AddBookmarks() {
     WriteNewPdf(false);
@@ -21,18 +20,21 @@ void CFolivants::UpdateBookmarks() {
 }
 
 void CFolivants::WriteNewPdf(bool update) {
+    FileHandle inputFile;
+    FileHandle xmlFile;
+    FileHandle outputFile;
+    CPdfDocument document;
     bool outputCreated = false;
     try {
         bool opened = inputFile.open(inputName, "rb");
         std::printf("Input file: '%s'", inputName.c_str());
         if (!opened) throw CPdfException("Input file open error\n");
+        // Opened only to prove early that the bookmark file can be read.
         opened = xmlFile.open(xmlName, "rb");
         std::printf(", XML input file: '%s'", xmlName.c_str());
         if (!opened) throw CPdfException("XML file open error\n");
-        OpenDocument();
+        document.open(inputName);
 
-        const size_t inputSize = xrefEntries->size();
-        objectTable.assign(inputSize, OutputObjectEntry());
         bool refused = WouldOverwriteInput(outputName);
         if (!refused) outputCreated = outputFile.open(outputName, "wb");
         std::printf(", output file: '%s'\n", outputName.c_str());
@@ -40,41 +42,27 @@ void CFolivants::WriteNewPdf(bool update) {
         if (!outputCreated) {
             throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
         }
-        BuildPageTable();
-        LoadBookmarkXml(update);
+
+        const RawObjects input(inputFile.get(), *document.getXRef());
+        const PageTable pages = PageTable::Build(
+            input, *document.getCatalog(), static_cast<uint32_t>(document.getXRef()->rootNum));
+        std::ifstream xml(xmlName, std::ios::binary);
+        std::vector<BookmarkRecord> records = ReadBookmarks(xml, update);
         if (update) {
-            const CPdfOutline* outline = document.getOutline();
-            if (!outline->items) throw CPdfException("No bookmarks in pdf, update impossible\n");
-            CollectBookmarks(*outline->items, existingBookmarks, 0, false);
+            const CPdfOutline& outline = *document.getOutline();
+            if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
+            std::vector<BookmarkRecord> existing = CollectBookmarks(
+                *outline.items, *document.getCatalog(), pages, TitleForm::Pdf, counter_);
+            MergeBookmarks(existing, records);
+            records = std::move(existing);
         }
 
-        CopyHeader();
-        for (OutputObjectEntry& entry : objectTable) entry = OutputObjectEntry();
-        if (update) MergeBookmarks(bookmarks);
-        CopyObjects();
-
-        const auto root = static_cast<uint32_t>(inputSize);
-        objectTable.emplace_back();
-        const std::vector<BookmarkRecord>& records = update ? existingBookmarks : bookmarks;
-        uint32_t last = WriteOutlineItems(records, root);
-        WriteOutlineRoot(root, root + 1, last, static_cast<uint32_t>(records.size()));
-        WriteCatalog(root);
-
-        uint32_t xrefPosition = OutputPosition();
-        WriteXrefTable();
-        WriteTrailer(xrefPosition);
-
-        inputFile.close();
-        xmlFile.close();
+        PdfWriter(outputFile.get(), input, pages).writeWithOutline(records);
         bool written = std::ferror(outputFile.get()) == 0;
         if (!outputFile.close() || !written) throw CPdfException("Output file write error\n");
-        document.close();
     } catch (...) {
-        inputFile.close();
-        xmlFile.close();
         outputFile.close();
         if (outputCreated) std::remove(outputName.c_str());
-        document.close();
         throw;
     }
 }

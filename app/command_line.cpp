@@ -21,8 +21,8 @@ void Print(const char* text) {
 
 // Runs one job on a fresh application object, as the list form and the
 // single form both do.
-void RunOneJob(int argc, const char* const* argv) {
-    auto application = std::make_unique<CFolivants>();
+void RunOneJob(int argc, const char* const* argv, ItemCounter& counter) {
+    auto application = std::make_unique<CFolivants>(counter);
     application->Run(argc, argv);
     application.reset();
     Print("\nDone.\n");
@@ -71,7 +71,7 @@ void PrintUsage() {
 }
 
 int RunFileList(const std::string& listName, const char* secondArgument, int argc,
-                const char* const* argv) {
+                const char* const* argv, ItemCounter& counter) {
     const std::string suffix = ".txt";
     if (listName.size() < suffix.size() ||
         listName.compare(listName.size() - suffix.size(), suffix.size(), suffix) != 0) {
@@ -97,7 +97,7 @@ int RunFileList(const std::string& listName, const char* secondArgument, int arg
         std::vector<const char*> arguments(argv, argv + argc);
         arguments[1] = inputArgument.c_str();
         arguments[2] = outputArgument.c_str();
-        RunOneJob(argc, arguments.data());
+        RunOneJob(argc, arguments.data(), counter);
     }
     return 2;
 }
@@ -119,12 +119,13 @@ int RunFolivant(int argc, const char* const* argv) {
         }
     }
     PrintBanner();
+    ItemCounter counter;
     try {
         const std::string listName = std::strlen(argv[1]) < 2 ? "" : argv[1] + 2;
-        int listResult = RunFileList(listName, argc > 2 ? argv[2] : nullptr, argc, argv);
+        int listResult = RunFileList(listName, argc > 2 ? argv[2] : nullptr, argc, argv, counter);
         if (listResult == 1) return 1;
         if (listResult == 2) return 0;
-        RunOneJob(argc, argv);
+        RunOneJob(argc, argv, counter);
         return 0;
     } catch (const CPdfException& failure) {
         Print(failure.GetMessage());

@@ -3,26 +3,22 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/text_format.h"
-#include "structure/outline.h"
+#include "app/file_handle.h"
+#include "base/text_format.h"
+#include "bookmarks/bookmark_xml.h"
+#include "bookmarks/collector.h"
+#include "pdf/document.h"
+#include "structure/page_table.h"
 
-void CFolivants::OpenDocument() {
-    document.open(inputName);
-    xref = document.getXRef();
-    rootObject = static_cast<uint32_t>(xref->rootNum);
-    rootGeneration = static_cast<uint32_t>(xref->rootGen);
-    if (mode != modeExport) {
-        infoObject = static_cast<uint32_t>(xref->infoNum);
-        infoGeneration = static_cast<uint32_t>(xref->infoGen);
-    }
-    xrefEntries = &xref->getEntries();
-}
+namespace {
 
-static bool SameFile(const struct stat& a, const std::string& path) {
+bool SameFile(const struct stat& a, const std::string& path) {
     struct stat b {};
     return !path.empty() && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }
+
+}  // namespace
 
 bool CFolivants::WouldOverwriteInput(const std::string& outputPath) const {
     struct stat output {};
@@ -37,37 +33,38 @@ CPdfException OverwriteRefusal(const std::string& outputPath) {
 }
 
 void CFolivants::ExportBookmarks() {
+    FileHandle inputFile;
+    FileHandle xmlFile;
+    CPdfDocument document;
     bool xmlCreated = false;
     try {
         bool opened = inputFile.open(inputName, "rb");
         std::printf("Input file: '%s'", inputName.c_str());
         if (!opened) throw CPdfException("Input file open error\n");
-        OpenDocument();
-        BuildPageTable();
+        document.open(inputName);
+        const RawObjects input(inputFile.get(), *document.getXRef());
+        const PageTable pages = PageTable::Build(
+            input, *document.getCatalog(), static_cast<uint32_t>(document.getXRef()->rootNum));
 
-        const CPdfOutline* outline = document.getOutline();
-        if (outline->items) {
+        // A PDF without an outline dictionary has nothing to export.
+        const CPdfOutline& outline = *document.getOutline();
+        if (outline.items) {
             // Never truncate the file being read.
             bool refused = WouldOverwriteInput(xmlName);
             if (!refused) xmlCreated = xmlFile.open(xmlName, "wb");
             std::printf(", XML output file: '%s'\n", xmlName.c_str());
             if (refused) throw OverwriteRefusal(xmlName);
             if (!xmlCreated) throw CPdfException("XML file open error\n");
-            std::fputs("<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n", xmlFile.get());
-            std::fputs("<Bookmarks>\r\n", xmlFile.get());
-            CollectBookmarks(*outline->items, bookmarks, 0, true);
-            std::fputs("</Bookmarks>\r\n", xmlFile.get());
+            const std::vector<BookmarkRecord> records = CollectBookmarks(
+                *outline.items, *document.getCatalog(), pages, TitleForm::Xml, counter_);
+            WriteBookmarkXml(xmlFile.get(), records);
             // A full disk must not end in "Done." over a cut-off file.
             bool written = std::ferror(xmlFile.get()) == 0;
             if (!xmlFile.close() || !written) throw CPdfException("XML file write error\n");
         }
-        document.close();
-        inputFile.close();
     } catch (...) {
         xmlFile.close();
         if (xmlCreated) std::remove(xmlName.c_str());
-        inputFile.close();
-        document.close();
         throw;
     }
 }

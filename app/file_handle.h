@@ -18,10 +18,9 @@ public:
     }
     // Returns false when the data could not be written out.
     bool close() {
-        if (file_ == nullptr) return true;
-        bool ok = std::fclose(file_) == 0;
+        std::FILE* file = file_;
         file_ = nullptr;
-        return ok;
+        return file == nullptr || std::fclose(file) == 0;
     }
     std::FILE* get() const { return file_; }
     bool isOpen() const { return file_ != nullptr; }

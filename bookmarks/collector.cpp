@@ -1,9 +1,9 @@
+#include "bookmarks/collector.h"
+
 #include <cfloat>
 #include <cmath>
 
-#include "app/application.h"
-#include "bookmarks/bookmarks.h"
-#include "structure/catalog.h"
+#include "bookmarks/bookmark_xml.h"
 
 namespace {
 
@@ -18,15 +18,21 @@ float ToFloat(double value) {
     return static_cast<float>(value);
 }
 
-}  // namespace
+// What the walk needs at every level.
+struct Context {
+    const CPdfCatalog& catalog;
+    const PageTable& pages;
+    TitleForm form;
+    ItemCounter& counter;
+};
 
 // Fills the destination fields of an action from a destination.
-static void FillDestination(const LinkDestination& dest, const CFolivants& application,
-                            ActionRecord& action) {
+void FillDestination(const LinkDestination& dest, const PageTable& pages, ActionRecord& action) {
     if (dest.pageIsRef) {
-        action.page = dest.pageRef.number < 0 ? 0
-                                              : static_cast<int32_t>(application.PageNumberOfObject(
-                                                    static_cast<uint32_t>(dest.pageRef.number)));
+        action.page =
+            dest.pageRef.number < 0
+                ? 0
+                : static_cast<int32_t>(pages.pageOf(static_cast<uint32_t>(dest.pageRef.number)));
     } else {
         action.page = dest.pageNumber;
     }
@@ -38,76 +44,85 @@ static void FillDestination(const LinkDestination& dest, const CFolivants& appli
     action.destination = dest.kind < 8 ? kDestKindNames[dest.kind] : "";
 }
 
-// The destination of a go-to: its own, or the one its name stands for in
-// this document.
-static const LinkDestination* ResolveDestination(const LinkDestination* own,
-                                                 const std::string& namedDest,
-                                                 const CPdfCatalog& catalog,
-                                                 std::unique_ptr<LinkDestination>& holder) {
-    if (own != nullptr) return own;
-    holder = catalog.findDest(namedDest);
-    return holder.get();
+// The go-to's destination, its own or the one its name stands for in this
+// document, written into the action's destination fields.
+void FillGoToDestination(const LinkDestination* own, const std::string& namedDest,
+                         const Context& context, ActionRecord& action) {
+    std::unique_ptr<LinkDestination> named;
+    if (own == nullptr) {
+        named = context.catalog.findDest(namedDest);
+        own = named.get();
+    }
+    if (own != nullptr) FillDestination(*own, context.pages, action);
 }
 
-void CFolivants::CollectBookmarks(const OutlineItemList& items, std::vector<BookmarkRecord>& target,
-                                  int level, bool writeXml) {
-    const CPdfCatalog& catalog = *document.getCatalog();
+// The record form of one action; type stays "none" for kinds a record cannot hold.
+ActionRecord RecordOf(const LinkAction& link, const Context& context) {
+    ActionRecord action;
+    switch (link.getKind()) {
+        case actionGoTo: {
+            const auto& goTo = static_cast<const LinkGoTo&>(link);
+            FillGoToDestination(goTo.dest.get(), goTo.namedDest, context, action);
+            action.type = actionRecordGoTo;
+            break;
+        }
+        case actionGoToR: {
+            const auto& goToR = static_cast<const LinkGoToR&>(link);
+            FillGoToDestination(goToR.dest.get(), goToR.namedDest, context, action);
+            action.fileName = goToR.fileName;
+            action.newWindow = goToR.newWindow;
+            action.type = actionRecordGoToR;
+            break;
+        }
+        case actionLaunch:
+            action.fileName = static_cast<const LinkLaunch&>(link).fileName;
+            action.type = actionRecordLaunch;
+            break;
+        case actionURI:
+            action.uri = static_cast<const LinkURI&>(link).uri;
+            action.type = actionRecordURI;
+            break;
+        case actionNamed:
+            action.actionName = static_cast<const LinkNamed&>(link).name;
+            action.type = actionRecordNamed;
+            break;
+        default:
+            break;
+    }
+    return action;
+}
+
+void Collect(const OutlineItemList& items, int level, const Context& context,
+             std::vector<BookmarkRecord>& target) {
     for (const auto& item : items) {
         BookmarkRecord record;
         for (const auto& link : item->actions) {
             if (!link || !link->isOk()) continue;
-            ActionRecord action;
-            std::unique_ptr<LinkDestination> named;
-            switch (link->getKind()) {
-                case actionGoTo: {
-                    const auto& goTo = static_cast<const LinkGoTo&>(*link);
-                    const LinkDestination* dest =
-                        ResolveDestination(goTo.dest.get(), goTo.namedDest, catalog, named);
-                    if (dest != nullptr) FillDestination(*dest, *this, action);
-                    action.type = actionRecordGoTo;
-                    break;
-                }
-                case actionGoToR: {
-                    const auto& goToR = static_cast<const LinkGoToR&>(*link);
-                    const LinkDestination* dest =
-                        ResolveDestination(goToR.dest.get(), goToR.namedDest, catalog, named);
-                    if (dest != nullptr) FillDestination(*dest, *this, action);
-                    action.fileName = goToR.fileName;
-                    action.newWindow = goToR.newWindow;
-                    action.type = actionRecordGoToR;
-                    break;
-                }
-                case actionLaunch:
-                    action.fileName = static_cast<const LinkLaunch&>(*link).fileName;
-                    action.type = actionRecordLaunch;
-                    break;
-                case actionURI:
-                    action.uri = static_cast<const LinkURI&>(*link).uri;
-                    action.type = actionRecordURI;
-                    break;
-                case actionNamed:
-                    action.actionName = static_cast<const LinkNamed&>(*link).name;
-                    action.type = actionRecordNamed;
-                    break;
-                default:
-                    break;
-            }
+            ActionRecord action = RecordOf(*link, context);
             if (action.type != actionRecordNone) record.actions.push_back(std::move(action));
         }
-
-        record.item = nextItemNumber;
+        record.item = context.counter.take();
         record.level = level;
-        record.name = mode == modeUpdate ? UpdateTitleValue(*item) : ExportTitleValue(*item);
+        record.name =
+            context.form == TitleForm::Pdf ? UpdateTitleValue(*item) : ExportTitleValue(*item);
         record.style = item->style;
         record.color = item->color;
-        ++nextItemNumber;
         target.push_back(std::move(record));
-        if (writeXml) WriteBookmarkBlock(xmlFile.get(), target.back());
 
         if (item->first.isRef() && level + 1 < kMaxOutlineLevel) {
             item->openKids();
-            CollectBookmarks(*item->kids, target.back().children, level + 1, writeXml);
+            Collect(*item->kids, level + 1, context, target.back().children);
             item->closeKids();
         }
     }
+}
+
+}  // namespace
+
+std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items,
+                                             const CPdfCatalog& catalog, const PageTable& pages,
+                                             TitleForm form, ItemCounter& counter) {
+    std::vector<BookmarkRecord> records;
+    Collect(items, 0, Context{catalog, pages, form, counter}, records);
+    return records;
 }

@@ -44,6 +44,12 @@ struct BookmarkRecord {
     void Reset() { *this = BookmarkRecord(); }
 };
 
-// The running item number of exported entries; never reset while the
-// process runs, so a batch numbers its files one after the other.
-extern int32_t nextItemNumber;
+// The running item number of gathered entries. One counter serves a whole
+// run of the program, so a list run numbers its files one after the other.
+class ItemCounter {
+public:
+    int32_t take() { return next_++; }
+
+private:
+    int32_t next_ = 1;
+};

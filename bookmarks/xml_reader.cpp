@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/exception.h"
-#include "bookmarks/bookmarks.h"
+#include "base/exception.h"
+#include "bookmarks/bookmark_xml.h"
 #include "structure/outline.h"
 
 namespace {
@@ -319,10 +319,9 @@ std::string DecodeXmlText(const std::string& value) {
     return bytes;
 }
 
-void ReadBookmarks(std::istream& input, int /*level*/, std::vector<BookmarkRecord>& target,
-                   bool forUpdate, BookmarkRecord& carry) {
+std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate) {
+    std::vector<BookmarkRecord> target;
     RecordPlacer placer(target);
-    bool placed = false;
     BookmarkRecord record;
     ActionRecord action;
     bool inBookmark = false;
@@ -336,12 +335,10 @@ void ReadBookmarks(std::istream& input, int /*level*/, std::vector<BookmarkRecor
         }
         if (Contains(line, "</Bookmark>")) {
             placer.place(record);
-            placed = true;
             inBookmark = false;
             continue;
         }
         if (inBookmark) ReadElementLine(line, forUpdate, record, action);
     }
-    // The whole file is read in one call, so the last record ends the run.
-    if (placed) carry = record;
+    return target;
 }

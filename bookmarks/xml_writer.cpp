@@ -1,10 +1,26 @@
 #include <cmath>
 #include <limits>
 
-#include "app/text_format.h"
-#include "bookmarks/bookmarks.h"
+#include "base/text_format.h"
+#include "bookmarks/bookmark_xml.h"
 
 namespace {
+
+void WriteXmlElement(std::FILE* file, int depth, const char* tag, const std::string& value) {
+    std::string line(static_cast<size_t>(depth), '\t');
+    line += '<';
+    line += tag;
+    line += '>';
+    line += value;
+    line += "</";
+    line += tag;
+    line += ">\r\n";
+    std::fwrite(line.data(), 1, line.size(), file);
+}
+
+void WriteXmlIntElement(std::FILE* file, int depth, const char* tag, int value) {
+    WriteXmlElement(file, depth, tag, Format("%d", value));
+}
 
 bool KeptUnescaped(uint32_t code) {
     return (code >= 0x20 && code <= 0x7E && code != 0x25) || (code >= 0xA1 && code <= 0xAC) ||
@@ -169,21 +185,7 @@ std::string EscapeXmlText(const std::string& text) {
     return out;
 }
 
-void WriteXmlElement(std::FILE* file, int depth, const char* tag, const std::string& value) {
-    std::string line(static_cast<size_t>(depth), '\t');
-    line += '<';
-    line += tag;
-    line += '>';
-    line += value;
-    line += "</";
-    line += tag;
-    line += ">\r\n";
-    std::fwrite(line.data(), 1, line.size(), file);
-}
-
-void WriteXmlIntElement(std::FILE* file, int depth, const char* tag, int value) {
-    WriteXmlElement(file, depth, tag, Format("%d", value));
-}
+namespace {
 
 void WriteBookmarkBlock(std::FILE* file, const BookmarkRecord& record) {
     std::fputs("\t<Bookmark>\r\n", file);
@@ -194,4 +196,14 @@ void WriteBookmarkBlock(std::FILE* file, const BookmarkRecord& record) {
     WriteXmlElement(file, 2, "Style", record.style);
     for (const ActionRecord& action : record.actions) WriteActionBlock(file, action);
     std::fputs("\t</Bookmark>\r\n", file);
+    for (const BookmarkRecord& child : record.children) WriteBookmarkBlock(file, child);
+}
+
+}  // namespace
+
+void WriteBookmarkXml(std::FILE* file, const std::vector<BookmarkRecord>& records) {
+    std::fputs("<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n", file);
+    std::fputs("<Bookmarks>\r\n", file);
+    for (const BookmarkRecord& record : records) WriteBookmarkBlock(file, record);
+    std::fputs("</Bookmarks>\r\n", file);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "structure/catalog.h"
 #include "structure/outline.h"
 

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "pdf/stream.h"
 
 void CPdfStream::decRef() {

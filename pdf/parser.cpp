@@ -1,6 +1,6 @@
 #include "pdf/parser.h"
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* stream) : xref_(xref) {
     streams_.push_back(stream);

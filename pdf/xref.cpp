@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "pdf/parser.h"
 
 namespace {

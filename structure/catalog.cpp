@@ -1,6 +1,6 @@
 #include "structure/catalog.h"
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/application.h"
-#include "app/text_format.h"
+#include "base/exception.h"
+#include "base/text_format.h"
 #include "bookmarks/text_codec.h"
-#include "writer/writer.h"
+#include "writer/pdf_writer.h"
 
 namespace {
 
@@ -52,15 +52,15 @@ std::string FormatColor(uint32_t color) {
     return Format("/C[ %f %f %f ]\n", red, green, blue);
 }
 
-std::string CFolivants::ActionBody(const ActionRecord& action) const {
+std::string PdfWriter::actionBody(const ActionRecord& action) const {
     switch (action.type) {
         case actionRecordGoTo: {
-            if (action.page < 1 || static_cast<uint32_t>(action.page) > pageCount) {
+            if (action.page < 1 || static_cast<uint32_t>(action.page) > pages_.count()) {
                 throw CPdfException(
                     "Error in .xml file: Page number more than number of pages in .pdf file\n");
             }
-            uint32_t pageObject = pageTable[static_cast<size_t>(action.page - 1)];
-            std::string page = Format("%u %u R", pageObject, GenerationOf(pageObject));
+            uint32_t pageObject = pages_.objectOf(static_cast<uint32_t>(action.page));
+            std::string page = Format("%u %u R", pageObject, input_.generationOf(pageObject));
             return "/D" + DestinationArray(action, page) + " /S/GoTo\n";
         }
         case actionRecordGoToR: {
@@ -80,49 +80,48 @@ std::string CFolivants::ActionBody(const ActionRecord& action) const {
     }
 }
 
-void CFolivants::WriteActions(const BookmarkRecord& record, std::string& itemText) {
+std::string PdfWriter::writeActions(const BookmarkRecord& record) {
+    std::string entry;
     const size_t count = record.actions.size();
     for (size_t k = 0; k < count; ++k) {
-        const auto number = static_cast<uint32_t>(objectTable.size());
-        const std::string body = ActionBody(record.actions[k]);
+        const auto number = static_cast<uint32_t>(objects_.size());
+        const std::string body = actionBody(record.actions[k]);
         if (k == 0) {
-            itemText += " /A <<" + body;
-            itemText += count < 2 ? std::string(">>") : Format(" /Next %u 0 R>>", number);
+            entry += " /A <<" + body;
+            entry += count < 2 ? std::string(">>") : Format(" /Next %u 0 R>>", number);
             continue;
         }
         // Every further action is an object of its own, written before the item.
         std::string text = Format("%u 0 obj <<\n", number) + body;
         if (k + 1 < count) text += Format(" /Next %u 0 R", number + 1);
         text += "\n>>endobj\n";
-        objectTable.emplace_back();
-        WriteObject(number, text);
+        writeObject(newObject(), text);
     }
+    return entry;
 }
 
-uint32_t CFolivants::WriteOutlineItems(const std::vector<BookmarkRecord>& records,
-                                       uint32_t parentNumber) {
+uint32_t PdfWriter::writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent) {
     uint32_t previous = 0;
     uint32_t own = 0;
     for (size_t i = 0; i < records.size(); ++i) {
         const BookmarkRecord& record = records[i];
-        own = static_cast<uint32_t>(objectTable.size());
-        objectTable.emplace_back();
-        OutlineItemLinks links;
+        own = newObject();
+        ItemLinks links;
         if (!record.children.empty()) {
             links.first = own + 1;
-            links.last = WriteOutlineItems(record.children, own);
+            links.last = writeOutlineItems(record.children, own);
         }
-        links.parent = parentNumber;
+        links.parent = parent;
         links.prev = previous;
         links.next = i + 1 < records.size() ? 1 : 0;
-        WriteOutlineItem(own, links, record);
+        writeOutlineItem(own, links, record);
         previous = own;
     }
     return own;
 }
 
-void CFolivants::WriteOutlineItem(uint32_t number, const OutlineItemLinks& links,
-                                  const BookmarkRecord& record) {
+void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
+                                 const BookmarkRecord& record) {
     std::string text = Format("%u 0 obj<<\n", number);
     if (links.parent != 0) text += Format("/Parent %u 0 R\n", links.parent);
     if (links.first != 0) text += Format("/First %u 0 R\n", links.first);
@@ -134,10 +133,10 @@ void CFolivants::WriteOutlineItem(uint32_t number, const OutlineItemLinks& links
     if (record.style.find("Italic") != std::string::npos) flags += 1;
     text += Format("/F %d\n", flags);
     if (record.color != 0) text += FormatColor(record.color);
-    WriteActions(record, text);
-    if (links.next != 0)
-        text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objectTable.size()));
+    text += writeActions(record);
+    // The next sibling takes the first number after this item's descendants
+    // and extra action objects.
+    if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));
     text += ">>endobj\n";
-
-    WriteObject(number, text);
+    writeObject(number, text);
 }

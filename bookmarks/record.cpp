@@ -1,3 +1,0 @@
-#include "bookmarks/record.h"
-
-int32_t nextItemNumber = 1;

@@ -1,0 +1,262 @@
+#include "pdf/raw_object.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/exception.h"
+#include "base/text_format.h"
+#include "pdf/characters.h"
+#include "pdf/parser.h"
+
+namespace {
+
+// Searches read small chunks first, as most objects are short, and larger
+// ones as a search goes on.
+constexpr size_t kFirstChunk = 1 << 10;
+constexpr size_t kLargestChunk = 1 << 20;
+
+size_t NextChunk(size_t chunk) {
+    return chunk < kLargestChunk ? chunk * 4 : chunk;
+}
+
+uint64_t FileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return 0;
+    long size = std::ftell(file);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
+}
+
+bool ReadBytes(std::FILE* file, uint64_t from, size_t count, std::string& out) {
+    out.resize(count);
+    if (count == 0) return true;
+    if (std::fseek(file, static_cast<long>(from), SEEK_SET) != 0) return false;
+    size_t got = std::fread(out.data(), 1, count, file);
+    out.resize(got);
+    return got == count;
+}
+
+// First position at or after from where pattern starts, or -1.
+int64_t FindFirst(std::FILE* file, uint64_t from, const std::string& pattern) {
+    std::string chunk;
+    const size_t overlap = pattern.size() - 1;
+    for (uint64_t at = from, size = kFirstChunk;; size = NextChunk(size)) {
+        ReadBytes(file, at, size, chunk);
+        if (chunk.size() < pattern.size()) return -1;
+        size_t found = chunk.find(pattern);
+        if (found != std::string::npos) return static_cast<int64_t>(at + found);
+        if (chunk.size() < size) return -1;
+        at += chunk.size() - overlap;
+    }
+}
+
+// Where the first "endobj" or the first "stream" keyword (standing after white
+// space or ">" and followed by an end of line) begins, whichever comes first.
+struct Landmark {
+    int64_t position = -1;
+    bool isStream = false;
+};
+
+Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
+    std::string chunk;
+    constexpr size_t kOverlap = 8;
+    for (uint64_t at = from, want = kFirstChunk;; want = NextChunk(want)) {
+        ReadBytes(file, at, want, chunk);
+        const size_t size = chunk.size();
+        for (size_t i = 0; i + 6 <= size; ++i) {
+            if (chunk[i] == 'e' && chunk.compare(i, 6, "endobj") == 0) {
+                return {static_cast<int64_t>(at + i), false};
+            }
+            if (chunk[i] == 's' && i + 7 <= size && chunk.compare(i, 6, "stream") == 0 &&
+                (chunk[i + 6] == '\r' || chunk[i + 6] == '\n')) {
+                bool afterBoundary =
+                    (i == 0 && at == from) ||
+                    (i > 0 &&
+                     (IsPdfWhite(static_cast<unsigned char>(chunk[i - 1])) || chunk[i - 1] == '>'));
+                if (afterBoundary) return {static_cast<int64_t>(at + i), true};
+            }
+        }
+        if (size < want) return {};
+        at += size - kOverlap;
+    }
+}
+
+// The Length of a stream object whose dictionary lies in [offset, streamKeyword),
+// or -1. A Length that cannot be resolved only means the search is used instead.
+int64_t StreamLength(std::FILE* file, uint64_t offset, uint64_t streamKeyword, CPdfXRef& xref) {
+    try {
+        CPdfElement none;
+        none.initNull();
+        auto* range = new CPdfFileStream(file, static_cast<uint32_t>(offset),
+                                         static_cast<uint32_t>(streamKeyword - offset), none);
+        CPdfParser parser(&xref, range);
+        CPdfElement number, generation, keyword;
+        parser.getObj(number);
+        parser.getObj(generation);
+        parser.getObj(keyword);
+        if (!number.isInt() || !generation.isInt() || !keyword.isCmd("obj")) return -1;
+        CPdfElement dict;
+        parser.getObj(dict);
+        if (!dict.isDict()) return -1;
+        CPdfElement length;
+        dict.getDict()->lookup("Length", length);
+        return length.isInt() && length.getInt() >= 0 ? length.getInt() : -1;
+    } catch (const CPdfException&) {
+        return -1;
+    }
+}
+
+// For a stream object: where its "endobj" begins, found behind the data that
+// Length covers, so that data holding those letters is copied whole; -1 when
+// the Length does not lead to "endstream".
+int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t streamKeyword,
+                               CPdfXRef& xref, uint64_t fileSize) {
+    int64_t length = StreamLength(file, offset, streamKeyword, xref);
+    if (length < 0) return -1;
+    std::string bytes;
+    uint64_t data = streamKeyword + 6;
+    ReadBytes(file, data, 2, bytes);
+    if (!bytes.empty() && bytes[0] == '\r') {
+        data += bytes.size() > 1 && bytes[1] == '\n' ? 2 : 1;
+    } else if (!bytes.empty() && bytes[0] == '\n') {
+        data += 1;
+    }
+    uint64_t end = data + static_cast<uint64_t>(length);
+    if (end >= fileSize) return -1;
+    constexpr size_t kSlack = 512;
+    ReadBytes(file, end, kSlack, bytes);
+    size_t i = 0;
+    while (i < bytes.size() && IsPdfWhite(static_cast<unsigned char>(bytes[i]))) ++i;
+    if (bytes.compare(i, 9, "endstream") != 0) return -1;
+    return FindFirst(file, end + i + 9, "endobj");
+}
+
+// Whether the bytes start with the object's own header "number generation obj".
+bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t generation) {
+    size_t at = 0;
+    auto skipWhite = [&]() {
+        size_t from = at;
+        while (at < bytes.size() && IsPdfWhite(static_cast<unsigned char>(bytes[at]))) ++at;
+        return at > from;
+    };
+    auto readNumber = [&](uint32_t& value) {
+        size_t from = at;
+        uint64_t number64 = 0;
+        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && at - from < 10) {
+            number64 = number64 * 10 + static_cast<uint64_t>(bytes[at++] - '0');
+        }
+        value = static_cast<uint32_t>(std::min<uint64_t>(number64, UINT32_MAX));
+        return at > from;
+    };
+    uint32_t foundNumber = 0;
+    uint32_t foundGeneration = 0;
+    skipWhite();
+    if (!readNumber(foundNumber) || !skipWhite() || !readNumber(foundGeneration)) return false;
+    skipWhite();
+    return foundNumber == number && foundGeneration == generation &&
+           bytes.compare(at, 3, "obj") == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
+                                                    uint32_t generation) const {
+    std::FILE* file = file_;
+    CPdfXRef& xref = xref_;
+    const uint64_t fileSize = FileSize(file);
+    // An offset that holds another object (or none) gives nothing, as it does
+    // when the object is fetched: copying the text there would list it twice.
+    if (!holdsHeader(offset, number, generation)) return std::nullopt;
+    Landmark landmark = FindEndobjOrStream(file, offset);
+    int64_t endobj = -1;
+    if (landmark.isStream) {
+        endobj = EndobjBehindStreamData(file, offset, static_cast<uint64_t>(landmark.position),
+                                        xref, fileSize);
+    } else {
+        endobj = landmark.position;
+    }
+    if (endobj < 0) {
+        uint32_t last = FindInFile(file, static_cast<uint32_t>(offset), "endobj");
+        endobj = last == 0 ? -1 : int64_t{last} - 5;
+    }
+    if (endobj < 0) return std::nullopt;
+
+    // The text runs through "endobj" and the one byte after it.
+    uint64_t end = static_cast<uint64_t>(endobj) + 7;
+    std::string text;
+    ReadBytes(file, offset, static_cast<size_t>(std::min(end, fileSize) - offset), text);
+    // At the very end of the file there is no byte after "endobj"; a line end
+    // keeps the next object from running into it.
+    if (end > fileSize) text += '\n';
+    return text;
+}
+
+bool RawObjects::holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const {
+    std::string head;
+    ReadBytes(file_, offset, 64, head);
+    return StartsWithHeader(head, number, generation);
+}
+
+size_t FindText(const std::string& text, const std::string& pattern) {
+    if (pattern.empty()) return 0;
+    size_t found = text.find(pattern);
+    if (found == std::string::npos) return 0;
+    return found + pattern.size() - 1;
+}
+
+uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern) {
+    if (pattern.empty()) return 0;
+    int64_t found = FindFirst(file, from, pattern);
+    if (found < 0) return 0;
+    return static_cast<uint32_t>(found + static_cast<int64_t>(pattern.size()) - 1);
+}
+
+uint32_t FindReference(const std::string& text, const std::string& key) {
+    size_t at = FindText(text, key);
+    if (at == 0) return 0;
+    while (at < text.size() && (text[at] < '0' || text[at] > '9')) ++at;
+    uint64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(text[at] - '0'), UINT32_MAX);
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::optional<std::string> RawObjects::text(uint32_t objectNumber) const {
+    if (objectNumber >= size()) return std::nullopt;
+    const XRefEntry& entry = this->entry(objectNumber);
+    if (!entry.isDefined()) return std::nullopt;
+    if (entry.type == 1) {
+        return storedObject(uint64_t{headerStart()} + entry.offset, objectNumber, entry.generation);
+    }
+    if (entry.type == 2) {
+        uint32_t length = 0;
+        const unsigned char* bytes =
+            xref_.getObjectBytes(static_cast<int32_t>(objectNumber), 0, length);
+        if (bytes == nullptr || length == 0) return std::nullopt;
+        std::string text = Format("%ld 0 obj\r", static_cast<long>(objectNumber));
+        text.append(reinterpret_cast<const char*>(bytes), length);
+        text += " endobj\r";
+        return text;
+    }
+    return std::nullopt;
+}
+
+bool RawObjects::isObjectStream(uint32_t objectNumber) const {
+    CPdfElement object;
+    try {
+        xref_.fetch(static_cast<int32_t>(objectNumber),
+                    static_cast<int32_t>(generationOf(objectNumber)), object);
+    } catch (const CPdfException&) {
+        return false;  // a stream that cannot be read is copied as it stands
+    }
+    CPdfStream* stream = object.getStream();
+    if (stream == nullptr || stream->getDict() == nullptr) return false;
+    CPdfElement type;
+    stream->getDict()->lookup("Type", type);
+    return type.isName("ObjStm");
+}
+
+uint32_t RawObjects::generationOf(uint32_t number) const {
+    if (number >= size()) return 0;
+    const XRefEntry& found = entry(number);
+    return found.type == 1 ? found.generation : 0;
+}

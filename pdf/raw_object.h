@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "pdf/xref.h"
+
+// Index of the last byte of the first occurrence of pattern in text, or 0
+// when there is none (a match ending at index 0 reads as none too).
+size_t FindText(const std::string& text, const std::string& pattern);
+// File position of the last byte of the first occurrence of pattern at or
+// after from, or 0.
+uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern);
+// The decimal number that follows key in text (after any non-digits), or 0.
+uint32_t FindReference(const std::string& text, const std::string& key);
+
+// The input's objects as the bytes that stand in the file, for copying them
+// unchanged and for searching their text. Reads through its own handle;
+// offsets count from the "%PDF-" header the cross-reference found.
+class RawObjects {
+public:
+    RawObjects(std::FILE* file, CPdfXRef& xref) : file_(file), xref_(xref) {}
+
+    // The text of one object, from its header line through "endobj" and the
+    // byte after it; an object of an object stream gets a header and "endobj"
+    // of its own. Nothing when the object is free or its text cannot be found.
+    std::optional<std::string> text(uint32_t number) const;
+    // Whether the file holds the header "number generation obj" at offset
+    // (counted from the start of the file).
+    bool holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const;
+    // Whether an object is an object stream (Type ObjStm).
+    bool isObjectStream(uint32_t number) const;
+    // The generation an in-use object is listed with; 0 for any other.
+    uint32_t generationOf(uint32_t number) const;
+    uint32_t headerStart() const { return xref_.getStart(); }
+    size_t size() const { return xref_.getEntries().size(); }
+    const XRefEntry& entry(uint32_t number) const { return xref_.getEntries()[number]; }
+
+    std::FILE* file() const { return file_; }
+    CPdfXRef& xref() const { return xref_; }
+
+private:
+    std::optional<std::string> storedObject(uint64_t offset, uint32_t number,
+                                            uint32_t generation) const;
+
+    std::FILE* file_;
+    CPdfXRef& xref_;
+};

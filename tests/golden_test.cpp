@@ -1,0 +1,129 @@
+// Runs export, add and update on every case under tests/data/jobs and
+// compares what they write and print with the files kept beside the case:
+//   input.txt            the input PDF, as fixture text (support/fixture.h)
+//   add.xml, update.xml  bookmark files for those jobs; without add.xml the
+//                        add takes the export back, without update.xml the
+//                        update gets a file with no records
+//   export.xml, add.pdf, update.pdf, messages.txt   the expected results
+// A result that the export reads back differently from the first export
+// fails the case as well. FOLIVANT_UPDATE_GOLDEN=1 rewrites the expected files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/fixture.h"
+#include "support/harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixture::FileExists;
+using fixture::ReadFile;
+
+const fs::path kCases = fs::path(FOLIVANT_TEST_DATA) / "jobs";
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kCases)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return text;
+}
+
+class GoldenTest : public testing::TestWithParam<std::string> {
+protected:
+    fs::path expected(const std::string& name) const { return kCases / GetParam() / name; }
+    std::string produced(const std::string& name) const { return dir_.file(name); }
+
+    // Runs the program and logs what it printed; true when it succeeded.
+    bool run(const std::string& title, const std::vector<std::string>& arguments) {
+        fixture::RunResult result = fixture::RunProgram(arguments);
+        log_ += "$ " + title + "\n" + ReplaceAll(result.out, dir_.path(), "DIR") + "[status " +
+                std::to_string(result.status) + "]\n";
+        return result.status == 0;
+    }
+
+    // A bookmark file of the case, copied next to the outputs; empty when there is none.
+    std::string caseFile(const std::string& name) {
+        if (!FileExists(expected(name).string())) return "";
+        fixture::WriteFile(produced(name), ReadFile(expected(name).string()));
+        return produced(name);
+    }
+
+    // Exports a written PDF again and notes whether the first export comes back.
+    void expectSameExport(const std::string& pdf) {
+        if (!FileExists(produced(pdf)) || !FileExists(produced("export.xml"))) return;
+        run("export " + pdf, {"-i" + produced(pdf), "-e" + produced(pdf + ".xml")});
+        const bool same = ReadFile(produced(pdf + ".xml")) == ReadFile(produced("export.xml"));
+        log_ += same ? "[same export]\n" : "[another export]\n";
+    }
+
+    void compare(const std::string& name, const std::string& actual, bool exists) {
+        const std::string path = expected(name).string();
+        if (std::getenv("FOLIVANT_UPDATE_GOLDEN") != nullptr) {
+            if (exists) fixture::WriteFile(path, actual);
+            if (!exists) fs::remove(path);
+            return;
+        }
+        ASSERT_EQ(exists, FileExists(path)) << name << (exists ? " was written" : " is missing");
+        if (exists) {
+            EXPECT_EQ(actual, ReadFile(path)) << name << " differs";
+        }
+    }
+
+    void compareOutput(const std::string& name) {
+        const bool exists = FileExists(produced(name));
+        compare(name, exists ? ReadFile(produced(name)) : "", exists);
+        if (exists && name.find(".pdf") != std::string::npos) {
+            EXPECT_EQ(fixture::QpdfCheck(produced(name)), std::nullopt) << name;
+        }
+    }
+
+    fixture::TempDir dir_;
+    std::string log_;
+};
+
+TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
+    fixture::WriteFile(produced("in.pdf"),
+                       fixture::BuildPdf(ReadFile(expected("input.txt").string())));
+    const std::string in = "-i" + produced("in.pdf");
+    run("export", {in, "-e" + produced("export.xml")});
+
+    std::string addXml = caseFile("add.xml");
+    const bool roundTrip = addXml.empty();
+    if (roundTrip && FileExists(produced("export.xml"))) addXml = produced("export.xml");
+    if (!addXml.empty()) run("add", {in, "-o" + produced("add.pdf"), "-x" + addXml});
+
+    std::string updateXml = caseFile("update.xml");
+    const bool unchanged = updateXml.empty();
+    if (unchanged) {
+        updateXml = produced("none.xml");
+        fixture::WriteFile(updateXml,
+                           "<?xml version=\"1.0\" ?>\r\n<Bookmarks>\r\n</Bookmarks>\r\n");
+    }
+    run("update", {in, "-o" + produced("update.pdf"), "-x" + updateXml, "-update"});
+
+    if (roundTrip) expectSameExport("add.pdf");
+    if (unchanged) expectSameExport("update.pdf");
+    for (const char* name : {"export.xml", "add.pdf", "update.pdf"}) compareOutput(name);
+    compare("messages.txt", log_, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(CaseNames()),
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             std::string name = param.param;
+                             for (char& c : name) c = std::isalnum(c) ? c : '_';
+                             return name;
+                         });
+
+}  // namespace

@@ -1,0 +1,194 @@
+// The tokeniser, the object parser and the stream decoders, driven by tables
+// of input bytes and the values they must give.
+#include <gtest/gtest.h>
+
+#include "base/exception.h"
+#include "pdf/parser.h"
+#include "support/fixture.h"
+#include "support/harness.h"
+
+namespace {
+
+using fixture::Describe;
+
+std::string ParsedValues(const std::string& bytes) {
+    std::string out;
+    for (const CPdfElement& value : fixture::ParseAll(bytes)) {
+        out += (out.empty() ? "" : " | ") + Describe(value);
+    }
+    return out;
+}
+
+TEST(SyntaxTest, TokensAndValues) {
+    const std::pair<std::string, std::string> cases[] = {
+        // Literal strings: escapes, continuations, nesting, zero bytes.
+        {"(a\\061b) (x\\\ny) (x\\\r\ny) (a(b)c) (\\(\\)\\\\)",
+         "(a1b) | (xy) | (xy) | (a\\x28b\\x29c) | (\\x28\\x29\\x5C)"},
+        {"(\\b\\f\\n\\r\\t\\q) (\\1234)", "(\\x08\\x0C\\x0A\\x0D\\x09q) | (S4)"},
+        {std::string("(a\0b) (a\\0b) (a\\000b) (a\\400b) (open", 36),
+         "(a\\x00b) | (a\\x00b) | (a\\x00b) | (a\\x00b) | (open)"},
+        // Hexadecimal strings pair their digits; a stray digit counts as 0.
+        {"<41 42 4> <4142", "(AB@) | (AB)"},
+        {"<410042> <4G>", "(A\\x00B) | (@)"},
+        // Names decode number signs and end at a decoded zero byte.
+        {"/A#42 /A#4 /B /A#xy /A#00B /Type/Page", "/AB | /A@ | /B | /A#xy | /A | /Type | /Page"},
+        // Numbers, keywords, comments and stray closers.
+        {"+5 - .5 3. 1.2.3 -17 99999999999 true false null endobj",
+         "{+5} | 0 | 0.5 | 3.0 | 1.2 | -17 | 2147483647 | true | false | null | {endobj}"},
+        {"% comment (x\n42 ) } > {", "42 | error | error | error | error"},
+        // Containers: the first of two keys wins, stray values between keys go.
+        {"<< /A 1 /B 2 0 R /D [1 2 0 R] /A 9 5 /K (v) >>", "<</A 1 /B 2 0 R /D [1 2 0 R] /K (v)>>"},
+        {"[1 R] [1 2 << /A 3", "[1 {R}] | [1 2 <</A 3>>]"},
+        {"<< /A /B ) /C 1 >>", "<</A /B /C 1>>"},
+        // A stream needs an integer Length and a filter the reader decodes.
+        {"<< /Length (5) >> stream\nhello\nendstream",
+         "error | {>>} | {stream} | {hello} | {endstream}"},
+        {"<< /Length 5 /Filter /DCTDecode >> stream\nhello\nendstream",
+         "error | {>>} | {stream} | {hello} | {endstream}"},
+    };
+    for (const auto& [input, expected] : cases) EXPECT_EQ(ParsedValues(input), expected) << input;
+}
+
+TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
+    EXPECT_EQ(Describe(fixture::ParseOne(std::string(1000000, '['))).substr(0, 3), "[[[");
+    const int deep = CPdfParser::kMaxNesting + 10;
+    std::string text = Describe(fixture::ParseOne(std::string(deep, '[') + std::string(deep, ']')));
+    EXPECT_EQ(text.find("error"), static_cast<size_t>(CPdfParser::kMaxNesting));
+}
+
+// One stream object with its data; the decoded bytes in hexadecimal, or "error".
+std::string Decode(const std::string& entries, const std::string& data) {
+    fixture::ByteFile file("<< /Length " + std::to_string(data.size()) + " " + entries +
+                           " >>\nstream\n" + data + "\nendstream\n");
+    CPdfParser parser(nullptr, file.stream());
+    CPdfElement object;
+    parser.getObj(object);
+    if (!object.isStream()) return Describe(object);
+    std::string hex;
+    for (unsigned char c : fixture::ReadAll(*object.getStream())) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    return std::string(values.begin(), values.end());
+}
+
+TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
+    using fixture::Deflate;
+    const std::string text = "The quick brown fox jumps over the lazy dog.";
+    std::string textHex;
+    for (unsigned char c : text) textHex += Decode("", std::string(1, static_cast<char>(c)));
+    const std::string rows = Bytes({0, 10, 20, 1, 5, 5, 2, 1, 1, 3, 4, 4, 4, 1, 1, 7, 9, 9});
+    const std::string up = Bytes({2, 1, 2, 3, 4, 5, 2, 1, 1, 1, 1, 1, 2, 9});
+    const std::string png12 = "/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 5 >>";
+    const std::pair<std::pair<std::string, std::string>, std::string> cases[] = {
+        {{"/Filter /FlateDecode", Deflate(text)}, textHex},
+        {{"/Filter /Fl", Deflate(text)}, textHex},
+        {{"/Filter [/FlateDecode]", Deflate(text)}, textHex},
+        {{"", "raw"}, "726177"},
+        {{"/Filter /DCTDecode", "x"}, "error"},
+        {{"/Filter [/FlateDecode /ASCIIHexDecode]", "x"}, "error"},
+        {{"/Filter 7", "x"}, "error"},
+        // PNG rows of each type: None, Sub, Up, Average, Paeth, unknown.
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>", Deflate(rows)},
+         "0A14050A060B070D080E0909"},
+        // Rows of 1 + 5 bytes give 5; a cut-off last row is dropped.
+        {{png12, Deflate(up)}, "01020304050203040506"},
+        {{"/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]", Deflate(up)},
+         "01020304050203040506"},
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 0 >>", Deflate(up)},
+         "error"},
+        // TIFF: each sample adds the same colour one pixel to the left.
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 3 /Colors 2 >>",
+          Deflate(Bytes({1, 2, 1, 1, 1, 1}))},
+         "010202030304"},
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 4 /BitsPerComponent 1 >>",
+          Deflate(Bytes({0x90}))},
+         "E0"},
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 4 /BitsPerComponent 4 >>",
+          Deflate(Bytes({0xF1, 0x11}))},
+         "F012"},
+    };
+    for (const auto& [input, expected] : cases) {
+        EXPECT_EQ(Decode(input.first, input.second), expected) << input.first;
+    }
+    // Inflate holds output back after the last input byte; none of it may be lost.
+    std::string zeros(1 << 20, '\0');
+    EXPECT_EQ(Decode("/Filter /FlateDecode", Deflate(zeros + "end")).size(), 2 * zeros.size() + 6);
+    // Damaged data ends quietly where inflate gives up.
+    std::string damaged = Deflate(text + text);
+    damaged.resize(damaged.size() / 2);
+    std::string partial = Decode("/Filter /FlateDecode", damaged);
+    EXPECT_EQ(textHex.substr(0, partial.size()), partial);
+}
+
+TEST(SyntaxTest, StreamsNeedEndstreamAndRangesKeepTheirLimits) {
+    fixture::ByteFile file("<< /Length 5 >> stream\r\nhello\nendobj");
+    CPdfParser parser(nullptr, file.stream());
+    CPdfElement object;
+    try {
+        parser.getObj(object);
+        FAIL() << "a stream without endstream was accepted";
+    } catch (const CPdfException& failure) {
+        EXPECT_EQ(failure.Message(), "Missing 'endstream'\n");
+    }
+
+    fixture::ByteFile predicted(
+        "<< /Length 14 /Filter /FlateDecode /DecodeParms << /Predictor "
+        "12 /Columns 2 >> >>\nstream\n" +
+        fixture::Deflate(Bytes({2, 7, 8, 2, 1, 1})).substr(0, 14) + "\nendstream");
+    CPdfParser predictedParser(nullptr, predicted.stream());
+    predictedParser.getObj(object);
+    ASSERT_TRUE(object.isStream());
+    for (int expected : {7, 8, 8, 9, -1}) {
+        EXPECT_EQ(object.getStream()->lookChar(), expected);
+        EXPECT_EQ(object.getStream()->getChar(), expected);
+    }
+
+    fixture::ByteFile bytes("0123456789abcdefghij");
+    StreamRef range(bytes.stream(5, 4));
+    EXPECT_EQ(fixture::ReadAll(*range.get()), "5678");
+    range->reset();
+    EXPECT_EQ(range->getChar(), '5');
+    EXPECT_EQ(range->getPos(), 6u);
+    EXPECT_THROW(range->getRawChar(), CPdfException);
+    StreamRef whole(bytes.stream());
+    CPdfElement none;
+    none.initNull();
+    CPdfEmbedStream limited(whole.get(), none, true, 10);
+    EXPECT_EQ(fixture::ReadAll(limited), "0123456789");
+    EXPECT_EQ(limited.lookChar(), -1);
+    CPdfEmbedStream unlimited(whole.get(), none, false, 0);
+    EXPECT_EQ(fixture::ReadAll(unlimited), "abcdefghij");
+}
+
+TEST(SyntaxTest, ContainersAreSharedByCountAndTextsCopied) {
+    CPdfElement first = fixture::ParseOne("<< /Kids [<< /Type /Page >>] /Parent 7 0 R >>");
+    CPdfDictionary* dict = first.getDict();
+    {
+        CPdfElement second(first);
+        std::vector<CPdfElement> held(3, second);
+        EXPECT_EQ(dict->getRefCount(), 5u);
+        second.free();
+        EXPECT_TRUE(second.isNone());
+    }
+    EXPECT_EQ(dict->getRefCount(), 1u);
+    CPdfElement kids, kid, parent;
+    dict->lookup("Kids", kids);
+    kids.getArray()->get(0, kid);
+    first.free();  // the inner dictionary lives while an element holds it
+    EXPECT_TRUE(kid.getDict()->is("Page"));
+    EXPECT_FALSE(kid.getDict()->is("Pages"));
+    EXPECT_EQ(kid.getDict()->getRefCount(), 2u);
+    CPdfElement name;
+    name.initName(std::string("Na\0me", 5));
+    EXPECT_EQ(name.getText(), "Na");
+    CPdfElement typeByReference = fixture::ParseOne("<< /Type 4 0 R >>");
+    EXPECT_FALSE(typeByReference.getDict()->is("Page"));
+}
+
+}  // namespace

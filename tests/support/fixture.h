@@ -1,0 +1,44 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// Builds PDF files from their objects written as text. The builder only
+// computes what a person cannot write by hand: offsets, cross-reference
+// tables and streams, stream lengths and compressed data.
+//
+// The text is read line by line; lines that start with "#" are comments:
+//   @version 1.4        the header's version (default 1.7)
+//   @junk TEXT          bytes before the header
+//   N G obj ... endobj  an object, copied as written; in its dictionary
+//                       "/Length ?" becomes the length of the data between
+//                       the "stream" and "endstream" lines, deflated first
+//                       when the dictionary names /FlateDecode
+//   @objstm K ... @end  the objects between go into object stream K
+//   @free N             lists N as free in this section
+//   @entry N OFFSET     lists N at OFFSET (or at object M's offset: =M)
+//   @xref FORM [w=a,b,c] [index] [raw] [prevref] TRAILER
+//                       ends a section: FORM is table, stream (compressed
+//                       objects listed) or hybrid (a table whose compressed
+//                       objects are listed in a stream named by /XRefStm);
+//                       the trailer entries start at the first "/"
+// Any other line is copied as it stands. Text without any @xref line ends
+// in "@xref table /Root 1 0 R". Offsets count from the header.
+namespace fixture {
+
+struct Built {
+    std::string bytes;
+    std::map<int, long> offsets;  // of each object's newest "N G obj" line, from the header
+};
+
+Built Build(const std::string& text);
+inline std::string BuildPdf(const std::string& text) {
+    return Build(text).bytes;
+}
+
+// Catalog 1 (with extra entries), page tree 2, pages 3 to count + 2.
+std::string Pages(int count, const std::string& catalogExtra = "");
+
+std::string Deflate(const std::string& data);
+
+}  // namespace fixture

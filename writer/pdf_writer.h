@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bookmarks/record.h"
+#include "pdf/raw_object.h"
+#include "structure/page_table.h"
+
+// Writes a new PDF from an opened input: the input's header and every object
+// it has in use (the object streams and the catalog left out), the outline
+// items and their extra action objects, the outline root, the catalog
+// pointing at it, one cross-reference table and the trailer.
+//
+// The writer owns what it puts in the output: the table of output objects
+// (where each stands, with which generation) and the position it writes at.
+// The job owns the output file itself, and removes it when anything fails.
+class PdfWriter {
+public:
+    PdfWriter(std::FILE* output, const RawObjects& input, const PageTable& pages);
+    PdfWriter(const PdfWriter&) = delete;
+    PdfWriter& operator=(const PdfWriter&) = delete;
+
+    // The whole file, with an outline made of records. Throws CPdfException
+    // (a go-to to a page the input does not have, a catalog that cannot be read).
+    void writeWithOutline(const std::vector<BookmarkRecord>& records);
+
+    // The steps, in the order writeWithOutline takes them.
+    void copyHeader();
+    void copyObjects();
+    // Numbers and writes a list of sibling records with their descendants;
+    // returns the object number of the last one (0 for none).
+    uint32_t writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent);
+    void writeOutlineRoot(uint32_t number, uint32_t first, uint32_t last, uint32_t count);
+    void writeCatalog(uint32_t outlinesNumber);
+    void writeXrefTable();
+    void writeTrailer(uint32_t xrefPosition);
+
+private:
+    // Where an object of the output stands, and whether it was written.
+    struct ObjectEntry {
+        uint32_t offset = 0;
+        bool written = false;
+        uint32_t generation = 0;
+    };
+    // The neighbours of one outline item object; 0 means none.
+    struct ItemLinks {
+        uint32_t next = 0;
+        uint32_t prev = 0;
+        uint32_t parent = 0;
+        uint32_t first = 0;
+        uint32_t last = 0;
+    };
+
+    void writeOutlineItem(uint32_t number, const ItemLinks& links, const BookmarkRecord& record);
+    // Writes every action after the first as an object of its own and returns
+    // the first one's entry for the item.
+    std::string writeActions(const BookmarkRecord& record);
+    std::string actionBody(const ActionRecord& action) const;
+    // Appends an entry for a new object and returns its number.
+    uint32_t newObject();
+    // Writes the text of object number (its entry must exist) and records
+    // where it stands and with which generation it is listed.
+    void writeObject(uint32_t number, const std::string& text, uint32_t generation = 0);
+    void write(const std::string& text);
+    uint32_t position() const;
+
+    std::FILE* output_;
+    const RawObjects& input_;
+    const PageTable& pages_;
+    std::vector<ObjectEntry> objects_;
+};
+
+// One cross-reference table line: ten-digit offset, five-digit generation,
+// "n" or "f", a blank and a carriage return.
+std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse);
+
+// The colour entry of an outline item: "/C[ r g b ]" and a line feed.
+std::string FormatColor(uint32_t color);
