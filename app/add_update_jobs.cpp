@@ -7,7 +7,7 @@
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
 #include "bookmarks/merge.h"
-#include "pdf/document.h"
+#include "structure/document.h"
 #include "structure/page_table.h"
 #include "writer/pdf_writer.h"
 

@@ -7,7 +7,7 @@
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
-#include "pdf/document.h"
+#include "structure/document.h"
 #include "structure/page_table.h"
 
 namespace {

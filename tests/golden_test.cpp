@@ -1,14 +1,14 @@
 // Runs export, add and update on every case under tests/data/jobs and
 // compares what they write and print with the files kept beside the case:
 //   input.txt            the input PDF, as fixture text (support/fixture.h)
-//   add.xml, update.xml  bookmark files for those jobs; without add.xml the
-//                        add takes the export back, without update.xml the
-//                        update gets a file with no records
-//   export.xml           the expected export
+//   add*.xml, update*.xml   bookmark files, one run of that job each; without
+//                        any, the add takes the export back and the update
+//                        gets a file with no records
 //   results.txt          what each run printed and its exit status, one line
 //                        per run, whether the outputs export back to the same
-//                        file, and a digest of each PDF written
-//   add.pdf, update.pdf  where present, the expected PDF in full
+//                        file, and a digest of each file written
+//   export.xml, *.pdf    where present, that output expected in full (it has
+//                        no digest line then)
 // FOLIVANT_UPDATE_GOLDEN=1 rewrites the expected files.
 #include <gtest/gtest.h>
 
@@ -68,11 +68,19 @@ protected:
         return result.status == 0;
     }
 
-    // A bookmark file of the case, copied next to the outputs; empty when there is none.
-    std::string caseFile(const std::string& name) {
-        if (!FileExists(expected(name).string())) return "";
-        fixture::WriteFile(produced(name), ReadFile(expected(name).string()));
-        return produced(name);
+    // The case's bookmark files for a job, copied next to the outputs.
+    std::vector<std::string> CaseFiles(const std::string& job) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(kCases / GetParam())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(job, 0) == 0 && name.size() > 4 &&
+                name.compare(name.size() - 4, 4, ".xml") == 0) {
+                names.push_back(name);
+                fixture::WriteFile(produced(name), ReadFile(entry.path().string()));
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     // Exports a written PDF again and notes whether the first export comes back.
@@ -97,11 +105,13 @@ protected:
         }
     }
 
-    // A PDF is compared whole where the case keeps it, else by its digest.
-    void comparePdf(const std::string& name) {
+    // A result is compared whole where the case keeps it, else by its digest.
+    void compareResult(const std::string& name) {
         if (!FileExists(produced(name))) return;
         const std::string bytes = ReadFile(produced(name));
-        EXPECT_EQ(fixture::QpdfCheck(produced(name)), std::nullopt) << name;
+        if (name.find(".pdf") != std::string::npos) {
+            EXPECT_EQ(fixture::QpdfCheck(produced(name)), std::nullopt) << name;
+        }
         if (FileExists(expected(name).string())) {
             compare(name, bytes, true);
         } else {
@@ -119,25 +129,31 @@ TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
     const std::string in = "-i" + produced("in.pdf");
     run("export", {in, "-e" + produced("export.xml")});
 
-    std::string addXml = caseFile("add.xml");
-    const bool roundTrip = addXml.empty();
-    if (roundTrip && FileExists(produced("export.xml"))) addXml = produced("export.xml");
-    if (!addXml.empty()) run("add", {in, "-o" + produced("add.pdf"), "-x" + addXml});
-
-    std::string updateXml = caseFile("update.xml");
-    const bool unchanged = updateXml.empty();
-    if (unchanged) {
-        updateXml = produced("none.xml");
-        fixture::WriteFile(updateXml,
-                           "<?xml version=\"1.0\" ?>\r\n<Bookmarks>\r\n</Bookmarks>\r\n");
+    // Each add*.xml and update*.xml of the case gives one run and one output
+    // named after it; without any, the add takes the export back and the
+    // update gets a file without records.
+    std::vector<std::string> outputs;
+    for (const char* job : {"add", "update"}) {
+        std::vector<std::string> files = CaseFiles(job);
+        const bool own = !files.empty();
+        if (!own && std::string(job) == "add" && FileExists(produced("export.xml"))) {
+            files.push_back("export.xml");
+        }
+        if (!own && std::string(job) == "update") {
+            fixture::WriteFile(produced("none.xml"), "<Bookmarks>\r\n</Bookmarks>\r\n");
+            files.push_back("none.xml");
+        }
+        for (const std::string& xml : files) {
+            const std::string pdf = (own ? xml.substr(0, xml.size() - 4) : job) + ".pdf";
+            std::vector<std::string> arguments{in, "-o" + produced(pdf), "-x" + produced(xml)};
+            if (std::string(job) == "update") arguments.push_back("-update");
+            run(own ? xml : job, arguments);
+            if (!own) expectSameExport(pdf);
+            outputs.push_back(pdf);
+        }
     }
-    run("update", {in, "-o" + produced("update.pdf"), "-x" + updateXml, "-update"});
-
-    if (roundTrip) expectSameExport("add.pdf");
-    if (unchanged) expectSameExport("update.pdf");
-    const bool exported = FileExists(produced("export.xml"));
-    compare("export.xml", exported ? ReadFile(produced("export.xml")) : "", exported);
-    for (const char* name : {"add.pdf", "update.pdf"}) comparePdf(name);
+    compareResult("export.xml");
+    for (const std::string& name : outputs) compareResult(name);
     compare("results.txt", log_, true);
 }
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "base/exception.h"
-#include "pdf/document.h"
+#include "structure/document.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 

@@ -1,4 +1,4 @@
-#include "pdf/document.h"
+#include "structure/document.h"
 
 #include <cstring>
 

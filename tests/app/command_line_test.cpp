@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "support/fixture.h"
+#include "support/harness.h"
+
+namespace {
+
+using fixture::RunInside;
+using fixture::RunProgram;
+
+const char* const kUsage =
+    "Parameters:\n"
+    "-i<filename> input PDF file filename\n"
+    "-o<filename> output PDF file filename\n"
+    "-f<pdf output folder> destination folder, the source file title is used for output pdf file "
+    "title\n"
+    "-x<xml input filename> input bookmark file\n"
+    "-e<bookmark xml output filename> output bookmark file\n"
+    "-update updates bookmark in pdf file from -x bookmark filename\n\n"
+    "\r\nExample usage:-\r\n"
+    "Folivant -i<pdf input filename> -e<bookmark xml output filename>\n"
+    "for adding (remove all existing first):\n"
+    "Folivant -i<pdf input filename> -o<pdf output filename> -x<xml input filename> \n"
+    "for updating:\n"
+    "Folivant -i<pdf input filename> -o<pdf output filename> -x<xml input filename> -update\n"
+    "see examples folder for all parameters usage in test.bat\r\n"
+    "NOTE: first 2 parameters have to be -i -o or -i -f\r\n"
+    "If your filename has spaces in it then use double quotes around the filename, e.g. "
+    "\"c:\\my test\\test file.pdf\"\n"
+    "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > "
+    "list.txt, then Folivant -ilist.txt -fc:\\test\n\r\n\r\n";
+
+const char* const kMarks =
+    "<Bookmarks>\r\n\t<Bookmark>\r\n\t\t<Level>0</Level>\r\n\t\t<Name>Start</Name>\r\n"
+    "\t\t<Action>\r\n\t\t\t<Type>Go to a page in this document</Type>\r\n"
+    "\t\t\t<Page>1</Page>\r\n\t\t</Action>\r\n\t</Bookmark>\r\n</Bookmarks>\r\n";
+
+// Runs in a folder holding a.pdf (one page), b.pdf (two pages), marks.xml and
+// the given list; what was printed, "[status]", and whether each output exists.
+std::string RunIn(const std::vector<std::string>& arguments, const std::string& list = "") {
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("a.pdf"), fixture::BuildPdf(fixture::Pages(1)));
+    fixture::WriteFile(dir.file("b.pdf"), fixture::BuildPdf(fixture::Pages(2)));
+    fixture::WriteFile(dir.file("marks.xml"), kMarks);
+    fixture::WriteFile(dir.file("list.txt"), list);
+    fixture::RunResult run = RunInside(dir.path(), arguments);
+    std::string out = run.out + "[" + std::to_string(run.status) + "]";
+    for (const char* name : {"x.xml", "out.pdf", "out/a.pdf", "out/b.pdf"}) {
+        if (fixture::FileExists(dir.file(name))) out += std::string(" ") + name;
+    }
+    return out;
+}
+
+TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
+    const std::string please = "please specify -f for output folder, e.g. -fc:\\test\n[1]";
+    const std::string a = "Input file: 'a.pdf', XML input file: 'marks.xml', output file: ";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string list;
+        std::string expected;
+    } cases[] = {
+        {{}, "", std::string(kUsage) + "[0]"},
+        {{"-ia*.pdf", "-ex.xml"}, "",
+         "\nError! Wildcards * are not permitted, if you want to process many files then do: dir "
+         "/B *.pdf > list.txt, then Folivant -ilist.txt -fc:\\test\n\n[1]"},
+        {{"-ia*.pdf"}, "", "Error parameter\n[1]"},
+        {{"-ia.pdf", "-xx.xml"}, "", "-e parameter missing\n[1]"},
+        {{"a.pdf", "-ex.xml"}, "", "-i parameter missing\n[1]"},
+        {{"-ia.pdf", "-xout.pdf", "-xm.xml"}, "", "-o parameter missing\n[1]"},
+        {{"-ia.pdf", "-oout.pdf", "-em.xml"}, "", "-x parameter missing\n[1]"},
+        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml", "-Update"}, "", "-update parameter missing\n[1]"},
+        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml", "-update", "x"}, "", "Error parameter\n[1]"},
+        {{"-ilist.TXT", "-fout"}, "", "-e parameter missing\n[1]"},
+        {{"-ilist.txt"}, "", please},
+        {{"-ilist.txt", "-oout"}, "", please},
+        {{"-inone.pdf", "-ex.xml"}, "", "Input file: 'none.pdf'Input file open error\n[1]"},
+        {{"-inone.txt", "-fout", "-xmarks.xml"}, "", "Unable to open file list: 'none.txt'\r\n[1]"},
+        // Without an outline there is nothing to export and no file is made.
+        {{"-ia.pdf", "-ex.xml"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
+        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
+        {{"-ia.pdf", "-ea.pdf"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
+        {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"}, "",
+         a + "'marks.xml'\n\nOutput file would overwrite an input file: 'marks.xml'\n[1]"},
+        // The list form: lines end in CR, LF or the file's end; the first failure ends the run.
+        {{"-ilist.txt", "-fout", "-xmarks.xml"}, "a.pdf\r\nb.pdf",
+         a + "'out/a.pdf'\n\nDone.\nInput file: 'b.pdf', XML input file: 'marks.xml', output "
+             "file: 'out/b.pdf'\n\nDone.\n[0] out/a.pdf out/b.pdf"},
+        {{"-ilist.txt", "-fout", "-xmarks.xml", "-update"}, "a.pdf\n",
+         a + "'out/a.pdf'\nNo bookmarks in pdf, update impossible\n[1]"},
+        {{"-ilist.txt", "-fout", "-xmarks.xml"}, "\na.pdf\n", "Input file: ''Input file open error\n[1]"},
+        {{"-ilist.txt", "-fout", "-xmarks.xml"}, std::string(300, 'n') + "\n",
+         "Input file: '" + std::string(300, 'n') + "'Input file open error\n[1]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunIn(c.arguments, c.list), c.expected);
+}
+
+TEST(CommandLineTest, ExecutableEndsWithTheStatus) {
+    auto status = [](const std::string& arguments) {
+        int raw =
+            std::system((std::string(FOLIVANT_EXE) + " " + arguments + " >/dev/null").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status(""), 0);
+    EXPECT_EQ(status("'-ia*.pdf' -ex.xml"), 1);
+    EXPECT_EQ(status("-i/nonexistent/in.pdf -eout.xml"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#include "bookmarks/bookmark_xml.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <sstream>
+
+#include "base/exception.h"
+#include "bookmarks/text_codec.h"
+#include "structure/outline.h"
+#include "support/harness.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// A hexadecimal string object, so that every byte reaches the title unchanged.
+std::string HexString(const std::string& bytes) {
+    std::string out = "<";
+    char hex[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(hex, sizeof hex, "%02X", c);
+        out += hex;
+    }
+    return out + ">";
+}
+
+// FE FF followed by the given UTF-16 code units.
+std::string Utf16(std::initializer_list<uint32_t> units) {
+    std::string bytes = "\xFE\xFF";
+    for (uint32_t unit : units) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit)};
+    return bytes;
+}
+
+std::string OfItem(const std::string& titleObject, std::string (*convert)(const CPdfOutlineItem&)) {
+    CPdfElement dict = fixture::ParseOne("<< /Title " + titleObject + " >>");
+    return convert(CPdfOutlineItem(*dict.getDict(), nullptr));
+}
+
+std::string Exported(const std::string& titleBytes) {
+    return OfItem(HexString(titleBytes), ExportTitleValue);
+}
+
+TEST(TitleTest, ExportedNames) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"50%", "50%25"},
+        {"a\x80z\t", "a%80z%09"},
+        {"\xE9\xFC", "\xE9\xFC"},
+        {"\x7F\xA0\xA1\xAC\xAD\xAE\x9F\x18", "%7F%A0\xA1\xAC%AD\xAE%9F%18"},
+        {"a\0b\r\n"s, "a%00b%0D%0A"},
+        {"<'\">&#x41;()", "&lt;&apos;&quot;&gt;&amp;#x41;&obr;&cbr;"},
+        // UTF-16 uses PDFDocEncoding where it holds the character.
+        {Utf16({'G', 'r', 0xF6, 0xDF, 'e'}), "Gr\xF6\xDF"s + "e"},
+        {Utf16({0x4E2D, 0x6587}), "&#x4E2D;&#x6587;"},
+        {Utf16({0xD83D, 0xDE00}), "&#x1F600;"},
+        {Utf16({0xD800, 'A', 0xDC00, 0xFFFE}), "&#xFFFD;A&#xFFFD;&#xFFFD;"},
+        {Utf16({'(', '&', ')', '<', '%'}), "&obr;&amp;&cbr;&lt;%25"},
+        {Utf16({0x09, 0x0A, 0x01, 0x00}), "%09%0A%01%00"},
+        {Utf16({0xAD, 0x80}), "&#x00AD;&#x0080;"},
+        {Utf16({0x20AC, 0x2022, 0x2019, 0x02D8}), "%A0%80%90%18"},
+        {Utf16({'A'}) + "B", "A"},
+        {"\xFE\xFF", ""},
+    };
+    for (const auto& [title, expected] : cases) EXPECT_EQ(Exported(title), expected);
+    EXPECT_EQ(OfItem("(\\376\\377AB)", ExportTitleValue), "&#x4142;");
+    EXPECT_EQ(OfItem("(50% \\(x\\))", EncodeTitle), "50%25 (x)");
+    // The update keeps every byte of the title, as a literal string's body.
+    EXPECT_EQ(OfItem("(A&B \\(x\\) 50%)", UpdateTitleValue), "A&B \\(x\\) 50%");
+    EXPECT_EQ(OfItem(HexString(Utf16({0x0028, 0x4E5C, 0x000A, 0x0D41})), UpdateTitleValue),
+              "\xFE\xFF\x00\\(\x4E\\\\\x00\\n\\r\x41"s);
+}
+
+// What the export writes reads back as the title's own bytes; only UTF-16
+// titles that PDFDocEncoding can hold change form.
+TEST(TitleTest, NamesReadBackAsTheTitle) {
+    for (const std::string& title :
+         {"A&amp;lt;B"s, "&#x41;&obr;"s, "a\\b(c)"s, "\x80\xA0\xAD\x7F\x01\t\n%25"s, "a\0b"s,
+          Utf16({'G', 0xF6, 0x20AC, 0x4E2D, 0x09, 0x0A, '(', '&', '\\', 0x01, 0x00}),
+          Utf16({0xD83D, 0xDE00, 0xAD, 0x80, '%', ';', '#'}),
+          Utf16({'&', '#', 'x', '4', '1', ';', 0x4E2D})}) {
+        EXPECT_EQ(DecodeNameValue(Exported(title)), EscapeLiteralString(title)) << Exported(title);
+    }
+    EXPECT_EQ(DecodeNameValue(Exported(Utf16({'G', 0xF6, 0x2022}))), "G\xF6\x80");
+    const std::pair<std::string, std::string> cases[] = {
+        {"100%25%4a%4A", "100%JJ"},
+        {"50%", "50%"},
+        {"5%2", "5%2"},
+        {"A&amp;lt;B", "A&lt;B"},
+        {"a\\b&quot;&apos;&gt;", "a\\\\b\"'>"},
+        {"%0Aa%0Db\r", "\\nab"},
+        {"%28%00", "\\(\0"s},
+        {"&#xE9;&#233;&#x2019;&#x28;", "\xE9\xE9\x90\\("},
+        {"Gr&#xF6;e &#x4E2D;&#20013;", "\xFE\xFF\0G\0r\0\xF6\0e\0 \x4E\x2D\x4E\x2D"s},
+        {"%80%09&#x4E2D;", "\xFE\xFF\x20\x22\0\t\x4E\x2D"s},
+        {"&obr;&#x4E28;&#x5C00;&#x1F600;", "\xFE\xFF\0\\(\x4E\\(\\\\\0\xD8\x3D\xDE\0"s},
+        {"&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;", "&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;"},
+    };
+    for (const auto& [value, bytes] : cases) EXPECT_EQ(DecodeNameValue(value), bytes) << value;
+    EXPECT_EQ(EscapePdfName("a /(c)[]<>{}%#\x7F\xE9"), "a#20#2F#28c#29#5B#5D#3C#3E#7B#7D#25#23#7F#E9");
+    EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&#x4E2D;&"),
+              "&amp;<>'\"&unknown;\xE4\xB8\xAD&");
+    EXPECT_EQ(EscapeXmlText("a&b<c>\t\r\n\x81\x9D\x01\xE9%20"),
+              "a&amp;b&lt;c&gt;&#x9;&#xD;&#xA;&#x81;&#x9D;%01\xE9%20");
+}
+
+// The tree as "item/level" with children in parentheses, then each record's
+// other fields where they differ from a fresh record.
+std::string Describe(const std::vector<BookmarkRecord>& records) {
+    std::string out;
+    for (const BookmarkRecord& r : records) {
+        char color[16];
+        std::snprintf(color, sizeof color, " #%X", r.color);
+        out += (out.empty() ? "" : ",") + std::to_string(r.item) + "/" + std::to_string(r.level) +
+               (r.name.empty() ? "" : " '" + r.name + "'") +
+               (r.style == "Plain" ? "" : " " + r.style) + (r.color ? color : "") +
+               (r.insert ? " insert" : "");
+        for (const ActionRecord& a : r.actions) {
+            char numbers[96];
+            std::snprintf(numbers, sizeof numbers, "%d %s %g %g %g %g %g", a.page,
+                          a.destination.c_str(), a.zoom, a.top, a.left, a.bottom, a.right);
+            out += " [" + std::to_string(a.type) + " " +
+                   (a.type == actionRecordGoTo ? numbers : a.fileName + a.uri + a.actionName) +
+                   (a.newWindow ? " new" : "") + "]";
+        }
+        if (!r.children.empty()) out += "(" + Describe(r.children) + ")";
+    }
+    return out;
+}
+
+std::string Read(const std::string& text, bool forUpdate = false) {
+    std::istringstream input(text);
+    try {
+        return Describe(ReadBookmarks(input, forUpdate));
+    } catch (const CPdfException& failure) {
+        return failure.Message();
+    }
+}
+
+// A Bookmark block with its Item and Level lines and any further lines.
+std::string Block(int item, int level, const std::string& lines = "") {
+    return "\t<Bookmark>\r\n\t\t<Item>" + std::to_string(item) + "</Item>\r\n\t\t<Level>" +
+           std::to_string(level) + "</Level>\r\n" + lines + "\t</Bookmark>\r\n";
+}
+
+std::string Blocks(std::initializer_list<int> levels) {
+    std::string text;
+    int item = 0;
+    for (int level : levels) text += Block(++item, level);
+    return text;
+}
+
+std::string Action(const std::string& type, const std::string& lines = "") {
+    return "\t\t<Action>\r\n\t\t\t<Type>" + type + "</Type>\r\n" + lines + "\t\t</Action>\r\n";
+}
+
+TEST(XmlReaderTest, RecordsTreesAndValues) {
+    const std::string goTo = "Go to a page in this document";
+    const std::string deep = [] {
+        std::string text;
+        for (int level = 0; level < 300; ++level) text += Block(level + 1, level);
+        return text;
+    }();
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        // Elements in any order; values decimal only; nan and inf read as 0.
+        {"<Bookmarks>\r\n\t<Bookmark><Style>Italic</Style>\r\n" +
+             Action(goTo, "<Page>  +12</Page>\n<Destination></Destination>\n<Zoom>1.5e2</Zoom>\n"
+                          "<Top>nan</Top>\n<Left>-10.5</Left>\n<Bottom>inf</Bottom>\n"
+                          "<Right>7abc</Right>\n") +
+             "<Item>42x</Item>\n<Name>T</Name>\n<Level>0</Level>\n<Color>00ff00</Color>\n"
+             "<Insert>True</Insert>\n</Bookmark>\r\n</Bookmarks>",
+         "42/0 'T' Italic #FF00 [0 12 FitH 150 0 -10.5 0 7]"},
+        {Block(1, 0, Action(goTo, "<Zoom>0x10</Zoom>\n<Top>0x1p4</Top>\n<Left>1e1x</Left>\n")),
+         "1/0 [0 0  0 0 10 0 0]"},
+        {Block(1, 0,
+               Action("Go to a page in another document",
+                      "<Filename>a&amp;amp;&lt;&obr;&#x41;</Filename>\n<NewWindow>true</NewWindow>\n") +
+                   Action("Open a file", "<NewWindow>True</NewWindow>\n") +
+                   Action("Open weblink", "<Uri>http://x/?a=1&amp;b=2</Uri>\n") +
+                   Action("Execute a menu item", "<Actionname>Next&lt;</Actionname>\n") +
+                   Action("Go to a page") + Action("open weblink") +
+                   "<Action>\n<Page>3</Page>\n</Action>\n"),
+         "1/0 [1 a&amp;<&obr;A] [2  new] [3 http://x/?a=1&b=2] [4 Next<]"},
+        // A colour line must begin with its tag; the first one counts; it saturates.
+        {Block(1, 0, " <Color>1A2B3C trailing\n x<Color>FF</Color>\n<Color>zz</Color>\n"),
+         "1/0 #1A2B3C"},
+        {Block(1, 0, "<Color>123456789</Color>\n"), "1/0 #FFFFFFFF"},
+        {Block(1, 0, "<Name>%G1</Name>\n"), "Wrong PDFEncoding code"},
+        {Block(1, 0, "<Name>%%41</Name>\n"), "Wrong PDFEncoding code"},
+        // Records go under the nearest earlier record of a lower level.
+        {Blocks({0, 1, 2, 1, 0}), "1/0(2/1(3/2),4/1),5/0"},
+        {Blocks({0, 2, 1}), "1/0(2/2,3/1)"},
+        {Blocks({1, 2, 0}), "1/1(2/2),3/0"},
+        {Blocks({0, 1, -1, 0, 1}), "1/0(2/1),3/-1(4/0(5/1))"},
+        // Line ends, empty lines, a last line without an end, text outside blocks.
+        {"\n\n\t<Bookmark>\n\t\t<Item>2</Item>\n\t</Bookmark>", "2/0"},
+        {Block(1, 0) + "\t<Bookmark>\r\n\t\t<Item>2</Item>\r\n", "1/0"},
+        {"<Type>Open weblink</Type>\n" + Block(1, 0, "</Action>\n") +
+             "<Action>\n<Type>Open a file</Type>\n" + Block(2, 0, "</Action>\n"),
+         "1/0,2/0"},
+        // A second closing line appends the last record once more.
+        {Block(1, 0) + Block(2, 1) + "</Bookmark>\n" + Block(3, 0) + "</Bookmark>\n",
+         "1/0(2/1,2/1),3/0,3/0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Read(c.text), c.expected) << c.text;
+    EXPECT_EQ(Read(Block(1, 0, "<Insert>True</Insert>\n"), true), "1/0 insert");
+    // Beyond 256 levels a record goes under the deepest record allowed.
+    const std::string tree = Read(deep);
+    EXPECT_NE(tree.find("(256/255,257/256,258/257,"), std::string::npos);
+    EXPECT_EQ(std::count(tree.begin(), tree.end(), '('), 255);
+}
+
+}  // namespace
