@@ -44,17 +44,6 @@ struct Opened {
         }
         return text;
     }
-    // "<kind> <page object>", "none", or the message of the failure.
-    std::string find(const std::string& name) const {
-        try {
-            auto dest = document.getCatalog()->findDest(name);
-            if (!dest) return "none";
-            return std::string(kDestKindNames[dest->kind]) + " " +
-                   std::to_string(dest->pageRef.number);
-        } catch (const CPdfException& failure) {
-            return failure.Message();
-        }
-    }
     fixture::TempDir dir;
     CPdfDocument document;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, std::fclose};
@@ -107,36 +96,6 @@ TEST(CatalogTest, CatalogAndPageTreeShapes) {
         const std::string last = std::to_string(chain.size());
         EXPECT_EQ(Opened(Objects(chain)).summary(), depth == 40 ? "pages: " + last + "/0" : kids);
     }
-}
-
-TEST(CatalogTest, NamedDestinationsFromDictionaryThenNameTree) {
-    const std::string bad = "Bad named destination value\n";
-    std::string text = Objects({"", "", "", "",
-                                "<< /both [3 0 R /Fit] /viaD << /D [4 0 R /FitH 700] >> /nul null"
-                                " /int 3 /noD << /S /GoTo >> /badArray [3 0 R /fit] >>",
-                                "<< /Kids [7 0 R 8 0 R 9 0 R 10 0 R] >>",
-                                "<< /Names [(a) [3 0 R /Fit]] >>",
-                                "<< /Limits [(a) (nul)] /Names [(a\\000b) [4 0 R /FitBV 1]"
-                                " (badLeaf) 11 0 R (both) [4 0 R /FitB] (k1) [3 0 R /Fit]"
-                                " /k2 [3 0 R /Fit] (k3) [4 0 R /Fit] (k5) [4 0 R /FitB]"
-                                " (nul) [4 0 R /FitV 1]] /Kids [9 0 R] >>",
-                                "<< /Limits [(k3) (k4)] /Names [(k3a) [3 0 R /FitV 2]] >>",
-                                "<< /Limits [(y) (\\351)] /Kids [12 0 R 6 0 R] >>", "/aName",
-                                "<< /Limits [(z) (\\351)] /Names [(z) [4 0 R /XYZ]"
-                                " (\\351) [4 0 R /FitR 1 2 3 4]] >>"});
-    text.erase(0, Objects({"", "", "", ""}).size());
-    const Opened opened(fixture::Pages(2, "/Dests 5 0 R /Names << /Dests 6 0 R >>") + text);
-    ASSERT_EQ(opened.summary(), "pages: 3/0 4/0");
-    // Limits choose the kids searched, by unsigned bytes; a kid without Limits,
-    // a key that is not a string and the kids of a node with Names are skipped.
-    const std::pair<std::string, std::string> cases[] = {
-        {"both", "Fit 3"},   {"viaD", "FitH 4"},   {"nul", "FitV 4"},  {"badArray", "none"},
-        {"missing", "none"}, {"int", bad},         {"noD", bad},       {"badLeaf", bad},
-        {"k1", "Fit 3"},     {"k2", "none"},       {"k3", "Fit 4"},    {"k5", "FitB 4"},
-        {"k3a", "FitV 3"},   {"a", "none"},        {"z", "XYZ 4"},     {"\xE9", "FitR 4"},
-        {"yy", "none"},      {std::string("a\0b", 3), "FitBV 4"},
-    };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(opened.find(name), expected) << name;
 }
 
 }  // namespace

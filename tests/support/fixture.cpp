@@ -107,12 +107,13 @@ Layout::Layout(const std::string& text) {
     std::istringstream input(text);
     for (std::string line; std::getline(input, line);) lines.push_back(line);
     const std::regex header(R"(^(\d+) (\d+) obj$)");
+    const std::regex oneLine(R"(^(\d+) (\d+) obj (.*) endobj$)");
     std::string version = "1.7";
     std::string junk;
     bool sectioned = false;
     for (const std::string& line : lines) {
         std::smatch match;
-        if (std::regex_match(line, match, header)) {
+        if (std::regex_match(line, match, header) || std::regex_match(line, match, oneLine)) {
             nextAutomatic_ = std::max(nextAutomatic_, std::stoi(match[1]) + 1);
         } else if (line.rfind("@objstm ", 0) == 0) {
             nextAutomatic_ = std::max(nextAutomatic_, std::stoi(line.substr(8)) + 1);
@@ -131,7 +132,9 @@ Layout::Layout(const std::string& text) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         std::smatch match;
-        if (std::regex_match(line, match, header)) {
+        if (std::regex_match(line, match, oneLine)) {
+            object(std::stoi(match[1]), std::stoi(match[2]), match[3]);
+        } else if (std::regex_match(line, match, header)) {
             // Stream data runs to its "endstream" line, whatever it holds.
             std::string body;
             bool inData = false;

@@ -10,7 +10,8 @@
 // The text is read line by line; lines that start with "#" are comments:
 //   @version 1.4        the header's version (default 1.7)
 //   @junk TEXT          bytes before the header
-//   N G obj ... endobj  an object, copied as written; in its dictionary
+//   N G obj ... endobj  an object, copied as written (a body on the same line
+//                       as "obj" and "endobj" goes on a line of its own); in its dictionary
 //                       "/Length ?" becomes the length of the data between
 //                       the "stream" and "endstream" lines, deflated first
 //                       when the dictionary names /FlateDecode
