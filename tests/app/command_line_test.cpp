@@ -8,7 +8,6 @@
 
 namespace {
 
-using fixture::RunInside;
 using fixture::RunProgram;
 
 const char* const kUsage =
@@ -46,7 +45,7 @@ std::string RunIn(const std::vector<std::string>& arguments, const std::string& 
     fixture::WriteFile(dir.file("b.pdf"), fixture::BuildPdf(fixture::Pages(2)));
     fixture::WriteFile(dir.file("marks.xml"), kMarks);
     fixture::WriteFile(dir.file("list.txt"), list);
-    fixture::RunResult run = RunInside(dir.path(), arguments);
+    fixture::RunResult run = RunProgram(arguments, dir.path());
     std::string out = run.out + "[" + std::to_string(run.status) + "]";
     for (const char* name : {"x.xml", "out.pdf", "out/a.pdf", "out/b.pdf"}) {
         if (fixture::FileExists(dir.file(name))) out += std::string(" ") + name;
@@ -63,7 +62,8 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         std::string expected;
     } cases[] = {
         {{}, "", std::string(kUsage) + "[0]"},
-        {{"-ia*.pdf", "-ex.xml"}, "",
+        {{"-ia*.pdf", "-ex.xml"},
+         "",
          "\nError! Wildcards * are not permitted, if you want to process many files then do: dir "
          "/B *.pdf > list.txt, then Folivant -ilist.txt -fc:\\test\n\n[1]"},
         {{"-ia*.pdf"}, "", "Error parameter\n[1]"},
@@ -82,16 +82,22 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ia.pdf", "-ex.xml"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
         {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
         {{"-ia.pdf", "-ea.pdf"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
-        {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"}, "",
+        {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"},
+         "",
          a + "'marks.xml'\n\nOutput file would overwrite an input file: 'marks.xml'\n[1]"},
         // The list form: lines end in CR, LF or the file's end; the first failure ends the run.
-        {{"-ilist.txt", "-fout", "-xmarks.xml"}, "a.pdf\r\nb.pdf",
+        {{"-ilist.txt", "-fout", "-xmarks.xml"},
+         "a.pdf\r\nb.pdf",
          a + "'out/a.pdf'\n\nDone.\nInput file: 'b.pdf', XML input file: 'marks.xml', output "
              "file: 'out/b.pdf'\n\nDone.\n[0] out/a.pdf out/b.pdf"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml", "-update"}, "a.pdf\n",
+        {{"-ilist.txt", "-fout", "-xmarks.xml", "-update"},
+         "a.pdf\n",
          a + "'out/a.pdf'\nNo bookmarks in pdf, update impossible\n[1]"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"}, "\na.pdf\n", "Input file: ''Input file open error\n[1]"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"}, std::string(300, 'n') + "\n",
+        {{"-ilist.txt", "-fout", "-xmarks.xml"},
+         "\na.pdf\n",
+         "Input file: ''Input file open error\n[1]"},
+        {{"-ilist.txt", "-fout", "-xmarks.xml"},
+         std::string(300, 'n') + "\n",
          "Input file: '" + std::string(300, 'n') + "'Input file open error\n[1]"},
     };
     for (const auto& c : cases) EXPECT_EQ(RunIn(c.arguments, c.list), c.expected);

@@ -33,7 +33,8 @@ TEST(XmlReaderTest, NameValuesDecodeToLiteralStringBytes) {
         {"&#xDFFF;&#xE000;&#x7FF;&#x800;", "\xFE\xFF\0&\0#\0x\0D\0F\0F\0F\0;\xE0\0\a\xFF\b\0"s},
     };
     for (const auto& [value, bytes] : cases) EXPECT_EQ(DecodeNameValue(value), bytes) << value;
-    EXPECT_EQ(EscapePdfName("a /(c)[]<>{}%#\x7F\xE9!~"), "a#20#2F#28c#29#5B#5D#3C#3E#7B#7D#25#23#7F#E9!~");
+    EXPECT_EQ(EscapePdfName("a /(c)[]<>{}%#\x7F\xE9!~"),
+              "a#20#2F#28c#29#5B#5D#3C#3E#7B#7D#25#23#7F#E9!~");
     EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&#x4E2D;&"),
               "&amp;<>'\"&unknown;\xE4\xB8\xAD&");
     EXPECT_EQ(EscapeXmlText("a&b<c>\t\r\n\x81\x9D\x01\xE9%20"),
@@ -103,22 +104,25 @@ TEST(XmlReaderTest, RecordsTreesAndValues) {
     } cases[] = {
         // Elements in any order; values decimal only; nan and inf read as 0.
         {"<Bookmarks>\r\n\t<Bookmark><Style>Italic</Style>\r\n" +
-             Action(goTo, "<Page>  +12</Page>\n<Destination></Destination>\n<Zoom>1.5e2</Zoom>\n"
-                          "<Top>nan</Top>\n<Left>-10.5</Left>\n<Bottom>inf</Bottom>\n"
-                          "<Right>7abc</Right>\n") +
+             Action(goTo,
+                    "<Page>  +12</Page>\n<Destination></Destination>\n<Zoom>1.5e2</Zoom>\n"
+                    "<Top>nan</Top>\n<Left>-10.5</Left>\n<Bottom>inf</Bottom>\n"
+                    "<Right>7abc</Right>\n") +
              "<Item>42x</Item>\n<Name>T</Name>\n<Level>0</Level>\n<Color>00ff00</Color>\n"
              "<Insert>True</Insert>\n</Bookmark>\r\n</Bookmarks>",
          "42/0 'T' Italic #FF00 [0 12 FitH 150 0 -10.5 0 7]"},
         {Block(1, 0, Action(goTo, "<Zoom>0x10</Zoom>\n<Top>0x1p4</Top>\n<Left>1e1x</Left>\n")),
          "1/0 [0 0  0 0 10 0 0]"},
-        {Block(1, 0,
-               Action("Go to a page in another document",
-                      "<Filename>a&amp;amp;&lt;&obr;&#x41;</Filename>\n<NewWindow>true</NewWindow>\n") +
-                   Action("Open a file", "<NewWindow>True</NewWindow>\n") +
-                   Action("Open weblink", "<Uri>http://x/?a=1&amp;b=2</Uri>\n") +
-                   Action("Execute a menu item", "<Actionname>Next&lt;</Actionname>\n") +
-                   Action("Go to a page") + Action("open weblink") +
-                   "<Action>\n<Page>3</Page>\n</Action>\n"),
+        {Block(
+             1, 0,
+             Action(
+                 "Go to a page in another document",
+                 "<Filename>a&amp;amp;&lt;&obr;&#x41;</Filename>\n<NewWindow>true</NewWindow>\n") +
+                 Action("Open a file", "<NewWindow>True</NewWindow>\n") +
+                 Action("Open weblink", "<Uri>http://x/?a=1&amp;b=2</Uri>\n") +
+                 Action("Execute a menu item", "<Actionname>Next&lt;</Actionname>\n") +
+                 Action("Go to a page") + Action("open weblink") +
+                 "<Action>\n<Page>3</Page>\n</Action>\n"),
          "1/0 [1 a&amp;<&obr;A] [2  new] [3 http://x/?a=1&b=2] [4 Next<]"},
         // A colour line must begin with its tag; the first one counts; it saturates.
         {Block(1, 0, " <Color>1A2B3C trailing\n x<Color>FF</Color>\n<Color>zz</Color>\n"),

@@ -54,6 +54,10 @@ TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
     const int deep = CPdfParser::kMaxNesting + 10;
     std::string text = Describe(fixture::ParseOne(std::string(deep, '[') + std::string(deep, ']')));
     EXPECT_EQ(text.find("error"), static_cast<size_t>(CPdfParser::kMaxNesting));
+    std::string dicts;
+    for (int i = 0; i < deep; ++i) dicts += "<< /K ";
+    text = Describe(fixture::ParseOne(dicts));
+    EXPECT_EQ(text.find("error"), 5 * static_cast<size_t>(CPdfParser::kMaxNesting));
 }
 
 // One stream object with its data; the decoded bytes in hexadecimal, or "error".
@@ -82,7 +86,8 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
     const std::string text = "The quick brown fox jumps over the lazy dog.";
     std::string textHex;
     for (unsigned char c : text) textHex += Decode("", std::string(1, static_cast<char>(c)));
-    const std::string rows = Bytes({0, 10, 20, 1, 5, 5, 2, 1, 1, 3, 4, 4, 4, 1, 1, 7, 9, 9});
+    const std::string rows =
+        Bytes({0, 10, 20, 1, 5, 5, 2, 1, 1, 3, 4, 4, 4, 1, 1, 7, 9, 9, 0, 10, 6, 4, 2, 0});
     const std::string up = Bytes({2, 1, 2, 3, 4, 5, 2, 1, 1, 1, 1, 1, 2, 9});
     const std::string png12 = "/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 5 >>";
     const std::pair<std::pair<std::string, std::string>, std::string> cases[] = {
@@ -95,7 +100,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter 7", "x"}, "error"},
         // PNG rows of each type: None, Sub, Up, Average, Paeth, unknown.
         {{"/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>", Deflate(rows)},
-         "0A14050A060B070D080E0909"},
+         "0A14050A060B070D080E09090A060C06"},
         // Rows of 1 + 5 bytes give 5; a cut-off last row is dropped.
         {{png12, Deflate(up)}, "01020304050203040506"},
         {{"/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]", Deflate(up)},

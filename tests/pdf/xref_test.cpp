@@ -99,6 +99,7 @@ TEST(XRefTest, DamagedSectionsGiveTheirMessages) {
         {table, " n\r\n", " x\r\n", "Couldn't parse an xref table"},
         {table, "xref\n0 4", "xref\n0 2000000000", "PDF file was damaged"},
         {table, "xref\n0 4", "xref\n0 -4", "Couldn't parse an xref table"},
+        {table, "xref\n0 4", "xref\n8388604 4", "root 1 info 0/0"},  // the largest table
         {table, "trailer\n<<", "trailer\n[", "Trailer dictionary is wrong type"},
         {table, "startxref\n", "startxref\n999", "Couldn't parse an xref"},
         {table, "/Root 1 0 R", "/Root 1 0 R /Encrypt 9 0 R", "PDF file is encrypted"},

@@ -73,8 +73,7 @@ TEST(CatalogTest, CatalogAndPageTreeShapes) {
         // Loops end; a node met twice is refused, a page listed twice counts twice.
         {{catalog, "<< /Kids [3 0 R] /Count 1 >>", "<< /Kids [2 0 R] >>"}, kids},
         {{catalog, "<< /Kids [3 0 R 3 0 R] /Count 2 >>", "<< /Kids [4 0 R] >>", page}, kids},
-        {{catalog, "<< /Kids [3 0 R 3 0 R 4 0 R] /Count 3 >>", page, page},
-         "pages: 3/0 3/0 4/0"},
+        {{catalog, "<< /Kids [3 0 R 3 0 R 4 0 R] /Count 3 >>", page, page}, "pages: 3/0 3/0 4/0"},
         // Count plays no part; pages are numbered depth first; rotation is
         // normalised to 0, 90, 180 or 270 and read from integers only.
         {{"<< /Type /Catalog /Pages 2 0 R /Names << /JavaScript 9 0 R >> >>",
@@ -90,7 +89,8 @@ TEST(CatalogTest, CatalogAndPageTreeShapes) {
     for (int depth : {40, CPdfCatalog::kMaxTreeDepth + 20}) {
         std::vector<std::string> chain{catalog};
         for (int n = 2; n < depth + 2; ++n) {
-            chain.push_back("<< /Type /Pages /Count 1 /Kids [" + std::to_string(n + 1) + " 0 R] >>");
+            chain.push_back("<< /Type /Pages /Count 1 /Kids [" + std::to_string(n + 1) +
+                            " 0 R] >>");
         }
         chain.push_back(page);
         const std::string last = std::to_string(chain.size());

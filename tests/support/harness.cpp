@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -16,24 +15,20 @@
 
 namespace fixture {
 
-const char* const kBanner =
-    "\r\nFolivant v1.09 - PDF bookmark tool of the Folivant project\r\n"
-    "Website: https://folivant.example.org\r\n"
-    "Email: support@folivant.example.org\r\n\r\n";
+namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        auto candidate =
-            std::filesystem::temp_directory_path() / ("folivant-test-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) path_ = candidate.generic_string();
+        auto candidate = fs::temp_directory_path() / ("folivant-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) path_ = candidate.generic_string();
     }
     if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;  // a leftover folder in the temporary folder is harmless
-    std::filesystem::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -46,55 +41,47 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + path);
+    if (!file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+        throw std::runtime_error("cannot write " + path);
+    }
 }
 
 bool FileExists(const std::string& path) {
     std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
+    return fs::exists(path, ignored);
 }
 
 std::optional<std::string> QpdfCheck(const std::string& path) {
     if (std::system("qpdf --version >/dev/null 2>&1") != 0) return std::nullopt;
-    const std::string report = path + ".check";
-    const int status = std::system(("qpdf --check '" + path + "' >'" + report + "' 2>&1").c_str());
-    const std::string output = ReadFile(report);
-    std::remove(report.c_str());
+    const int status =
+        std::system(("qpdf --check '" + path + "' >'" + path + ".check' 2>&1").c_str());
+    const std::string output = ReadFile(path + ".check");
+    std::remove((path + ".check").c_str());
     const bool rebuilt = output.find("damaged") != std::string::npos ||
                          output.find("reconstruct") != std::string::npos;
     if (status == 0 || (WEXITSTATUS(status) == 3 && !rebuilt)) return std::nullopt;
     return output;
 }
 
-RunResult RunProgram(const std::vector<std::string>& arguments) {
+RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
     std::vector<const char*> argv{"folivant"};
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    const fs::path previous = fs::current_path();
+    if (!folder.empty()) fs::current_path(folder);
     testing::internal::CaptureStdout();
     const int status = RunFolivant(static_cast<int>(argv.size()), argv.data());
     std::fflush(stdout);
     std::string out = testing::internal::GetCapturedStdout();
-    if (out.rfind(kBanner, 0) == 0) out.erase(0, std::string(kBanner).size());
+    fs::current_path(previous);
+    // The banner: a blank line, three lines of name and addresses, a blank line.
+    if (out.rfind("\r\nFolivant ", 0) == 0) out.erase(0, out.find("\r\n\r\n", 2) + 4);
     return {status, out};
-}
-
-RunResult RunInside(const std::string& folder, const std::vector<std::string>& arguments) {
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-    RunResult run = RunProgram(arguments);
-    std::filesystem::current_path(previous);
-    return run;
 }
 
 ByteFile::ByteFile(const std::string& bytes) : file_(std::tmpfile()) {
     if (file_ == nullptr) throw std::runtime_error("cannot create a temporary file");
     std::fwrite(bytes.data(), 1, bytes.size(), file_);
     std::fflush(file_);
-}
-
-ByteFile::~ByteFile() {
-    std::fclose(file_);
 }
 
 CPdfFileStream* ByteFile::stream(uint32_t start, uint32_t length) const {
@@ -107,21 +94,11 @@ std::vector<CPdfElement> ParseAll(const std::string& bytes) {
     ByteFile file(bytes);
     CPdfParser parser(nullptr, file.stream());
     std::vector<CPdfElement> objects;
-    for (;;) {
-        CPdfElement object;
-        parser.getObj(object);
-        if (object.isEOF()) break;
-        objects.push_back(std::move(object));
+    for (CPdfElement object; parser.getObj(object), !object.isEOF(); object = CPdfElement()) {
+        objects.push_back(object);
     }
+    if (objects.empty()) objects.emplace_back().initEOF();
     return objects;
-}
-
-CPdfElement ParseOne(const std::string& bytes) {
-    ByteFile file(bytes);
-    CPdfParser parser(nullptr, file.stream());
-    CPdfElement object;
-    parser.getObj(object);
-    return object;
 }
 
 std::string ReadAll(CPdfStream& stream) {
@@ -134,14 +111,11 @@ namespace {
 
 std::string Printable(const std::string& bytes, const char* special) {
     std::string out;
+    char escaped[8];
     for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F && std::strchr(special, c) == nullptr) {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        }
+        const bool plain = c >= 0x20 && c < 0x7F && std::strchr(special, c) == nullptr;
+        std::snprintf(escaped, sizeof escaped, plain ? "%c" : "\\x%02X", c);
+        out += escaped;
     }
     return out;
 }
@@ -149,17 +123,16 @@ std::string Printable(const std::string& bytes, const char* special) {
 }  // namespace
 
 std::string Describe(const CPdfElement& element) {
+    std::string out;
     char number[64];
     switch (element.getKind()) {
         case pdfBool:
             return element.getBool() ? "true" : "false";
         case pdfInt:
             return std::to_string(element.getInt());
-        case pdfReal: {
+        case pdfReal:
             std::snprintf(number, sizeof number, "%g", element.getReal());
-            std::string text = number;
-            return text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
-        }
+            return number + std::string(std::strpbrk(number, ".en") ? "" : ".0");
         case pdfString:
             return "(" + Printable(element.getText(), "()\\") + ")";
         case pdfName:
@@ -171,22 +144,18 @@ std::string Describe(const CPdfElement& element) {
                    " R";
         case pdfCmd:
             return "{" + Printable(element.getText(), "") + "}";
-        case pdfArray: {
-            std::string out = "[";
+        case pdfArray:
             for (int i = 0; i < element.getArray()->getLength(); ++i) {
                 CPdfElement item;
                 element.getArray()->getNF(i, item);
                 out += (i > 0 ? " " : "") + Describe(item);
             }
-            return out + "]";
-        }
-        case pdfDict: {
-            std::string out = "<<";
+            return "[" + out + "]";
+        case pdfDict:
             for (const auto& [key, value] : element.getDict()->getEntries()) {
-                out += (out.size() > 2 ? " /" : "/") + Printable(key, "") + " " + Describe(value);
+                out += (out.empty() ? "/" : " /") + Printable(key, "") + " " + Describe(value);
             }
-            return out + ">>";
-        }
+            return "<<" + out + ">>";
         case pdfStream: {
             CPdfElement dict;
             dict.initDict(element.getStream()->getDict());

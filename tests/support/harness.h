@@ -8,8 +8,8 @@
 #include "pdf/element.h"
 #include "pdf/stream.h"
 
-// What the tests share: files and folders, runs of the program, and a
-// printed form of parsed values that tables can compare against.
+// What the tests share: files and folders, runs of the program, and a printed
+// form of parsed values that tables can compare against.
 namespace fixture {
 
 // A fresh folder, removed with everything in it when the object goes.
@@ -19,7 +19,6 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
@@ -27,26 +26,21 @@ private:
     std::string path_;
 };
 
-// The whole file; throws std::runtime_error when it cannot be read.
-std::string ReadFile(const std::string& path);
+std::string ReadFile(const std::string& path);  // throws when it cannot be read
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
-// "qpdf --check" of the file: its complaint, or nothing when it accepts the
-// file (or is not installed). Warnings pass unless qpdf had to rebuild the
-// cross-reference table.
+// The complaint of "qpdf --check", or nothing when it accepts the file (or is
+// not installed); warnings pass unless qpdf had to rebuild the table.
 std::optional<std::string> QpdfCheck(const std::string& path);
 
-// One run of the program's entry point in this process: what it printed
-// (the banner left out) and its exit status.
+// One run of the program's entry point in this process, from inside a folder
+// when one is given: its exit status and what it printed after the banner.
 struct RunResult {
     int status;
     std::string out;
 };
-RunResult RunProgram(const std::vector<std::string>& arguments);
-// The same from inside a folder, as list entries name files relative to it.
-RunResult RunInside(const std::string& folder, const std::vector<std::string>& arguments);
-extern const char* const kBanner;
+RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& folder = "");
 
 // Bytes held in an anonymous temporary file, for the reader's file streams.
 class ByteFile {
@@ -54,7 +48,7 @@ public:
     explicit ByteFile(const std::string& bytes);
     ByteFile(const ByteFile&) = delete;
     ByteFile& operator=(const ByteFile&) = delete;
-    ~ByteFile();
+    ~ByteFile() { std::fclose(file_); }
     // A new file stream over the bytes (one count, owned by the caller).
     CPdfFileStream* stream(uint32_t start = 0, uint32_t length = 0) const;
 
@@ -62,11 +56,12 @@ private:
     std::FILE* file_;
 };
 
-// Every object of the bytes, parsed without a cross-reference table.
+// The objects of the bytes, parsed without a cross-reference table.
 std::vector<CPdfElement> ParseAll(const std::string& bytes);
-CPdfElement ParseOne(const std::string& bytes);
-// All bytes a stream gives until its end.
-std::string ReadAll(CPdfStream& stream);
+inline CPdfElement ParseOne(const std::string& bytes) {
+    return ParseAll(bytes).at(0);
+}
+std::string ReadAll(CPdfStream& stream);  // every byte until the end
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
 // {kw} for keywords, "error", "eof" and "stream<<...>>".
 std::string Describe(const CPdfElement& element);
