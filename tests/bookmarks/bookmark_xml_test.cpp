@@ -35,8 +35,8 @@ TEST(XmlReaderTest, NameValuesDecodeToLiteralStringBytes) {
     for (const auto& [value, bytes] : cases) EXPECT_EQ(DecodeNameValue(value), bytes) << value;
     EXPECT_EQ(EscapePdfName("a /(c)[]<>{}%#\x7F\xE9!~"),
               "a#20#2F#28c#29#5B#5D#3C#3E#7B#7D#25#23#7F#E9!~");
-    EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&#x4E2D;&"),
-              "&amp;<>'\"&unknown;\xE4\xB8\xAD&");
+    EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&#x4E2D;&#x7FF;&#x800;&"),
+              "&amp;<>'\"&unknown;\xE4\xB8\xAD\xDF\xBF\xE0\xA0\x80&");
     EXPECT_EQ(EscapeXmlText("a&b<c>\t\r\n\x81\x9D\x01\xE9%20"),
               "a&amp;b&lt;c&gt;&#x9;&#xD;&#xA;&#x81;&#x9D;%01\xE9%20");
 }

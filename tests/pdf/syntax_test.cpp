@@ -131,7 +131,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
     EXPECT_EQ(textHex.substr(0, partial.size()), partial);
 }
 
-TEST(SyntaxTest, StreamsNeedEndstreamAndRangesKeepTheirLimits) {
+TEST(SyntaxTest, StreamsNeedEndstreamAndPredictedReadsLookAhead) {
     fixture::ByteFile file("<< /Length 5 >> stream\r\nhello\nendobj");
     CPdfParser parser(nullptr, file.stream());
     CPdfElement object;
@@ -153,47 +153,6 @@ TEST(SyntaxTest, StreamsNeedEndstreamAndRangesKeepTheirLimits) {
         EXPECT_EQ(object.getStream()->lookChar(), expected);
         EXPECT_EQ(object.getStream()->getChar(), expected);
     }
-
-    fixture::ByteFile bytes("0123456789abcdefghij");
-    StreamRef range(bytes.stream(5, 4));
-    EXPECT_EQ(fixture::ReadAll(*range.get()), "5678");
-    range->reset();
-    EXPECT_EQ(range->getChar(), '5');
-    EXPECT_EQ(range->getPos(), 6u);
-    EXPECT_THROW(range->getRawChar(), CPdfException);
-    StreamRef whole(bytes.stream());
-    CPdfElement none;
-    none.initNull();
-    CPdfEmbedStream limited(whole.get(), none, true, 10);
-    EXPECT_EQ(fixture::ReadAll(limited), "0123456789");
-    EXPECT_EQ(limited.lookChar(), -1);
-    CPdfEmbedStream unlimited(whole.get(), none, false, 0);
-    EXPECT_EQ(fixture::ReadAll(unlimited), "abcdefghij");
-}
-
-TEST(SyntaxTest, ContainersAreSharedByCountAndTextsCopied) {
-    CPdfElement first = fixture::ParseOne("<< /Kids [<< /Type /Page >>] /Parent 7 0 R >>");
-    CPdfDictionary* dict = first.getDict();
-    {
-        CPdfElement second(first);
-        std::vector<CPdfElement> held(3, second);
-        EXPECT_EQ(dict->getRefCount(), 5u);
-        second.free();
-        EXPECT_TRUE(second.isNone());
-    }
-    EXPECT_EQ(dict->getRefCount(), 1u);
-    CPdfElement kids, kid, parent;
-    dict->lookup("Kids", kids);
-    kids.getArray()->get(0, kid);
-    first.free();  // the inner dictionary lives while an element holds it
-    EXPECT_TRUE(kid.getDict()->is("Page"));
-    EXPECT_FALSE(kid.getDict()->is("Pages"));
-    EXPECT_EQ(kid.getDict()->getRefCount(), 2u);
-    CPdfElement name;
-    name.initName(std::string("Na\0me", 5));
-    EXPECT_EQ(name.getText(), "Na");
-    CPdfElement typeByReference = fixture::ParseOne("<< /Type 4 0 R >>");
-    EXPECT_FALSE(typeByReference.getDict()->is("Page"));
 }
 
 }  // namespace

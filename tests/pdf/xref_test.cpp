@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "base/exception.h"
-#include "structure/document.h"
+#include "pdf/xref.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 
@@ -159,28 +159,6 @@ TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
                    "9"),
               "Corrupted PDF file");
     EXPECT_EQ(Open(fixture::BuildPdf(fixture::Pages(1)), "-1"), "Corrupted PDF file");
-}
-
-TEST(DocumentTest, OpensAfterJunkAndClosesOnEveryFailure) {
-    fixture::TempDir dir;
-    const std::string path = dir.file("doc.pdf");
-    fixture::WriteFile(path, std::string(100, 'j') + "\n" + fixture::BuildPdf(fixture::Pages(2)));
-    CPdfDocument document;
-    document.open(path);
-    EXPECT_TRUE(document.isOk());
-    EXPECT_EQ(document.getXRef()->getStart(), 101u);
-    document.close();
-    EXPECT_FALSE(document.isOk());
-    fixture::WriteFile(path, fixture::BuildPdf(fixture::Pages(1) + "@xref table /Root 1 0 R "
-                                                                   "/Encrypt 9 0 R"));
-    EXPECT_THROW(document.open(path), CPdfException);
-    EXPECT_FALSE(document.isOk());
-    try {
-        document.open(dir.file("missing.pdf"));
-        FAIL() << "a missing file was opened";
-    } catch (const CPdfException& failure) {
-        EXPECT_EQ(failure.Message(), "Can't open PDF file\n");
-    }
 }
 
 }  // namespace

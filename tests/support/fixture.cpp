@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -21,36 +22,31 @@ struct Entry {
 };
 using Entries = std::map<int, Entry>;
 
-struct XrefOptions {
+// The words of an "@xref" line.
+struct Section {
+    explicit Section(const std::string& line) {
+        std::istringstream words(line.substr(5));
+        words >> form;
+        for (std::string word; words >> word;) {
+            if (word[0] == '/') {
+                std::getline(words, trailer);
+                trailer = " " + word + trailer;
+                break;
+            }
+            if (word.rfind("w=", 0) == 0)
+                std::sscanf(word.c_str() + 2, "%d,%d,%d", &w[0], &w[1], &w[2]);
+            index |= word == "index";
+            compress &= word != "raw";
+            prevRef |= word == "prevref";
+        }
+    }
     std::string form = "table";
-    int widths[3] = {1, 4, 2};
+    int w[3] = {1, 4, 2};
     bool index = false;
     bool compress = true;
-    bool prevAsReference = false;
+    bool prevRef = false;
     std::string trailer;
 };
-
-XrefOptions ParseXrefLine(const std::string& line) {
-    XrefOptions options;
-    std::istringstream words(line.substr(5));
-    words >> options.form;
-    std::string word;
-    while (words >> word) {
-        if (word[0] == '/') {
-            std::getline(words, options.trailer);
-            options.trailer = word + options.trailer;
-            break;
-        }
-        if (word.rfind("w=", 0) == 0) {
-            std::sscanf(word.c_str() + 2, "%d,%d,%d", &options.widths[0], &options.widths[1],
-                        &options.widths[2]);
-        }
-        options.index |= word == "index";
-        options.compress &= word != "raw";
-        options.prevAsReference |= word == "prevref";
-    }
-    return options;
-}
 
 // Sets "/Length ?" to the length of the stream data, deflating it first when
 // the dictionary names FlateDecode.
@@ -59,40 +55,41 @@ std::string WithStreamData(std::string body) {
     if (length == std::string::npos) return body;
     const size_t start = body.find("stream\n", length) + 7;
     const size_t end = body.rfind("\nendstream");
-    if (start < 7 || end == std::string::npos || end < start) {
-        throw std::logic_error("stream without data lines");
-    }
+    if (start < 7 || end == std::string::npos || end < start)
+        throw std::logic_error("no stream data");
     std::string data = body.substr(start, end - start);
     if (body.find("/FlateDecode") < start) data = Deflate(data);
     body.replace(start, end - start, data);
-    body.replace(length, 9, "/Length " + std::to_string(data.size()));
-    return body;
-}
-
-void PutField(std::string& row, long value, int width) {
-    for (int i = width - 1; i >= 0; --i) row += static_cast<char>(i >= 8 ? 0 : (value >> (8 * i)));
+    return body.replace(length, 9, "/Length " + std::to_string(data.size()));
 }
 
 class Layout {
 public:
     explicit Layout(const std::string& text);
-    Built built;
+    std::string bytes;
 
 private:
+    long position() const { return static_cast<long>(bytes.size() - headerStart_); }
+    int size() const { return highest_ + 1; }
     void object(int number, int generation, const std::string& body);
     void endObjectStream();
-    void endSection(const XrefOptions& options);
-    void writeTable(const XrefOptions& options, Entries rows, const std::string& hidden);
-    void writeStream(const XrefOptions& options, const Entries& rows, int number,
-                     const std::string& extra);
-    long position() const { return static_cast<long>(bytes().size() - headerStart_); }
-    std::string& bytes() { return built.bytes; }
-    const std::string& bytes() const { return built.bytes; }
-    int size() const { return highest_ + 1; }
+    void endSection(const Section& section);
+    void writeTable(const Section& section, Entries rows, const std::string& hidden);
+    void writeStream(const Section& section, const Entries& rows, int number);
+    std::string prev(const Section& section) const {
+        if (previousXref_ < 0) return "";
+        return " /Prev " + std::to_string(previousXref_) + (section.prevRef ? " 0 R" : "");
+    }
+    int newObject() {
+        listed_[nextAutomatic_] = {1, position(), 0};
+        highest_ = std::max(highest_, listed_.rbegin()->first);
+        return nextAutomatic_++;
+    }
 
     size_t headerStart_ = 0;
     Entries listed_;  // this section's entries
     Entries state_;   // every object's newest entry
+    std::map<int, long> offsets_;
     std::map<int, std::string> overrides_;
     int objectStream_ = -1;
     std::vector<std::pair<int, std::string>> members_;
@@ -109,7 +106,6 @@ Layout::Layout(const std::string& text) {
     const std::regex header(R"(^(\d+) (\d+) obj$)");
     const std::regex oneLine(R"(^(\d+) (\d+) obj (.*) endobj$)");
     std::string version = "1.7";
-    std::string junk;
     bool sectioned = false;
     for (const std::string& line : lines) {
         std::smatch match;
@@ -120,15 +116,13 @@ Layout::Layout(const std::string& text) {
         } else if (line.rfind("@version ", 0) == 0) {
             version = line.substr(9);
         } else if (line.rfind("@junk ", 0) == 0) {
-            junk += line.substr(6) + "\n";
+            bytes += line.substr(6) + "\n";
         }
         sectioned |= line.rfind("@xref ", 0) == 0;
     }
     if (!sectioned) lines.push_back("@xref table /Root 1 0 R");
-
-    bytes() = junk;
-    headerStart_ = junk.size();
-    bytes() += "%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n";
+    headerStart_ = bytes.size();
+    bytes += "%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n";
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         std::smatch match;
@@ -154,10 +148,9 @@ Layout::Layout(const std::string& text) {
             int number = 0;
             words >> number >> overrides_[number];
         } else if (line.rfind("@xref ", 0) == 0) {
-            endSection(ParseXrefLine(line));
-        } else if (line.rfind("@version ", 0) != 0 && line.rfind("@junk ", 0) != 0 &&
-                   line.rfind("#", 0) != 0) {
-            bytes() += line + "\n";
+            endSection(Section(line));
+        } else if (line[0] != '@' && line[0] != '#') {
+            bytes += line + "\n";
         }
     }
 }
@@ -169,9 +162,9 @@ void Layout::object(int number, int generation, const std::string& body) {
         return;
     }
     listed_[number] = {1, position(), generation};
-    built.offsets[number] = position();
-    bytes() += std::to_string(number) + " " + std::to_string(generation) + " obj\n" +
-               WithStreamData(body) + "\nendobj\n";
+    offsets_[number] = position();
+    bytes += std::to_string(number) + " " + std::to_string(generation) + " obj\n" +
+             WithStreamData(body) + "\nendobj\n";
 }
 
 void Layout::endObjectStream() {
@@ -180,54 +173,43 @@ void Layout::endObjectStream() {
         head += std::to_string(number) + " " + std::to_string(objects.size()) + " ";
         objects += body + "\n";
     }
+    const std::string dict = "<< /Type /ObjStm /N " + std::to_string(members_.size()) + " /First " +
+                             std::to_string(head.size()) + " /Length ? /Filter /FlateDecode >>";
     const int number = objectStream_;
-    const size_t members = members_.size();
     objectStream_ = -1;
     members_.clear();
-    object(number, 0,
-           "<< /Type /ObjStm /N " + std::to_string(members) + " /First " +
-               std::to_string(head.size()) + " /Length ? /Filter /FlateDecode >>\nstream\n" + head +
-               objects + "\nendstream");
+    object(number, 0, dict + "\nstream\n" + head + objects + "\nendstream");
 }
 
-void Layout::endSection(const XrefOptions& options) {
-    Entries compressed;
+void Layout::endSection(const Section& section) {
+    Entries compressed, rows;
     for (const auto& [number, entry] : listed_) {
         if (entry.type == 2) compressed[number] = entry;
     }
-    if (options.form == "stream") {
-        const int number = nextAutomatic_++;
-        listed_[number] = {1, position(), 0};
-        highest_ = std::max(highest_, listed_.rbegin()->first);
-        Entries rows;
+    if (section.form == "stream") {
+        const int number = newObject();
         for (int n = 0; n < size(); ++n) {
             if (listed_.count(n)) {
                 rows[n] = listed_[n];
-            } else if (!options.index) {
+            } else if (!section.index) {
                 rows[n] = state_.count(n) ? state_[n] : Entry{0, 0, n == 0 ? 65535 : 0};
             }
         }
-        writeStream(options, rows, number, "");
+        writeStream(section, rows, number);
     } else {
-        if (!compressed.empty() && options.form != "hybrid") {
+        if (!compressed.empty() && section.form != "hybrid") {
             throw std::logic_error("compressed objects need an xref stream or a hybrid table");
         }
         std::string hidden;
         if (!compressed.empty()) {
-            const int number = nextAutomatic_++;
-            listed_[number] = {1, position(), 0};
-            highest_ = std::max(highest_, listed_.rbegin()->first);
             hidden = " /XRefStm " + std::to_string(position());
-            XrefOptions stream;
-            stream.index = true;
-            writeStream(stream, compressed, number, "");
+            writeStream(Section("@xref hidden index"), compressed, newObject());
         }
-        Entries rows;
         for (const auto& [number, entry] : listed_) {
             if (entry.type != 2) rows[number] = entry;
         }
         if (!listed_.empty()) highest_ = std::max(highest_, listed_.rbegin()->first);
-        writeTable(options, rows, hidden);
+        writeTable(section, rows, hidden);
     }
     for (const auto& [number, entry] : listed_) state_[number] = entry;
     listed_.clear();
@@ -235,12 +217,7 @@ void Layout::endSection(const XrefOptions& options) {
     firstSection_ = false;
 }
 
-std::string PrevEntry(long previous, bool asReference) {
-    if (previous < 0) return "";
-    return " /Prev " + std::to_string(previous) + (asReference ? " 0 R" : "");
-}
-
-void Layout::writeTable(const XrefOptions& options, Entries rows, const std::string& hidden) {
+void Layout::writeTable(const Section& section, Entries rows, const std::string& hidden) {
     // The first table lists every number, except those a hidden stream lists:
     // a free entry here would hide them.
     if (firstSection_) {
@@ -249,66 +226,60 @@ void Layout::writeTable(const XrefOptions& options, Entries rows, const std::str
             if (listed_.count(n) == 0 || listed_[n].type != 2) rows.emplace(n, Entry{});
         }
     }
-    for (const auto& [number, offset] : overrides_) {
-        rows[number] = {
-            1, offset[0] == '=' ? built.offsets.at(std::stoi(offset.substr(1))) : std::stol(offset),
-            rows[number].field3};
+    for (const auto& [number, at] : overrides_) {
+        rows[number] = {1, at[0] == '=' ? offsets_.at(std::stoi(at.substr(1))) : std::stol(at),
+                        rows[number].field3};
     }
     const long xrefPosition = position();
-    bytes() += "xref\n";
+    bytes += "xref\n";
     for (auto run = rows.begin(); run != rows.end();) {
-        auto end = run;
         int count = 0;
+        auto end = run;
         while (end != rows.end() && end->first == run->first + count) ++end, ++count;
-        bytes() += std::to_string(run->first) + " " + std::to_string(count) + "\n";
-        for (; run != end; ++run) {
-            char entry[32];
+        bytes += std::to_string(run->first) + " " + std::to_string(count) + "\n";
+        for (char entry[32]; run != end; ++run) {
             std::snprintf(entry, sizeof entry, "%010ld %05ld %c\r\n", run->second.field2,
                           run->second.field3, run->second.type == 0 ? 'f' : 'n');
-            bytes() += entry;
+            bytes += entry;
         }
     }
-    bytes() += "trailer\n<< /Size " + std::to_string(size()) +
-               PrevEntry(previousXref_, options.prevAsReference) + hidden +
-               (options.trailer.empty() ? "" : " " + options.trailer) + " >>\nstartxref\n" +
-               std::to_string(xrefPosition) + "\n%%EOF\n";
+    bytes += "trailer\n<< /Size " + std::to_string(size()) + prev(section) + hidden +
+             section.trailer + " >>\nstartxref\n" + std::to_string(xrefPosition) + "\n%%EOF\n";
     previousXref_ = xrefPosition;
 }
 
-void Layout::writeStream(const XrefOptions& options, const Entries& rows, int number,
-                         const std::string& extra) {
+void Layout::writeStream(const Section& section, const Entries& rows, int number) {
     std::string packed, index;
+    auto put = [&packed](long value, int width) {
+        for (int i = width - 1; i >= 0; --i)
+            packed += static_cast<char>(i >= 8 ? 0 : (value >> (8 * i)));
+    };
     for (const auto& [n, entry] : rows) {
-        if (options.widths[0] != 0) PutField(packed, entry.type, options.widths[0]);
-        PutField(packed, entry.field2, options.widths[1]);
-        PutField(packed, entry.field3, options.widths[2]);
+        if (section.w[0] != 0) put(entry.type, section.w[0]);
+        put(entry.field2, section.w[1]);
+        put(entry.field3, section.w[2]);
         index += std::to_string(n) + " 1 ";
     }
-    const long streamPosition = position();
-    std::string dict = "/Type /XRef /Size " + std::to_string(size()) + " /W [" +
-                       std::to_string(options.widths[0]) + " " + std::to_string(options.widths[1]) +
-                       " " + std::to_string(options.widths[2]) + "]" +
-                       (options.index ? " /Index [" + index + "]" : "") + extra;
-    const bool mainSection = options.form == "stream";
-    if (mainSection) {
-        dict += PrevEntry(previousXref_, options.prevAsReference) +
-                (options.trailer.empty() ? "" : " " + options.trailer);
-    }
-    std::string data = options.compress ? Deflate(packed) : packed;
-    built.offsets[number] = streamPosition;
-    bytes() += std::to_string(number) + " 0 obj\n<< " + dict + " /Length " +
-               std::to_string(data.size()) + (options.compress ? " /Filter /FlateDecode" : "") +
-               " >>\nstream\n" + data + "\nendstream\nendobj\n";
-    if (mainSection) {
-        bytes() += "startxref\n" + std::to_string(streamPosition) + "\n%%EOF\n";
-        previousXref_ = streamPosition;
+    const long at = position();
+    const bool main = section.form == "stream";
+    const std::string data = section.compress ? Deflate(packed) : packed;
+    offsets_[number] = at;
+    bytes += std::to_string(number) + " 0 obj\n<< /Type /XRef /Size " + std::to_string(size()) +
+             " /W [" + std::to_string(section.w[0]) + " " + std::to_string(section.w[1]) + " " +
+             std::to_string(section.w[2]) + "]" + (section.index ? " /Index [" + index + "]" : "") +
+             (main ? prev(section) + section.trailer : "") + " /Length " +
+             std::to_string(data.size()) + (section.compress ? " /Filter /FlateDecode" : "") +
+             " >>\nstream\n" + data + "\nendstream\nendobj\n";
+    if (main) {
+        bytes += "startxref\n" + std::to_string(at) + "\n%%EOF\n";
+        previousXref_ = at;
     }
 }
 
 }  // namespace
 
-Built Build(const std::string& text) {
-    return Layout(text).built;
+std::string BuildPdf(const std::string& text) {
+    return Layout(text).bytes;
 }
 
 std::string Pages(int count, const std::string& catalogExtra) {
@@ -316,12 +287,12 @@ std::string Pages(int count, const std::string& catalogExtra) {
     for (int page = 3; page < count + 3; ++page) {
         kids += (page > 3 ? " " : "") + std::to_string(page) + " 0 R";
         pages += std::to_string(page) +
-                 " 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>\nendobj\n";
+                 " 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >> endobj\n";
     }
-    return "1 0 obj\n<< /Type /Catalog /Pages 2 0 R" +
-           (catalogExtra.empty() ? "" : " " + catalogExtra) + " >>\nendobj\n2 0 obj\n" +
-           "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) +
-           " >>\nendobj\n" + pages;
+    return "1 0 obj << /Type /Catalog /Pages 2 0 R" +
+           (catalogExtra.empty() ? "" : " " + catalogExtra) +
+           " >> endobj\n2 0 obj << /Type /Pages /Kids [" + kids + "] /Count " +
+           std::to_string(count) + " >> endobj\n" + pages;
 }
 
 std::string Deflate(const std::string& data) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 
 // Builds PDF files from their objects written as text. The builder only
@@ -27,15 +26,7 @@
 // in "@xref table /Root 1 0 R". Offsets count from the header.
 namespace fixture {
 
-struct Built {
-    std::string bytes;
-    std::map<int, long> offsets;  // of each object's newest "N G obj" line, from the header
-};
-
-Built Build(const std::string& text);
-inline std::string BuildPdf(const std::string& text) {
-    return Build(text).bytes;
-}
+std::string BuildPdf(const std::string& text);
 
 // Catalog 1 (with extra entries), page tree 2, pages 3 to count + 2.
 std::string Pages(int count, const std::string& catalogExtra = "");
