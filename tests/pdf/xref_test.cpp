@@ -1,11 +1,12 @@
 // Cross-reference sections of every form, object streams, chains of updates
 // and the messages of damaged sections, from files built for each case.
+#include "pdf/xref.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "base/exception.h"
-#include "pdf/xref.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 

@@ -105,7 +105,6 @@ Layout::Layout(const std::string& text) {
     for (std::string line; std::getline(input, line);) lines.push_back(line);
     const std::regex header(R"(^(\d+) (\d+) obj$)");
     const std::regex oneLine(R"(^(\d+) (\d+) obj (.*) endobj$)");
-    std::string version = "1.7";
     bool sectioned = false;
     for (const std::string& line : lines) {
         std::smatch match;
@@ -113,8 +112,6 @@ Layout::Layout(const std::string& text) {
             nextAutomatic_ = std::max(nextAutomatic_, std::stoi(match[1]) + 1);
         } else if (line.rfind("@objstm ", 0) == 0) {
             nextAutomatic_ = std::max(nextAutomatic_, std::stoi(line.substr(8)) + 1);
-        } else if (line.rfind("@version ", 0) == 0) {
-            version = line.substr(9);
         } else if (line.rfind("@junk ", 0) == 0) {
             bytes += line.substr(6) + "\n";
         }
@@ -122,7 +119,7 @@ Layout::Layout(const std::string& text) {
     }
     if (!sectioned) lines.push_back("@xref table /Root 1 0 R");
     headerStart_ = bytes.size();
-    bytes += "%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n";
+    bytes += "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         std::smatch match;

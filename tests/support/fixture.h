@@ -7,7 +7,6 @@
 // tables and streams, stream lengths and compressed data.
 //
 // The text is read line by line; lines that start with "#" are comments:
-//   @version 1.4        the header's version (default 1.7)
 //   @junk TEXT          bytes before the header
 //   N G obj ... endobj  an object, copied as written (a body on the same line
 //                       as "obj" and "endobj" goes on a line of its own); in its dictionary

@@ -84,10 +84,10 @@ ByteFile::ByteFile(const std::string& bytes) : file_(std::tmpfile()) {
     std::fflush(file_);
 }
 
-CPdfFileStream* ByteFile::stream(uint32_t start, uint32_t length) const {
+CPdfFileStream* ByteFile::stream() const {
     CPdfElement none;
     none.initNull();
-    return new CPdfFileStream(file_, start, length, none);
+    return new CPdfFileStream(file_, 0, 0, none);
 }
 
 std::vector<CPdfElement> ParseAll(const std::string& bytes) {

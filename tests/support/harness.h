@@ -50,7 +50,7 @@ public:
     ByteFile& operator=(const ByteFile&) = delete;
     ~ByteFile() { std::fclose(file_); }
     // A new file stream over the bytes (one count, owned by the caller).
-    CPdfFileStream* stream(uint32_t start = 0, uint32_t length = 0) const;
+    CPdfFileStream* stream() const;
 
 private:
     std::FILE* file_;
