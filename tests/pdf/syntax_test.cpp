@@ -131,28 +131,4 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
     EXPECT_EQ(textHex.substr(0, partial.size()), partial);
 }
 
-TEST(SyntaxTest, StreamsNeedEndstreamAndPredictedReadsLookAhead) {
-    fixture::ByteFile file("<< /Length 5 >> stream\r\nhello\nendobj");
-    CPdfParser parser(nullptr, file.stream());
-    CPdfElement object;
-    try {
-        parser.getObj(object);
-        FAIL() << "a stream without endstream was accepted";
-    } catch (const CPdfException& failure) {
-        EXPECT_EQ(failure.Message(), "Missing 'endstream'\n");
-    }
-
-    fixture::ByteFile predicted(
-        "<< /Length 14 /Filter /FlateDecode /DecodeParms << /Predictor "
-        "12 /Columns 2 >> >>\nstream\n" +
-        fixture::Deflate(Bytes({2, 7, 8, 2, 1, 1})).substr(0, 14) + "\nendstream");
-    CPdfParser predictedParser(nullptr, predicted.stream());
-    predictedParser.getObj(object);
-    ASSERT_TRUE(object.isStream());
-    for (int expected : {7, 8, 8, 9, -1}) {
-        EXPECT_EQ(object.getStream()->lookChar(), expected);
-        EXPECT_EQ(object.getStream()->getChar(), expected);
-    }
-}
-
 }  // namespace

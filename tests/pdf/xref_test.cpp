@@ -160,6 +160,10 @@ TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
                    "9"),
               "Corrupted PDF file");
     EXPECT_EQ(Open(fixture::BuildPdf(fixture::Pages(1)), "-1"), "Corrupted PDF file");
+    std::string cut = fixture::BuildPdf(fixture::Pages(1) +
+                                        "9 0 obj\n<< /Length 2 >>\nstream\nxx\nendstream\nendobj");
+    cut.replace(cut.find("xx\nendstream"), 12, "xx\nendstrea0");
+    EXPECT_EQ(Open(cut, "9"), "Missing 'endstream'\n");
 }
 
 }  // namespace
