@@ -69,8 +69,8 @@ std::string Decode(const std::string& entries, const std::string& data) {
     parser.getObj(object);
     if (!object.isStream()) return Describe(object);
     std::string hex;
-    for (unsigned char c : fixture::ReadAll(*object.getStream())) {
-        char digits[3];
+    char digits[9];
+    for (int c = object.getStream()->getChar(); c >= 0; c = object.getStream()->getChar()) {
         std::snprintf(digits, sizeof digits, "%02X", c);
         hex += digits;
     }

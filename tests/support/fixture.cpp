@@ -105,16 +105,15 @@ Layout::Layout(const std::string& text) {
     for (std::string line; std::getline(input, line);) lines.push_back(line);
     const std::regex header(R"(^(\d+) (\d+) obj$)");
     const std::regex oneLine(R"(^(\d+) (\d+) obj (.*) endobj$)");
+    const std::regex numbered(R"(^(\d+) \d+ obj( |$)|^@objstm (\d+))");
     bool sectioned = false;
     for (const std::string& line : lines) {
         std::smatch match;
-        if (std::regex_match(line, match, header) || std::regex_match(line, match, oneLine)) {
-            nextAutomatic_ = std::max(nextAutomatic_, std::stoi(match[1]) + 1);
-        } else if (line.rfind("@objstm ", 0) == 0) {
-            nextAutomatic_ = std::max(nextAutomatic_, std::stoi(line.substr(8)) + 1);
-        } else if (line.rfind("@junk ", 0) == 0) {
-            bytes += line.substr(6) + "\n";
+        if (std::regex_search(line, match, numbered)) {
+            nextAutomatic_ =
+                std::max(nextAutomatic_, std::stoi(match[match[1].matched ? 1 : 3]) + 1);
         }
+        if (line.rfind("@junk ", 0) == 0) bytes += line.substr(6) + "\n";
         sectioned |= line.rfind("@xref ", 0) == 0;
     }
     if (!sectioned) lines.push_back("@xref table /Root 1 0 R");

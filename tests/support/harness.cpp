@@ -101,12 +101,6 @@ std::vector<CPdfElement> ParseAll(const std::string& bytes) {
     return objects;
 }
 
-std::string ReadAll(CPdfStream& stream) {
-    std::string bytes;
-    for (int c = stream.getChar(); c >= 0; c = stream.getChar()) bytes += static_cast<char>(c);
-    return bytes;
-}
-
 namespace {
 
 std::string Printable(const std::string& bytes, const char* special) {

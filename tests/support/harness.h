@@ -61,7 +61,6 @@ std::vector<CPdfElement> ParseAll(const std::string& bytes);
 inline CPdfElement ParseOne(const std::string& bytes) {
     return ParseAll(bytes).at(0);
 }
-std::string ReadAll(CPdfStream& stream);  // every byte until the end
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
 // {kw} for keywords, "error", "eof" and "stream<<...>>".
 std::string Describe(const CPdfElement& element);
