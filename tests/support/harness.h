@@ -31,7 +31,7 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
 // The complaint of "qpdf --check", or nothing when it accepts the file (or is
-// not installed); warnings pass unless qpdf had to rebuild the table.
+// not installed).
 std::optional<std::string> QpdfCheck(const std::string& path);
 
 // One run of the program's entry point in this process, from inside a folder
@@ -62,7 +62,7 @@ inline CPdfElement ParseOne(const std::string& bytes) {
     return ParseAll(bytes).at(0);
 }
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
-// {kw} for keywords, "error", "eof" and "stream<<...>>".
+// {kw} for keywords, "error" and "eof".
 std::string Describe(const CPdfElement& element);
 
 }  // namespace fixture
