@@ -4,10 +4,9 @@
 //   add*.xml, update*.xml   bookmark files, one run of that job each; without
 //                        any, the add takes the export back and the update
 //                        gets a file with no records
-//   results.txt          one line per run: its exit status, what it printed,
-//                        a digest of what it wrote, and for an add or update
-//                        that takes the export back, whether exporting its
-//                        result gives the first export again
+//   results.txt          a line per run: status, what it printed, a digest of
+//                        what it wrote, and for a taken-back export whether
+//                        its result exports the same again
 //   export.xml, *.pdf    where present, that output expected in full instead
 // FOLIVANT_UPDATE_GOLDEN=1 rewrites the expected files; a failing case keeps
 // its outputs under golden-failures/ in the working folder.

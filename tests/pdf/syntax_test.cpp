@@ -1,5 +1,4 @@
-// The tokeniser, the object parser and the stream decoders, driven by tables
-// of input bytes and the values they must give.
+// Tables of bytes and what the tokeniser, parser and stream decoders make of them.
 #include <gtest/gtest.h>
 
 #include "base/exception.h"
@@ -50,13 +49,14 @@ TEST(SyntaxTest, TokensAndValues) {
 }
 
 TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
-    EXPECT_EQ(Describe(fixture::ParseOne(std::string(1000000, '['))).substr(0, 3), "[[[");
+    EXPECT_EQ(Describe(fixture::ParseAll(std::string(1000000, '['))[0]).substr(0, 3), "[[[");
     const int deep = CPdfParser::kMaxNesting + 10;
-    std::string text = Describe(fixture::ParseOne(std::string(deep, '[') + std::string(deep, ']')));
+    std::string text =
+        Describe(fixture::ParseAll(std::string(deep, '[') + std::string(deep, ']'))[0]);
     EXPECT_EQ(text.find("error"), static_cast<size_t>(CPdfParser::kMaxNesting));
     std::string dicts;
     for (int i = 0; i < deep; ++i) dicts += "<< /K ";
-    text = Describe(fixture::ParseOne(dicts));
+    text = Describe(fixture::ParseAll(dicts)[0]);
     EXPECT_EQ(text.find("error"), 5 * static_cast<size_t>(CPdfParser::kMaxNesting));
 }
 

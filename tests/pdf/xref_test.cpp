@@ -1,5 +1,4 @@
-// Cross-reference sections of every form, object streams, chains of updates
-// and the messages of damaged sections, from files built for each case.
+// Cross-reference sections of every form, object streams, updates and damage.
 #include "pdf/xref.h"
 
 #include <gtest/gtest.h>

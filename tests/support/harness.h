@@ -58,9 +58,6 @@ private:
 
 // The objects of the bytes, parsed without a cross-reference table.
 std::vector<CPdfElement> ParseAll(const std::string& bytes);
-inline CPdfElement ParseOne(const std::string& bytes) {
-    return ParseAll(bytes).at(0);
-}
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
 // {kw} for keywords, "error" and "eof".
 std::string Describe(const CPdfElement& element);
