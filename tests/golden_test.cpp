@@ -1,9 +1,8 @@
 // Runs export, add and update on every case under tests/data/jobs and
 // compares what they write and print with the files kept beside the case:
 //   input.txt            the input PDF, as fixture text (support/fixture.h)
-//   add*.xml, update*.xml   bookmark files, one run of that job each; without
-//                        any, the add takes the export back and the update
-//                        gets a file with no records
+//   add*.xml, update*.xml   bookmark files, a run of that job each; else the
+//                        add takes the export back, the update no records
 //   results.txt          a line per run: status, what it printed, a digest of
 //                        what it wrote, and for a taken-back export whether
 //                        its result exports the same again

@@ -69,6 +69,7 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ia.pdf", "-ex.xml"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
         {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
         {{"-ia.pdf", "-ea.pdf"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
+        {{"-ia.pdf", "-ob.pdf", "-xmarks.xml"}, "", a + "'b.pdf'\n\nDone.\n[0]"},
         {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"},
          "",
          a + "'marks.xml'\n\nOutput file would overwrite an input file: 'marks.xml'\n[1]"},

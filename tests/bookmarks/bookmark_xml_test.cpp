@@ -25,7 +25,8 @@ TEST(XmlReaderTest, NameValuesDecodeToLiteralStringBytes) {
         {"%0Aa%0Db\r", "\\nab"},
         {"&#xE9;&#233;&#x2019;&#x28;", "\xE9\xE9\x90\\("},
         {"Gr&#xF6;e &#x4E2D;&#20013;", "\xFE\xFF\0G\0r\0\xF6\0e\0 \x4E\x2D\x4E\x2D"s},
-        {"&obr;&#x4E28;&#x5C00;&#x1F600;", "\xFE\xFF\0\\(\x4E\\(\\\\\0\xD8\x3D\xDE\0"s},
+        {"&obr;&#x4E28;&#x5C00;&#x1F600;&#x10000;",
+         "\xFE\xFF\0\\(\x4E\\(\\\\\0\xD8\x3D\xDE\0\xD8\0\xDC\0"s},
         {"&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;", "&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;"},
         {"&#xDFFF;&#xE000;&#x7FF;&#x800;", "\xFE\xFF\0&\0#\0x\0D\0F\0F\0F\0;\xE0\0\a\xFF\b\0"s},
     };

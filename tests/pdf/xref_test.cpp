@@ -159,6 +159,8 @@ TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
                    "9"),
               "Corrupted PDF file");
     EXPECT_EQ(Open(fixture::BuildPdf(fixture::Pages(1)), "-1"), "Corrupted PDF file");
+    // An entry that leads to another object's header gives null.
+    EXPECT_EQ(Open(fixture::BuildPdf(kObjects + "@entry 2 =1"), "2"), "2=null root 1 info 0/0");
     std::string cut = fixture::BuildPdf(fixture::Pages(1) +
                                         "9 0 obj\n<< /Length 2 >>\nstream\nxx\nendstream\nendobj");
     cut.replace(cut.find("xx\nendstream"), 12, "xx\nendstrea0");

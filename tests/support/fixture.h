@@ -8,18 +8,16 @@
 //
 // The text is read line by line; lines that start with "#" are comments:
 //   @junk TEXT          bytes before the header
-//   N G obj ... endobj  an object, copied as written (a body on the same line
-//                       as "obj" and "endobj" goes on a line of its own); in its dictionary
-//                       "/Length ?" becomes the length of the data between
-//                       the "stream" and "endstream" lines, deflated first
-//                       when the dictionary names /FlateDecode
+//   N G obj ... endobj  an object, on one line or several; "/Length ?" in its
+//                       dictionary becomes the length of the data between the
+//                       "stream" and "endstream" lines, deflated first when
+//                       the dictionary names /FlateDecode
 //   @objstm K ... @end  the objects between go into object stream K
 //   @free N             lists N as free in this section
 //   @entry N OFFSET     lists N at OFFSET (or at object M's offset: =M)
 //   @xref FORM [w=a,b,c] [index] [raw] [prevref] TRAILER
-//                       ends a section: FORM is table, stream (compressed
-//                       objects listed) or hybrid (a table whose compressed
-//                       objects are listed in a stream named by /XRefStm);
+//                       ends a section: FORM is table, stream, or hybrid (a
+//                       table and, for compressed objects, an /XRefStm stream);
 //                       the trailer entries start at the first "/"
 // Any other line is copied as it stands. Text without any @xref line ends
 // in "@xref table /Root 1 0 R". Offsets count from the header.

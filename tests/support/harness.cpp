@@ -96,7 +96,6 @@ std::vector<CPdfElement> ParseAll(const std::string& bytes) {
     for (CPdfElement object; parser.getObj(object), !object.isEOF(); object = CPdfElement()) {
         objects.push_back(object);
     }
-    if (objects.empty()) objects.emplace_back().initEOF();
     return objects;
 }
 
