@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/file_handle.h"
+#include "base/output_file.h"
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
@@ -22,47 +23,38 @@ void CFolivants::UpdateBookmarks() {
 void CFolivants::WriteNewPdf(bool update) {
     FileHandle inputFile;
     FileHandle xmlFile;
-    FileHandle outputFile;
+    OutputFile outputFile;
     CPdfDocument document;
-    bool outputCreated = false;
-    try {
-        bool opened = inputFile.open(inputName, "rb");
-        std::printf("Input file: '%s'", inputName.c_str());
-        if (!opened) throw CPdfException("Input file open error\n");
-        // Opened only to prove early that the bookmark file can be read.
-        opened = xmlFile.open(xmlName, "rb");
-        std::printf(", XML input file: '%s'", xmlName.c_str());
-        if (!opened) throw CPdfException("XML file open error\n");
-        document.open(inputName);
+    bool opened = inputFile.open(inputName, "rb");
+    std::printf("Input file: '%s'", inputName.c_str());
+    if (!opened) throw CPdfException("Input file open error\n");
+    // Opened only to prove early that the bookmark file can be read.
+    opened = xmlFile.open(xmlName, "rb");
+    std::printf(", XML input file: '%s'", xmlName.c_str());
+    if (!opened) throw CPdfException("XML file open error\n");
+    document.open(inputName);
 
-        bool refused = WouldOverwriteInput(outputName);
-        if (!refused) outputCreated = outputFile.open(outputName, "wb");
-        std::printf(", output file: '%s'\n", outputName.c_str());
-        if (refused) throw OverwriteRefusal(outputName);
-        if (!outputCreated) {
-            throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
-        }
+    std::printf(", output file: '%s'\n", outputName.c_str());
+    if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
-        const RawObjects input(inputFile.get(), *document.getXRef());
-        const PageTable pages = PageTable::Build(
-            input, *document.getCatalog(), static_cast<uint32_t>(document.getXRef()->rootNum));
-        std::ifstream xml(xmlName, std::ios::binary);
-        std::vector<BookmarkRecord> records = ReadBookmarks(xml, update);
-        if (update) {
-            const CPdfOutline& outline = *document.getOutline();
-            if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
-            std::vector<BookmarkRecord> existing = CollectBookmarks(
-                *outline.items, *document.getCatalog(), pages, TitleForm::Pdf, counter_);
-            MergeBookmarks(existing, records);
-            records = std::move(existing);
-        }
-
-        PdfWriter(outputFile.get(), input, pages).writeWithOutline(records);
-        bool written = std::ferror(outputFile.get()) == 0;
-        if (!outputFile.close() || !written) throw CPdfException("Output file write error\n");
-    } catch (...) {
-        outputFile.close();
-        if (outputCreated) std::remove(outputName.c_str());
-        throw;
+    const RawObjects input(inputFile.get(), *document.getXRef());
+    const PageTable pages = PageTable::Build(input, *document.getCatalog(),
+                                             static_cast<uint32_t>(document.getXRef()->rootNum));
+    std::ifstream xml(xmlName, std::ios::binary);
+    std::vector<BookmarkRecord> records = ReadBookmarks(xml, update);
+    if (update) {
+        const CPdfOutline& outline = *document.getOutline();
+        if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
+        std::vector<BookmarkRecord> existing = CollectBookmarks(
+            *outline.items, *document.getCatalog(), pages, TitleForm::Pdf, counter_);
+        MergeBookmarks(existing, records);
+        records = std::move(existing);
     }
+
+    // Nothing is made before everything is read and checked.
+    if (!outputFile.create(outputName)) {
+        throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
+    }
+    PdfWriter(outputFile.get(), input, pages).writeWithOutline(records);
+    if (!outputFile.commit()) throw CPdfException("Output file write error\n");
 }

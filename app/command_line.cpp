@@ -1,4 +1,3 @@
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ int RunFileList(const std::string& listName, const char* secondArgument, int arg
         return 1;
     }
     const std::string folder = secondArgument + 2;
-    ::mkdir(folder.c_str(), 0777);  // an existing folder is fine
+    platform::MakeFolder(folder);
 
     std::ifstream list(listName, std::ios::binary);
     if (!list) {

@@ -319,16 +319,47 @@ std::string DecodeXmlText(const std::string& value) {
     return bytes;
 }
 
+namespace {
+
+// True when a NUL or a control character other than tab, CR and LF stands
+// outside the text of an element (from a start tag up to the next "<").
+bool HoldsBinary(const std::string& line) {
+    bool inText = false;
+    size_t tagStart = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == '<') {
+            inText = false;
+            tagStart = i;
+        } else if (c == '>') {
+            inText = line[tagStart] == '<' && tagStart + 1 < i && line[tagStart + 1] != '/' &&
+                     line[i - 1] != '/';
+        } else if (!inText && c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate) {
     std::vector<BookmarkRecord> target;
     RecordPlacer placer(target);
     BookmarkRecord record;
     ActionRecord action;
     bool inBookmark = false;
+    bool bookmarkFile = false;
     std::string line;
     while (std::getline(input, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
+        // Random bytes or another kind of file must not pass for a file without
+        // records: that would remove the outline and report success.
+        if (HoldsBinary(line)) {
+            throw CPdfException("Error in .xml file: binary data outside element values\n");
+        }
+        bookmarkFile |= Contains(line, "<Bookmarks>") || Contains(line, "<Bookmarks ");
         if (Contains(line, "<Bookmark>")) {
             record.Reset();
             inBookmark = true;
@@ -340,5 +371,6 @@ std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate) {
         }
         if (inBookmark) ReadElementLine(line, forUpdate, record, action);
     }
+    if (!bookmarkFile) throw CPdfException("Error in .xml file: no <Bookmarks> element\n");
     return target;
 }

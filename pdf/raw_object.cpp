@@ -48,35 +48,75 @@ int64_t FindFirst(std::FILE* file, uint64_t from, const std::string& pattern) {
     }
 }
 
-// Where the first "endobj" or the first "stream" keyword (standing after white
-// space or ">" and followed by an end of line) begins, whichever comes first.
+// Where an object's "endobj" keyword or its "stream" keyword (followed by an
+// end of line) begins. The bytes are read as tokens, so that a string, a
+// comment or a name that holds those words is passed over.
 struct Landmark {
     int64_t position = -1;
     bool isStream = false;
 };
 
-Landmark FindEndobjOrStream(std::FILE* file, uint64_t from) {
-    std::string chunk;
-    constexpr size_t kOverlap = 8;
-    for (uint64_t at = from, want = kFirstChunk;; want = NextChunk(want)) {
-        ReadBytes(file, at, want, chunk);
-        const size_t size = chunk.size();
-        for (size_t i = 0; i + 6 <= size; ++i) {
-            if (chunk[i] == 'e' && chunk.compare(i, 6, "endobj") == 0) {
-                return {static_cast<int64_t>(at + i), false};
-            }
-            if (chunk[i] == 's' && i + 7 <= size && chunk.compare(i, 6, "stream") == 0 &&
-                (chunk[i + 6] == '\r' || chunk[i + 6] == '\n')) {
-                bool afterBoundary =
-                    (i == 0 && at == from) ||
-                    (i > 0 &&
-                     (IsPdfWhite(static_cast<unsigned char>(chunk[i - 1])) || chunk[i - 1] == '>'));
-                if (afterBoundary) return {static_cast<int64_t>(at + i), true};
-            }
+constexpr size_t kNotFound = std::string::npos;
+
+bool IsRegular(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return !IsPdfWhite(byte) && !IsPdfDelimiter(byte);
+}
+
+// The end of the literal string that starts at `at`, or kNotFound.
+size_t SkipLiteralString(const std::string& bytes, size_t at) {
+    int depth = 0;
+    for (; at < bytes.size(); ++at) {
+        if (bytes[at] == '\\') {
+            ++at;
+        } else if (bytes[at] == '(') {
+            ++depth;
+        } else if (bytes[at] == ')' && --depth == 0) {
+            return at + 1;
         }
-        if (size < want) return {};
-        at += size - kOverlap;
     }
+    return kNotFound;
+}
+
+// Scans bytes from the object's start for either keyword; kNotFound when the
+// bytes run out first.
+size_t ScanTokens(const std::string& bytes, bool& isStream) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const char c = bytes[at];
+        if (c == '(') {
+            at = SkipLiteralString(bytes, at);
+        } else if (c == '%') {
+            at = bytes.find_first_of("\r\n", at);
+        } else if (c == '<' && at + 1 < bytes.size() && bytes[at + 1] != '<') {
+            at = bytes.find('>', at);
+        } else if (c == '/' || IsRegular(c)) {
+            const size_t start = at++;
+            while (at < bytes.size() && IsRegular(bytes[at])) ++at;
+            if (at == bytes.size()) return kNotFound;  // the token may go on
+            if (c != '/' && bytes.compare(start, at - start, "endobj") == 0) return start;
+            isStream = bytes.compare(start, at - start, "stream") == 0 &&
+                       (bytes[at] == '\r' || bytes[at] == '\n');
+            if (isStream) return start;
+        } else {
+            ++at;
+        }
+        if (at == kNotFound) return kNotFound;
+    }
+    return kNotFound;
+}
+
+Landmark FindEndobjOrStream(std::FILE* file, uint64_t from, uint64_t fileSize) {
+    // Most objects are short: read a little, and more only when it runs out.
+    std::string bytes;
+    for (size_t want = kFirstChunk; want <= kLargestChunk * 16; want *= 4) {
+        ReadBytes(file, from, want, bytes);
+        bool isStream = false;
+        const size_t found = ScanTokens(bytes, isStream);
+        if (found != kNotFound) return {static_cast<int64_t>(from + found), isStream};
+        if (from + bytes.size() >= fileSize) break;
+    }
+    return {};
 }
 
 // The Length of a stream object whose dictionary lies in [offset, streamKeyword),
@@ -165,11 +205,15 @@ std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t nu
     // An offset that holds another object (or none) gives nothing, as it does
     // when the object is fetched: copying the text there would list it twice.
     if (!holdsHeader(offset, number, generation)) return std::nullopt;
-    Landmark landmark = FindEndobjOrStream(file, offset);
+    Landmark landmark = FindEndobjOrStream(file, offset, fileSize);
     int64_t endobj = -1;
     if (landmark.isStream) {
-        endobj = EndobjBehindStreamData(file, offset, static_cast<uint64_t>(landmark.position),
-                                        xref, fileSize);
+        const auto streamKeyword = static_cast<uint64_t>(landmark.position);
+        endobj = EndobjBehindStreamData(file, offset, streamKeyword, xref, fileSize);
+        // A wrong Length: the data runs to the first "endstream".
+        const int64_t endstream = endobj < 0 ? FindFirst(file, streamKeyword + 6, "endstream") : -1;
+        if (endstream >= 0)
+            endobj = FindFirst(file, static_cast<uint64_t>(endstream) + 9, "endobj");
     } else {
         endobj = landmark.position;
     }

@@ -54,7 +54,8 @@ protected:
     }
     std::string produced(const std::string& name) const { return dir_.file(name); }
 
-    // One run and its line in the results; a written PDF must pass qpdf.
+    // One run and its line in the results. qpdf must read a written PDF
+    // without rebuilding it, and warn about no more than in a sound input.
     void run(const std::string& title, std::vector<std::string> arguments,
              const std::string& output, bool again = false) {
         const fixture::RunResult result = fixture::RunProgram(arguments);
@@ -81,7 +82,10 @@ protected:
     // A digest of the output, or "kept" where the case keeps it in full.
     std::string written(const std::string& name) {
         if (name.find(".pdf") != std::string::npos) {
-            EXPECT_EQ(fixture::QpdfCheck(produced(name)), std::nullopt) << name;
+            const int warnings = fixture::QpdfWarnings(produced(name));
+            const int before = fixture::QpdfWarnings(produced("in.pdf"));
+            EXPECT_TRUE(warnings >= 0 && (warnings <= before || before < 0))
+                << name << ": " << warnings << " warnings";
         }
         const std::string bytes = ReadFile(produced(name));
         if (!FileExists(expected(name))) return Digest(bytes);

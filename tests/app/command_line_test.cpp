@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "support/fixture.h"
 #include "support/harness.h"
@@ -14,18 +15,24 @@ const char* const kMarks =
     "\t\t<Action>\r\n\t\t\t<Type>Go to a page in this document</Type>\r\n"
     "\t\t\t<Page>1</Page>\r\n\t\t</Action>\r\n\t</Bookmark>\r\n</Bookmarks>\r\n";
 
-// Runs in a folder holding a.pdf (one page), b.pdf (two pages), marks.xml and
-// the given list; what was printed, "[status]", and whether each output exists.
+// Runs in a folder holding a.pdf (one page), b.pdf (two pages), marks.xml,
+// the given list and an earlier out.pdf; what was printed, "[status]", and
+// every file written (a changed out.pdf among them) or left over.
 std::string RunIn(const std::vector<std::string>& arguments, const std::string& list = "") {
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("a.pdf"), fixture::BuildPdf(fixture::Pages(1)));
     fixture::WriteFile(dir.file("b.pdf"), fixture::BuildPdf(fixture::Pages(2)));
     fixture::WriteFile(dir.file("marks.xml"), kMarks);
     fixture::WriteFile(dir.file("list.txt"), list);
+    fixture::WriteFile(dir.file("out.pdf"), "old");
     fixture::RunResult run = RunProgram(arguments, dir.path());
     std::string out = run.out + "[" + std::to_string(run.status) + "]";
-    for (const char* name : {"x.xml", "out.pdf", "out/a.pdf", "out/b.pdf"}) {
-        if (fixture::FileExists(dir.file(name))) out += std::string(" ") + name;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        const std::string name = entry.path().string().substr(dir.path().size() + 1);
+        const bool kept = name == "out.pdf" && fixture::ReadFile(entry.path().string()) == "old";
+        const bool input =
+            name == "a.pdf" || name == "b.pdf" || name == "marks.xml" || name == "list.txt";
+        if (entry.is_regular_file() && !kept && !input) out += " " + name;
     }
     return out;
 }
@@ -44,6 +51,8 @@ TEST(CommandLineTest, UsageTextIsTheReadmes) {
 TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
     const std::string please = "please specify -f for output folder, e.g. -fc:\\test\n[1]";
     const std::string a = "Input file: 'a.pdf', XML input file: 'marks.xml', output file: ";
+    const std::string b =
+        "Input file: 'a.pdf', XML input file: 'list.txt', output file: 'out.pdf'\n";
     const struct {
         std::vector<std::string> arguments;
         std::string list;
@@ -70,6 +79,16 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
         {{"-ia.pdf", "-ea.pdf"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
         {{"-ia.pdf", "-ob.pdf", "-xmarks.xml"}, "", a + "'b.pdf'\n\nDone.\n[0]"},
+        // What is not a bookmark file is refused, and an earlier output stays.
+        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
+         "<html><body>\n<p>x</p></body></html>\n",
+         b + "Error in .xml file: no <Bookmarks> element\n[1]"},
+        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
+         std::string("<Bookmarks>\n\x89PNG\x1A\0\x01", 18),
+         b + "Error in .xml file: binary data outside element values\n[1]"},
+        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
+         std::string(kMarks).replace(136, 1, "5"),
+         b + "Error in .xml file: Page number more than number of pages in .pdf file\n[1]"},
         {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"},
          "",
          a + "'marks.xml'\n\nOutput file would overwrite an input file: 'marks.xml'\n[1]"},

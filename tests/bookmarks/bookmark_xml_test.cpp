@@ -62,7 +62,7 @@ std::string Describe(const std::vector<BookmarkRecord>& records) {
 }
 
 std::string Read(const std::string& text, bool forUpdate = false) {
-    std::istringstream input(text);
+    std::istringstream input("<Bookmarks>\n" + text);
     try {
         return Describe(ReadBookmarks(input, forUpdate));
     } catch (const CPdfException& failure) {

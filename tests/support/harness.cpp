@@ -51,15 +51,19 @@ bool FileExists(const std::string& path) {
     return fs::exists(path, ignored);
 }
 
-std::optional<std::string> QpdfCheck(const std::string& path) {
-    if (std::system("qpdf --version >/dev/null 2>&1") != 0) return std::nullopt;
+int QpdfWarnings(const std::string& path) {
+    if (std::system("qpdf --version >/dev/null 2>&1") != 0) return 0;
     const int status =
         std::system(("qpdf --check '" + path + "' >'" + path + ".check' 2>&1").c_str());
     const std::string output = ReadFile(path + ".check");
-    // Warnings about damage copied from the input pass; a rebuilt table does not.
-    const bool rebuilt = output.find("reconstruct") != std::string::npos;
-    if (status == 0 || (WEXITSTATUS(status) == 3 && !rebuilt)) return std::nullopt;
-    return output;
+    std::remove((path + ".check").c_str());
+    if (output.find("reconstruct") != std::string::npos) return -1;
+    if (status != 0 && WEXITSTATUS(status) != 3) return -1;
+    int warnings = 0;
+    for (size_t at = output.find("WARNING"); at != std::string::npos;
+         at = output.find("WARNING", at + 1))
+        ++warnings;
+    return warnings;
 }
 
 RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {

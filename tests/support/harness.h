@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,9 +29,9 @@ std::string ReadFile(const std::string& path);  // throws when it cannot be read
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
-// The complaint of "qpdf --check", or nothing when it accepts the file (or is
-// not installed).
-std::optional<std::string> QpdfCheck(const std::string& path);
+// How many warnings "qpdf --check" gives for the file: -1 when it fails or has
+// to rebuild the cross-reference table, 0 when qpdf is not installed.
+int QpdfWarnings(const std::string& path);
 
 // One run of the program's entry point in this process, from inside a folder
 // when one is given: its exit status and what it printed after the banner.

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// What differs between operating systems lives here and nowhere else: file
+// identity, folders, and how a finished file replaces an old one.
+namespace platform {
+
+// True when both paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Creates the folder when it is missing; an existing one is fine.
+void MakeFolder(const std::string& path);
+
+// A new, empty file beside `path` under a name no other file has; the name
+// goes to `tempPath`. Null when the folder cannot take a file.
+std::FILE* CreateFileBeside(const std::string& path, std::string& tempPath);
+
+// Writes what the stream holds through to the disk.
+bool FlushToDisk(std::FILE* file);
+
+// Puts `from` in the place of `to`, replacing any file there in one step.
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+// False when a file exists at `path` that may not be written.
+bool MayReplace(const std::string& path);
+
+}  // namespace platform

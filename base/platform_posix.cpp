@@ -1,0 +1,59 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+#include "base/platform.h"
+
+namespace platform {
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return !a.empty() && !b.empty() && ::stat(a.c_str(), &first) == 0 &&
+           ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+void MakeFolder(const std::string& path) {
+    ::mkdir(path.c_str(), 0777);
+}
+
+std::FILE* CreateFileBeside(const std::string& path, std::string& tempPath) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = folder + "." + name + "." + std::to_string(random() % 1000000) + ".part";
+        // Exclusive creation: never open a file someone else made meanwhile.
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            std::FILE* file = ::fdopen(fd, "wb");
+            if (file == nullptr) {
+                ::close(fd);
+                ::unlink(tempPath.c_str());
+            }
+            return file;
+        }
+        if (errno != EEXIST) break;
+    }
+    tempPath.clear();
+    return nullptr;
+}
+
+bool FlushToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool MayReplace(const std::string& path) {
+    return ::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), W_OK) == 0;
+}
+
+}  // namespace platform
