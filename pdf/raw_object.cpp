@@ -169,6 +169,30 @@ int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t stream
     return FindFirst(file, end + i + 9, "endobj");
 }
 
+// Where the first "endobj" at or after from begins that ends an object: the
+// next thing behind it is another object, a table, a trailer or the end of
+// the file. Stream data with a wrong Length may hold the word itself. -1 when
+// there is none.
+int64_t FindObjectEnd(std::FILE* file, uint64_t from) {
+    for (int64_t endobj = FindFirst(file, from, "endobj"); endobj >= 0;
+         endobj = FindFirst(file, static_cast<uint64_t>(endobj) + 6, "endobj")) {
+        std::string next;
+        ReadBytes(file, static_cast<uint64_t>(endobj) + 6, 64, next);
+        size_t at = 0;
+        while (at < next.size() && IsPdfWhite(static_cast<unsigned char>(next[at]))) ++at;
+        const std::string rest = next.substr(at);
+        if (rest.empty() || rest[0] == '%' || rest.rfind("xref", 0) == 0 ||
+            rest.rfind("trailer", 0) == 0 || rest.rfind("startxref", 0) == 0) {
+            return endobj;
+        }
+        size_t digits = 0;
+        while (digits < rest.size() && IsDecimalDigit(rest[digits])) ++digits;
+        const size_t keyword = rest.find(" obj", digits);
+        if (digits > 0 && keyword != std::string::npos && keyword < digits + 12) return endobj;
+    }
+    return -1;
+}
+
 // Whether the bytes start with the object's own header "number generation obj".
 bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t generation) {
     size_t at = 0;
@@ -210,10 +234,7 @@ std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t nu
     if (landmark.isStream) {
         const auto streamKeyword = static_cast<uint64_t>(landmark.position);
         endobj = EndobjBehindStreamData(file, offset, streamKeyword, xref, fileSize);
-        // A wrong Length: the data runs to the first "endstream".
-        const int64_t endstream = endobj < 0 ? FindFirst(file, streamKeyword + 6, "endstream") : -1;
-        if (endstream >= 0)
-            endobj = FindFirst(file, static_cast<uint64_t>(endstream) + 9, "endobj");
+        if (endobj < 0) endobj = FindObjectEnd(file, streamKeyword + 6);
     } else {
         endobj = landmark.position;
     }
