@@ -1,0 +1,94 @@
+// The fuzz targets, one per build of this file (FOLIVANT_FUZZ_TARGET):
+//   0 export  PDF bytes through the reader, the export collector and the XML writer
+//   1 xml     bookmark XML bytes through the reader and the writer of an add job
+//             on a small fixed PDF
+//   2 jobs    PDF bytes through the add and the update jobs with a fixed bookmark file
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "app/application.h"
+#include "base/exception.h"
+#include "bookmarks/bookmark_xml.h"
+#include "bookmarks/collector.h"
+#include "structure/document.h"
+#include "structure/page_table.h"
+#include "support/fixture.h"
+#include "writer/pdf_writer.h"
+
+namespace {
+
+// Writes the bytes to a file of this process's own folder; returns its path.
+std::string WriteTemp(const std::string& name, const std::string& bytes) {
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/folivant-fuzz-XXXXXX";
+        return std::string(::mkdtemp(pattern) ? pattern : "/tmp");
+    }();
+    const std::string path = folder + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    return path;
+}
+
+// Opens the PDF and writes its outline as XML, or the XML's records as its new outline.
+void ExportOrAdd(const std::string& pdf, std::istream* xml, bool update) {
+    std::FILE* input = std::fopen(pdf.c_str(), "rb");
+    std::FILE* output = std::fopen("/dev/null", "wb");
+    try {
+        CPdfDocument document;
+        document.open(pdf);
+        const RawObjects raw(input, *document.getXRef());
+        const CPdfCatalog& catalog = *document.getCatalog();
+        const PageTable pages =
+            PageTable::Build(raw, catalog, static_cast<uint32_t>(document.getXRef()->rootNum));
+        ItemCounter counter;
+        if (xml != nullptr) {
+            PdfWriter(output, raw, pages).writeWithOutline(ReadBookmarks(*xml, update));
+        } else if (const OutlineItemList* items = document.getOutline()->items.get()) {
+            WriteBookmarkXml(output,
+                             CollectBookmarks(*items, catalog, pages, TitleForm::Xml, counter));
+        }
+    } catch (const CPdfException&) {
+    }
+    std::fclose(output);
+    std::fclose(input);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    switch (FOLIVANT_FUZZ_TARGET) {
+        case 0:
+            ExportOrAdd(WriteTemp("in.pdf", bytes), nullptr, false);
+            break;
+        case 1: {
+            static const std::string pdf =
+                WriteTemp("fixed.pdf", fixture::BuildPdf(fixture::Pages(2)));
+            std::istringstream xml(bytes);
+            ExportOrAdd(pdf, &xml, size % 2 == 0);
+            break;
+        }
+        default: {
+            static const std::string xml = WriteTemp(
+                "fixed.xml",
+                "<Bookmarks>\n<Bookmark>\n<Item>1</Item>\n<Action>\n<Type>Go to a page in this "
+                "document</Type>\n<Page>1</Page>\n</Action>\n</Bookmark>\n<Bookmark>\n<Item>1</"
+                "Item>\n"
+                "<Insert>True</Insert>\n<Level>1</Level>\n</Bookmark>\n</Bookmarks>\n");
+            const std::string input = "-i" + WriteTemp("in.pdf", bytes);
+            const std::string output = "-o" + xml.substr(0, xml.rfind('/')) + "/out.pdf";
+            const std::string marks = "-x" + xml;
+            const char* argv[] = {"folivant", input.c_str(), output.c_str(), marks.c_str(),
+                                  "-update"};
+            RunFolivant(4, argv);
+            RunFolivant(5, argv);
+        }
+    }
+    return 0;
+}
