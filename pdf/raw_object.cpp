@@ -63,21 +63,6 @@ bool IsRegular(char c) {
     return !IsPdfWhite(byte) && !IsPdfDelimiter(byte);
 }
 
-// The end of the literal string that starts at `at`, or kNotFound.
-size_t SkipLiteralString(const std::string& bytes, size_t at) {
-    int depth = 0;
-    for (; at < bytes.size(); ++at) {
-        if (bytes[at] == '\\') {
-            ++at;
-        } else if (bytes[at] == '(') {
-            ++depth;
-        } else if (bytes[at] == ')' && --depth == 0) {
-            return at + 1;
-        }
-    }
-    return kNotFound;
-}
-
 // Scans bytes from the object's start for either keyword; kNotFound when the
 // bytes run out first.
 size_t ScanTokens(const std::string& bytes, bool& isStream) {
@@ -220,6 +205,20 @@ bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t genera
 }
 
 }  // namespace
+
+size_t SkipLiteralString(const std::string& text, size_t at) {
+    int depth = 0;
+    for (; at < text.size(); ++at) {
+        if (text[at] == '\\') {
+            ++at;
+        } else if (text[at] == '(') {
+            ++depth;
+        } else if (text[at] == ')' && --depth == 0) {
+            return at + 1;
+        }
+    }
+    return std::string::npos;
+}
 
 std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
                                                     uint32_t generation) const {

@@ -13,6 +13,9 @@ size_t FindText(const std::string& text, const std::string& pattern);
 // File position of the last byte of the first occurrence of pattern at or
 // after from, or 0.
 uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern);
+// The end of the literal string that starts at `at` ("("), past its closing
+// parenthesis; std::string::npos when the text ends first.
+size_t SkipLiteralString(const std::string& text, size_t at);
 // The decimal number that follows key in text (after any non-digits), or 0.
 uint32_t FindReference(const std::string& text, const std::string& key);
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "base/exception.h"
 #include "base/text_format.h"
 #include "pdf/characters.h"
@@ -25,21 +27,6 @@ size_t SkipDigits(const std::string& text, size_t at) {
     return at;
 }
 
-// The end of a literal string that starts at at ("(").
-size_t SkipLiteralString(const std::string& text, size_t at) {
-    int depth = 0;
-    for (; at < text.size(); ++at) {
-        if (text[at] == '\\') {
-            ++at;
-        } else if (text[at] == '(') {
-            ++depth;
-        } else if (text[at] == ')' && --depth == 0) {
-            return at + 1;
-        }
-    }
-    return at;
-}
-
 // The end of a hexadecimal string that starts at at ("<", not "<<").
 size_t SkipHexString(const std::string& text, size_t at) {
     size_t end = text.find('>', at);
@@ -49,13 +36,13 @@ size_t SkipHexString(const std::string& text, size_t at) {
 // The end of the direct value (dictionary, array, string or token) at at.
 size_t SkipValue(const std::string& text, size_t at) {
     if (at >= text.size()) return at;
-    if (text[at] == '(') return SkipLiteralString(text, at);
+    if (text[at] == '(') return std::min(SkipLiteralString(text, at), text.size());
     if (text[at] == '<' && text.compare(at, 2, "<<") != 0) return SkipHexString(text, at);
     if (text.compare(at, 2, "<<") == 0 || text[at] == '[') {
         int depth = 0;
         while (at < text.size()) {
             if (text[at] == '(') {
-                at = SkipLiteralString(text, at);
+                at = std::min(SkipLiteralString(text, at), text.size());
                 continue;
             }
             if (text.compare(at, 2, "<<") == 0) {
