@@ -127,7 +127,7 @@ void CPdfParser::getToken(CPdfElement& target) {
         default:
             break;
     }
-    if (c == '-' || c == '.' || IsDigit(c)) {
+    if (c == '-' || c == '+' || c == '.' || IsDigit(c)) {
         readNumber(c, target);
         return;
     }

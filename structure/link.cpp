@@ -156,12 +156,13 @@ bool LinkDestination::read(const CPdfArray& array) {
         case destFit:
         case destFitB:
             return true;
+        // Some writers leave the coordinate out: it reads as null.
         case destFitH:
         case destFitBH:
-            return length >= 3 && ReadOptionalNumber(array, 2, top);
+            return length < 3 || ReadOptionalNumber(array, 2, top);
         case destFitV:
         case destFitBV:
-            return length >= 3 && ReadOptionalNumber(array, 2, left);
+            return length < 3 || ReadOptionalNumber(array, 2, left);
         case destFitR:
             return length >= 6 && ReadRequiredNumber(array, 2, left) &&
                    ReadRequiredNumber(array, 3, bottom) && ReadRequiredNumber(array, 4, right) &&

@@ -41,6 +41,44 @@ int64_t TruncateToInteger(double value) {
     return static_cast<int64_t>(value);
 }
 
+// A PDF 2.0 UTF-8 text string as the UTF-16BE text string (FE FF first) the
+// rest of the tool reads; a malformed sequence gives U+FFFD.
+std::string Utf8ToUtf16Be(const std::string& utf8) {
+    std::string out = "\xFE\xFF";
+    auto append = [&out](uint32_t unit) {
+        out += static_cast<char>(unit >> 8);
+        out += static_cast<char>(unit & 0xFF);
+    };
+    for (size_t at = 0; at < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[at]);
+        const size_t length = lead < 0x80    ? 1
+                              : lead >= 0xF0 ? 4
+                              : lead >= 0xE0 ? 3
+                              : lead >= 0xC0 ? 2
+                                             : 0;
+        uint32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        bool valid = length > 0 && at + length <= utf8.size();
+        for (size_t i = 1; valid && i < length; ++i) {
+            const auto next = static_cast<unsigned char>(utf8[at + i]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        valid = valid && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        at += valid ? length : 1;
+        if (!valid) code = 0xFFFD;
+        if (code >= 0x10000) {
+            append(0xD800 + ((code - 0x10000) >> 10));
+            append(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            append(code);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 uint32_t PdfDocEncodingToUnicode(unsigned char byte) {
@@ -65,6 +103,7 @@ void CPdfOutlineItem::readTitle(const CPdfDictionary& dict) {
     dict.lookup("Title", value);
     if (!value.isString()) return;
     title = value.getText();
+    if (title.compare(0, 3, "\xEF\xBB\xBF") == 0) title = Utf8ToUtf16Be(title.substr(3));
     const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
     if (title.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
         titleLength = static_cast<int32_t>((title.size() - 2) / 2);

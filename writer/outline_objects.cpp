@@ -1,5 +1,6 @@
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/exception.h"
@@ -45,11 +46,21 @@ std::string FileSpecification(const std::string& fileName) {
 
 }  // namespace
 
+// One colour component as the reader takes it back: it truncates value x 255,
+// so where the nearest six-decimal value falls just below the byte, the one
+// just above it is written instead.
+std::string ColorComponent(uint32_t byte) {
+    const std::string nearest = Format("%f", static_cast<float>(byte / 255.0));
+    if (static_cast<uint32_t>(std::trunc(std::strtod(nearest.c_str(), nullptr) * 255.0)) == byte) {
+        return nearest;
+    }
+    const uint32_t millionths = (byte * 1000000 + 254) / 255;
+    return Format("%u.%06u", millionths / 1000000, millionths % 1000000);
+}
+
 std::string FormatColor(uint32_t color) {
-    const auto red = static_cast<float>((color & 0xFF0000) / 16711680.0);
-    const auto green = static_cast<float>((color & 0xFF00) / 65280.0);
-    const auto blue = static_cast<float>((color & 0xFF) / 255.0);
-    return Format("/C[ %f %f %f ]\n", red, green, blue);
+    return "/C[ " + ColorComponent((color >> 16) & 0xFF) + " " +
+           ColorComponent((color >> 8) & 0xFF) + " " + ColorComponent(color & 0xFF) + " ]\n";
 }
 
 std::string PdfWriter::actionBody(const ActionRecord& action) const {

@@ -33,7 +33,7 @@ TEST(SyntaxTest, TokensAndValues) {
         {"/A#42 /A#4 /B /A#xy /A#00B /Type/Page", "/AB | /A@ | /B | /A#xy | /A | /Type | /Page"},
         // Numbers, keywords, comments and stray closers.
         {"+5 - .5 3. 1.2.3 -17 99999999999 true false null endobj",
-         "{+5} | 0 | 0.5 | 3.0 | 1.2 | -17 | 2147483647 | true | false | null | {endobj}"},
+         "5 | 0 | 0.5 | 3.0 | 1.2 | -17 | 2147483647 | true | false | null | {endobj}"},
         {"% comment (x\n42 ) } > {", "42 | error | error | error | error"},
         // Containers: the first of two keys wins, stray values between keys go.
         {"<< /A 1 /B 2 0 R /D [1 2 0 R] /A 9 5 /K (v) >>", "<</A 1 /B 2 0 R /D [1 2 0 R] /K (v)>>"},
