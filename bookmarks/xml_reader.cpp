@@ -298,7 +298,8 @@ std::string PercentDecode(const std::string& text) {
 }
 
 std::string DecodeNameValue(const std::string& value) {
-    std::string bytes = ReplaceAll(PercentDecode(value), "\r", "");
+    // A raw CR is a line end that crept into the value; %0D is a CR of the title.
+    std::string bytes = PercentDecode(ReplaceAll(value, "\r", ""));
     std::vector<TitleUnit> units = DecodeEntities(bytes, true, true);
     bool needsUnicode = false;
     for (const TitleUnit& unit : units) {

@@ -77,7 +77,7 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
         case actionRecordGoToR: {
             std::string page = Format("%lld", static_cast<long long>(action.page) - 1);
             return FileSpecification(action.fileName) + "/D" + DestinationArray(action, page) +
-                   " /S/GoToR\n";
+                   (action.newWindow ? " /NewWindow true" : "") + " /S/GoToR\n";
         }
         case actionRecordLaunch:
             return FileSpecification(action.fileName) + " /S/Launch/NewWindow " +

@@ -116,7 +116,27 @@ void PdfWriter::writeTrailer(uint32_t xrefPosition) {
         write(Format("/Info %u %u R\n", static_cast<uint32_t>(xref.infoNum),
                      static_cast<uint32_t>(xref.infoGen)));
     }
+    write(FileIdentifier(xref.getTrailer()));
     write(Format(">>\nstartxref\n%u\n%%%%EOF", xrefPosition));
+}
+
+// The input's /ID (two strings), written as hexadecimal strings so that its
+// bytes stay as they were; nothing when the input has none.
+std::string FileIdentifier(const CPdfElement& trailer) {
+    CPdfElement id;
+    if (const CPdfDictionary* dict = trailer.getDict()) dict->lookup("ID", id);
+    const CPdfArray* array = id.getArray();
+    if (array == nullptr || array->getLength() != 2) return "";
+    std::string text = "/ID [";
+    for (int i = 0; i < 2; ++i) {
+        CPdfElement part;
+        array->get(i, part);
+        if (!part.isString()) return "";
+        text += "<";
+        for (unsigned char c : part.getText()) text += Format("%02X", c);
+        text += i == 0 ? "> " : ">]\n";
+    }
+    return text;
 }
 
 std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse) {

@@ -75,6 +75,7 @@ private:
 
 // One cross-reference table line: ten-digit offset, five-digit generation,
 // "n" or "f", a blank and a carriage return.
+std::string FileIdentifier(const CPdfElement& trailer);
 std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse);
 
 // The colour entry of an outline item: "/C[ r g b ]" and a line feed.

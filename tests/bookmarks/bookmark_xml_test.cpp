@@ -22,7 +22,7 @@ TEST(XmlReaderTest, NameValuesDecodeToLiteralStringBytes) {
         {"50%", "50%"},
         {"5%2", "5%2"},
         {"A&amp;lt;B", "A&lt;B"},
-        {"%0Aa%0Db\r", "\\nab"},
+        {"%0Aa%0Db\r", "\\na\\rb"},
         {"&#xE9;&#233;&#x2019;&#x28;", "\xE9\xE9\x90\\("},
         {"Gr&#xF6;e &#x4E2D;&#20013;", "\xFE\xFF\0G\0r\0\xF6\0e\0 \x4E\x2D\x4E\x2D"s},
         {"&obr;&#x4E28;&#x5C00;&#x1F600;&#x10000;",
