@@ -38,8 +38,7 @@ void CFolivants::WriteNewPdf(bool update) {
     if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
     const RawObjects input(inputFile.get(), *document.getXRef());
-    const PageTable pages = PageTable::Build(input, *document.getCatalog(),
-                                             static_cast<uint32_t>(document.getXRef()->rootNum));
+    const PageTable pages = PageTable::Build(*document.getCatalog());
     std::ifstream xml(xmlName, std::ios::binary);
     std::vector<BookmarkRecord> records = ReadBookmarks(xml, update);
     if (update) {

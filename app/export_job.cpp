@@ -29,9 +29,7 @@ void CFolivants::ExportBookmarks() {
     std::printf("Input file: '%s'", inputName.c_str());
     if (!opened) throw CPdfException("Input file open error\n");
     document.open(inputName);
-    const RawObjects input(inputFile.get(), *document.getXRef());
-    const PageTable pages = PageTable::Build(input, *document.getCatalog(),
-                                             static_cast<uint32_t>(document.getXRef()->rootNum));
+    const PageTable pages = PageTable::Build(*document.getCatalog());
 
     // A PDF without an outline dictionary has nothing to export.
     const CPdfOutline& outline = *document.getOutline();

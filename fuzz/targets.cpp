@@ -44,8 +44,7 @@ void ExportOrAdd(const std::string& pdf, std::istream* xml, bool update) {
         document.open(pdf);
         const RawObjects raw(input, *document.getXRef());
         const CPdfCatalog& catalog = *document.getCatalog();
-        const PageTable pages =
-            PageTable::Build(raw, catalog, static_cast<uint32_t>(document.getXRef()->rootNum));
+        const PageTable pages = PageTable::Build(catalog);
         ItemCounter counter;
         if (xml != nullptr) {
             PdfWriter(output, raw, pages).writeWithOutline(ReadBookmarks(*xml, update));

@@ -76,16 +76,18 @@ void CPdfCatalog::readPageTree(const CPdfDictionary& node, RefSet& visited, int 
         array.get(i, kid);
         const CPdfDictionary* kidDict = kid.getDict();
         if (kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
+        CPdfElement unresolved;
+        array.getNF(i, unresolved);
         if (kidDict->is("Page")) {
             // A page may well be listed twice; it then counts twice.
             pages.emplace_back();
             pages.back().init(static_cast<uint32_t>(pages.size()), xref, *kidDict);
+            if (unresolved.isRef())
+                pages.back().ref = {unresolved.getRefNum(), unresolved.getRefGen()};
             continue;
         }
         // A node met before would lead the walk round in a circle, or make a
         // tree that shares nodes grow without end.
-        CPdfElement unresolved;
-        array.getNF(i, unresolved);
         if (SeenBefore(unresolved, visited)) KidsWrongType();
         readPageTree(*kidDict, visited, depth + 1);
     }

@@ -20,6 +20,7 @@ public:
 
     int32_t rotate = 0;
     uint32_t number = 0;
+    LinkPageRef ref;  // the page object; 0 0 for a page given directly
     CPdfXRef* xref = nullptr;
     CPdfElement contents;
     CPdfElement resources;
