@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ enum ActionRecordType : int32_t {
 };
 
 // One action of a bookmark record, as the bookmark XML file carries it.
+inline constexpr float kAbsent = std::numeric_limits<float>::quiet_NaN();
+
 struct ActionRecord {
     int32_t type = actionRecordNone;
     std::string fileName;
@@ -22,11 +25,13 @@ struct ActionRecord {
     std::string actionName;
     std::string destination;
     int32_t page = 0;
-    float top = 0;
-    float left = 0;
-    float bottom = 0;
-    float right = 0;
-    float zoom = 0;  // percent; 0 means none
+    // Coordinates of a go-to; NaN when the bookmark file leaves one out, which
+    // the writer keeps as null ("keep the current position").
+    float top = kAbsent;
+    float left = kAbsent;
+    float bottom = kAbsent;
+    float right = kAbsent;
+    float zoom = kAbsent;  // percent; 0 or absent means none
     bool newWindow = false;
 };
 

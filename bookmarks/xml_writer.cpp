@@ -57,7 +57,7 @@ int TruncateToInt(float value) {
 }
 
 void WriteCoordinate(std::FILE* file, const char* tag, float value) {
-    if (value != 0) WriteXmlIntElement(file, 3, tag, TruncateToInt(value));
+    if (value != 0 && std::isfinite(value)) WriteXmlIntElement(file, 3, tag, TruncateToInt(value));
 }
 
 void WriteDestinationElements(std::FILE* file, const ActionRecord& action) {

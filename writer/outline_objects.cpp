@@ -10,34 +10,40 @@
 
 namespace {
 
-// A coordinate as "%f" prints it; non-numbers would make the array unreadable.
-double Coordinate(float value) {
-    return std::isfinite(value) ? value : 0.0;
+// A coordinate as "%f" prints it; one the bookmark file left out is null
+// ("keep the current position"), and other non-numbers 0.
+std::string Coordinate(float value, bool mayBeNull = true) {
+    if (std::isnan(value) && mayBeNull) return "null";
+    return Format("%f", std::isfinite(value) ? static_cast<double>(value) : 0.0);
 }
 
 // The destination array of a go-to; page is the page object number (same
 // document, with its generation) or the page index (another document).
 std::string DestinationArray(const ActionRecord& action, const std::string& page) {
     const std::string& kind = action.destination;
-    const double left = Coordinate(action.left);
-    const double top = Coordinate(action.top);
-    const double bottom = Coordinate(action.bottom);
-    const double right = Coordinate(action.right);
+    const char* p = page.c_str();
     if (kind == "XYZ") {
-        return Format("[ %s /XYZ %f %f %f ]", page.c_str(), left, top,
-                      Coordinate(action.zoom) / 100);
+        const std::string zoom =
+            std::isnan(action.zoom)
+                ? "null"
+                : Format("%f", std::isfinite(action.zoom) ? action.zoom / 100.0 : 0.0);
+        return Format("[ %s /XYZ %s %s %s ]", p, Coordinate(action.left).c_str(),
+                      Coordinate(action.top).c_str(), zoom.c_str());
     }
-    if (kind == "FitH") return Format("[ %s /FitH %f]", page.c_str(), top);
-    if (kind == "FitV") return Format("[ %s /FitV %f]", page.c_str(), left);
+    if (kind == "FitH") return Format("[ %s /FitH %s]", p, Coordinate(action.top).c_str());
+    if (kind == "FitV") return Format("[ %s /FitV %s]", p, Coordinate(action.left).c_str());
     if (kind == "FitR") {
-        return Format("[ %s /FitR %f %f %f %f]", page.c_str(), left, bottom, right, top);
+        return Format("[ %s /FitR %s %s %s %s]", p, Coordinate(action.left, false).c_str(),
+                      Coordinate(action.bottom, false).c_str(),
+                      Coordinate(action.right, false).c_str(),
+                      Coordinate(action.top, false).c_str());
     }
-    if (kind == "FitB") return Format("[ %s /FitB]", page.c_str());
-    if (kind == "FitBH") return Format("[ %s /FitBH %f]", page.c_str(), top);
+    if (kind == "FitB") return Format("[ %s /FitB]", p);
+    if (kind == "FitBH") return Format("[ %s /FitBH %s]", p, Coordinate(action.top).c_str());
     // FitBV needs its left edge, as every reader (this one included) expects.
-    if (kind == "FitBV") return Format("[ %s /FitBV %f]", page.c_str(), left);
+    if (kind == "FitBV") return Format("[ %s /FitBV %s]", p, Coordinate(action.left).c_str());
     // "Fit", and any kind an edited XML file may name: the whole page.
-    return Format("[ %s /Fit]", page.c_str());
+    return Format("[ %s /Fit]", p);
 }
 
 std::string FileSpecification(const std::string& fileName) {

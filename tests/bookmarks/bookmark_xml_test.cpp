@@ -108,7 +108,7 @@ TEST(XmlReaderTest, RecordsTreesAndValues) {
              "<Insert>True</Insert>\n</Bookmark>\r\n</Bookmarks>",
          "42/0 'T' Italic #FF00 [0 12 FitH 150 0 -10.5 0 7]"},
         {Block(1, 0, Action(goTo, "<Zoom>0x10</Zoom>\n<Top>0x1p4</Top>\n<Left>1e1x</Left>\n")),
-         "1/0 [0 0  0 0 10 0 0]"},
+         "1/0 [0 0  0 0 10 nan nan]"},
         {Block(
              1, 0,
              Action(
