@@ -67,8 +67,10 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context) {
             break;
         }
         case actionGoToR: {
+            // A name in another file means nothing in this one: it is kept as it is.
             const auto& goToR = static_cast<const LinkGoToR&>(link);
-            FillGoToDestination(goToR.dest.get(), goToR.namedDest, context, action);
+            if (goToR.dest) FillDestination(*goToR.dest, context.pages, action);
+            action.namedDestination = goToR.dest ? "" : goToR.namedDest;
             action.fileName = goToR.fileName;
             action.newWindow = goToR.newWindow;
             action.type = actionRecordGoToR;

@@ -24,6 +24,7 @@ struct ActionRecord {
     std::string uri;
     std::string actionName;
     std::string destination;
+    std::string namedDestination;  // a go-to into another file by a name of that file
     int32_t page = 0;
     // Coordinates of a go-to; NaN when the bookmark file leaves one out, which
     // the writer keeps as null ("keep the current position").

@@ -240,6 +240,8 @@ void ReadElementLine(const std::string& line, bool forUpdate, BookmarkRecord& re
         action.page = ToInt(GetTagValue(line, "<Page>"));
     } else if (Contains(line, "<Level>")) {
         record.level = ToInt(GetTagValue(line, "<Level>"));
+    } else if (Contains(line, "<NamedDestination>")) {
+        action.namedDestination = DecodeXmlText(GetTagValue(line, "<NamedDestination>"));
     } else if (Contains(line, "<Filename>")) {
         action.fileName = DecodeXmlText(GetTagValue(line, "<Filename>"));
     } else if (Contains(line, "<NewWindow>")) {

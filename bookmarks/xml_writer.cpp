@@ -79,7 +79,12 @@ void WriteActionBlock(std::FILE* file, const ActionRecord& action) {
             break;
         case actionRecordGoToR:
             WriteXmlElement(file, 3, "Type", "Go to a page in another document");
-            WriteDestinationElements(file, action);
+            if (action.namedDestination.empty()) {
+                WriteDestinationElements(file, action);
+            } else {
+                WriteXmlElement(file, 3, "NamedDestination",
+                                EscapeXmlText(action.namedDestination));
+            }
             WriteXmlElement(file, 3, "Filename", EscapeXmlText(action.fileName));
             WriteXmlElement(file, 3, "NewWindow", action.newWindow ? "True" : "False");
             break;

@@ -82,7 +82,11 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
         }
         case actionRecordGoToR: {
             std::string page = Format("%lld", static_cast<long long>(action.page) - 1);
-            return FileSpecification(action.fileName) + "/D" + DestinationArray(action, page) +
+            const std::string destination =
+                action.namedDestination.empty()
+                    ? DestinationArray(action, page)
+                    : "(" + EscapeLiteralString(action.namedDestination) + ")";
+            return FileSpecification(action.fileName) + "/D" + destination +
                    (action.newWindow ? " /NewWindow true" : "") + " /S/GoToR\n";
         }
         case actionRecordLaunch:
