@@ -204,6 +204,12 @@ bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t genera
            bytes.compare(at, 3, "obj") == 0;
 }
 
+// The end of a hexadecimal string that starts at at ("<", not "<<").
+size_t SkipHexString(const std::string& text, size_t at) {
+    size_t end = text.find('>', at);
+    return end == std::string::npos ? text.size() : end + 1;
+}
+
 }  // namespace
 
 size_t SkipLiteralString(const std::string& text, size_t at) {
@@ -218,6 +224,67 @@ size_t SkipLiteralString(const std::string& text, size_t at) {
         }
     }
     return std::string::npos;
+}
+
+size_t SkipDirectValue(const std::string& text, size_t at) {
+    if (at >= text.size()) return at;
+    if (text[at] == '(') return std::min(SkipLiteralString(text, at), text.size());
+    if (text[at] == '<' && text.compare(at, 2, "<<") != 0) return SkipHexString(text, at);
+    if (text.compare(at, 2, "<<") == 0 || text[at] == '[') {
+        int depth = 0;
+        while (at < text.size()) {
+            if (text[at] == '(') {
+                at = std::min(SkipLiteralString(text, at), text.size());
+                continue;
+            }
+            if (text.compare(at, 2, "<<") == 0) {
+                ++depth;
+                at += 2;
+            } else if (text[at] == '<') {
+                at = SkipHexString(text, at);
+            } else if (text.compare(at, 2, ">>") == 0) {
+                at += 2;
+                if (--depth == 0) return at;
+            } else if (text[at] == '[') {
+                ++depth;
+                ++at;
+            } else if (text[at] == ']') {
+                ++at;
+                if (--depth == 0) return at;
+            } else {
+                ++at;
+            }
+        }
+        return at;
+    }
+    ++at;
+    while (at < text.size() && IsRegular(text[at])) ++at;
+    return at;
+}
+
+size_t FindDictionaryKey(const std::string& text, const std::string& key) {
+    const size_t open = text.find("<<");
+    if (open == std::string::npos) return 0;
+    auto skipWhite = [&text](size_t at) {
+        while (at < text.size() &&
+               (IsPdfWhite(static_cast<unsigned char>(text[at])) || text[at] == '%')) {
+            at = text[at] == '%' ? std::min(text.find_first_of("\r\n", at), text.size()) : at + 1;
+        }
+        return at;
+    };
+    for (size_t at = skipWhite(open + 2); at < text.size() && text[at] == '/'; at = skipWhite(at)) {
+        const size_t start = at++;
+        while (at < text.size() && IsRegular(text[at])) ++at;
+        if (text.compare(start, at - start, key) == 0) return at - 1;
+        at = SkipDirectValue(text, skipWhite(at));
+        // A reference is three tokens: the number just passed, a generation and R.
+        const size_t generation = skipWhite(at);
+        if (generation < text.size() && IsDecimalDigit(text[generation])) {
+            const size_t r = skipWhite(SkipDirectValue(text, generation));
+            if (r < text.size() && text[r] == 'R') at = r + 1;
+        }
+    }
+    return 0;
 }
 
 std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,

@@ -16,6 +16,13 @@ uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern);
 // The end of the literal string that starts at `at` ("("), past its closing
 // parenthesis; std::string::npos when the text ends first.
 size_t SkipLiteralString(const std::string& text, size_t at);
+// The end of the direct value (dictionary, array, string or token) that
+// starts at `at`.
+size_t SkipDirectValue(const std::string& text, size_t at);
+// The index of the last byte of `key` (a name such as "/Outlines") where it
+// stands as a key of the first dictionary in text, or 0: strings, comments,
+// values and nested dictionaries that hold the name do not count.
+size_t FindDictionaryKey(const std::string& text, const std::string& key);
 // The decimal number that follows key in text (after any non-digits), or 0.
 uint32_t FindReference(const std::string& text, const std::string& key);
 

@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include "base/exception.h"
 #include "base/text_format.h"
 #include "pdf/characters.h"
@@ -13,9 +11,6 @@ bool IsWhite(char c) {
 bool IsDigit(char c) {
     return IsDecimalDigit(c);
 }
-bool IsDelimiter(char c) {
-    return IsPdfDelimiter(static_cast<unsigned char>(c));
-}
 
 size_t SkipWhite(const std::string& text, size_t at) {
     while (at < text.size() && IsWhite(text[at])) ++at;
@@ -24,49 +19,6 @@ size_t SkipWhite(const std::string& text, size_t at) {
 
 size_t SkipDigits(const std::string& text, size_t at) {
     while (at < text.size() && IsDigit(text[at])) ++at;
-    return at;
-}
-
-// The end of a hexadecimal string that starts at at ("<", not "<<").
-size_t SkipHexString(const std::string& text, size_t at) {
-    size_t end = text.find('>', at);
-    return end == std::string::npos ? text.size() : end + 1;
-}
-
-// The end of the direct value (dictionary, array, string or token) at at.
-size_t SkipValue(const std::string& text, size_t at) {
-    if (at >= text.size()) return at;
-    if (text[at] == '(') return std::min(SkipLiteralString(text, at), text.size());
-    if (text[at] == '<' && text.compare(at, 2, "<<") != 0) return SkipHexString(text, at);
-    if (text.compare(at, 2, "<<") == 0 || text[at] == '[') {
-        int depth = 0;
-        while (at < text.size()) {
-            if (text[at] == '(') {
-                at = std::min(SkipLiteralString(text, at), text.size());
-                continue;
-            }
-            if (text.compare(at, 2, "<<") == 0) {
-                ++depth;
-                at += 2;
-            } else if (text[at] == '<') {
-                at = SkipHexString(text, at);
-            } else if (text.compare(at, 2, ">>") == 0) {
-                at += 2;
-                if (--depth == 0) return at;
-            } else if (text[at] == '[') {
-                ++depth;
-                ++at;
-            } else if (text[at] == ']') {
-                ++at;
-                if (--depth == 0) return at;
-            } else {
-                ++at;
-            }
-        }
-        return at;
-    }
-    ++at;
-    while (at < text.size() && !IsWhite(text[at]) && !IsDelimiter(text[at])) ++at;
     return at;
 }
 
@@ -85,7 +37,7 @@ std::string PointOutlinesAt(const std::string& text, size_t keyEnd, uint32_t out
         // A bare number is no link to an outline: it becomes the reference too.
         return text.substr(0, value) + reference + text.substr(isReference ? r + 1 : numberEnd);
     }
-    return text.substr(0, keyEnd + 1) + " " + reference + text.substr(SkipValue(text, value));
+    return text.substr(0, keyEnd + 1) + " " + reference + text.substr(SkipDirectValue(text, value));
 }
 
 }  // namespace
@@ -106,7 +58,7 @@ void PdfWriter::writeCatalog(uint32_t outlinesNumber) {
     std::optional<std::string> text = input_.text(rootObject);
     if (!text) throw CPdfException("PDF file was damaged.\n");
 
-    size_t key = FindText(*text, "/Outlines");
+    size_t key = FindDictionaryKey(*text, "/Outlines");
     std::string catalog;
     if (key != 0) {
         catalog = PointOutlinesAt(*text, key, outlinesNumber);
