@@ -109,6 +109,8 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
             context.form == TitleForm::Pdf ? UpdateTitleValue(*item) : ExportTitleValue(*item);
         record.style = item->style;
         record.color = item->color;
+        record.source = item->ref.first > 0 ? item->ref.first : 0;
+        record.open = item->open;
         target.push_back(std::move(record));
 
         if (item->first.isRef() && level + 1 < kMaxOutlineLevel) {

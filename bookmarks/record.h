@@ -45,6 +45,10 @@ struct BookmarkRecord {
     std::string style = "Plain";
     uint32_t color = 0;
     bool insert = false;
+    // For a record read from the input's outline: that item's object, whose
+    // action, destination and open state an update writes back unchanged.
+    int32_t source = 0;
+    bool open = false;
     std::vector<BookmarkRecord> children;
 
     void Reset() { *this = BookmarkRecord(); }

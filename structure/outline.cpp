@@ -96,6 +96,9 @@ CPdfOutlineItem::CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef,
     dict.lookupNF("Next", next);
     readColor(dict);
     readStyle(dict);
+    CPdfElement count;
+    dict.lookup("Count", count);
+    open = count.isNum() && count.getNum() > 0;
 }
 
 void CPdfOutlineItem::readTitle(const CPdfDictionary& dict) {

@@ -61,6 +61,7 @@ public:
     uint32_t color = 0;
     std::string style;
     int32_t titleLength = 0;
+    bool open = false;  // a positive Count: the item shows its children
     std::vector<std::unique_ptr<LinkAction>> actions;
     CPdfElement first;
     CPdfElement last;

@@ -6,6 +6,7 @@
 #include "base/exception.h"
 #include "base/text_format.h"
 #include "bookmarks/text_codec.h"
+#include "pdf/characters.h"
 #include "writer/pdf_writer.h"
 
 namespace {
@@ -51,6 +52,20 @@ std::string FileSpecification(const std::string& fileName) {
 }
 
 }  // namespace
+
+// How many items an open item shows: its children and what open children show.
+uint32_t VisibleDescendants(const BookmarkRecord& record) {
+    uint32_t count = 0;
+    for (const BookmarkRecord& child : record.children) {
+        count += 1 + (child.open ? VisibleDescendants(child) : 0);
+    }
+    return count;
+}
+
+size_t SkipPdfWhite(const std::string& text, size_t at) {
+    while (at < text.size() && IsPdfWhite(static_cast<unsigned char>(text[at]))) ++at;
+    return at;
+}
 
 // One colour component as the reader takes it back: it truncates value x 255,
 // so where the nearest six-decimal value falls just below the byte, the one
@@ -121,6 +136,29 @@ std::string PdfWriter::writeActions(const BookmarkRecord& record) {
     return entry;
 }
 
+// The entries of the input's item that the update was not asked to change,
+// as they stand there: its action, destination and structure element.
+std::string PdfWriter::keptEntries(const BookmarkRecord& record) {
+    std::optional<std::string> item = input_.text(static_cast<uint32_t>(record.source));
+    if (!item) return writeActions(record);
+    std::string entries;
+    for (const std::string key : {"/A", "/Dest", "/SE"}) {
+        const size_t keyEnd = FindDictionaryKey(*item, key);
+        if (keyEnd == 0) continue;
+        size_t end = SkipDirectValue(*item, SkipPdfWhite(*item, keyEnd + 1));
+        // A reference is three tokens: the number just passed, a generation and R.
+        const size_t generation = SkipPdfWhite(*item, end);
+        const size_t r = SkipPdfWhite(*item, SkipDirectValue(*item, generation));
+        if (generation < item->size() && IsDecimalDigit((*item)[generation]) && r < item->size() &&
+            (*item)[r] == 'R') {
+            end = r + 1;
+        }
+        const size_t start = keyEnd + 1 - key.size();
+        entries += item->substr(start, end - start) + "\n";
+    }
+    return entries;
+}
+
 uint32_t PdfWriter::writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent) {
     uint32_t previous = 0;
     uint32_t own = 0;
@@ -154,7 +192,9 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     if (record.style.find("Italic") != std::string::npos) flags += 1;
     text += Format("/F %d\n", flags);
     if (record.color != 0) text += FormatColor(record.color);
-    text += writeActions(record);
+    const uint32_t visible = record.open ? VisibleDescendants(record) : 0;
+    if (visible > 0) text += Format("/Count %u\n", visible);
+    text += record.source != 0 ? keptEntries(record) : writeActions(record);
     // The next sibling takes the first number after this item's descendants
     // and extra action objects.
     if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));

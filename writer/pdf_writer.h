@@ -58,6 +58,8 @@ private:
     // Writes every action after the first as an object of its own and returns
     // the first one's entry for the item.
     std::string writeActions(const BookmarkRecord& record);
+    // The action and destination entries of the input item a record came from.
+    std::string keptEntries(const BookmarkRecord& record);
     std::string actionBody(const ActionRecord& action) const;
     // Appends an entry for a new object and returns its number.
     uint32_t newObject();
