@@ -1,3 +1,8 @@
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "pdf/decoders.h"
 #include "pdf/stream.h"
 
 namespace {
@@ -9,8 +14,11 @@ int IntegerParameter(const CPdfDictionary* params, const char* key, int fallback
     return value.isInt() ? value.getInt() : fallback;
 }
 
-CPdfStream* makeFilter(CPdfStream* stream, const std::string& name, const CPdfElement& params) {
-    if (name != "FlateDecode" && name != "Fl") return nullptr;
+bool IsFlate(const std::string& name) {
+    return name == "FlateDecode" || name == "Fl";
+}
+
+CPdfStream* MakeFlate(CPdfStream* stream, const CPdfElement& params) {
     const CPdfDictionary* dict = params.getDict();
     int predictor = IntegerParameter(dict, "Predictor", 1);
     int columns = IntegerParameter(dict, "Columns", 1);
@@ -20,33 +28,73 @@ CPdfStream* makeFilter(CPdfStream* stream, const std::string& name, const CPdfEl
     return new CPdfFlateStream(stream, predictor, columns, colors, bits);
 }
 
+// Every byte a stream gives, up to the decoding limit.
+std::string ReadWhole(CPdfStream& stream) {
+    std::string bytes;
+    for (int c = stream.getChar(); c >= 0 && bytes.size() <= CPdfFlateStream::kMaxInflatedBytes;
+         c = stream.getChar()) {
+        bytes += static_cast<char>(c);
+    }
+    return bytes;
+}
+
+// The filters of a stream dictionary with their parameters, in order; false
+// when they are not names.
+bool ListFilters(const CPdfDictionary& dict,
+                 std::vector<std::pair<std::string, CPdfElement>>& list) {
+    CPdfElement filter, params;
+    dict.lookup("Filter", filter);
+    if (filter.isNull()) dict.lookup("F", filter);
+    dict.lookup("DecodeParms", params);
+    if (params.isNull()) dict.lookup("DP", params);
+    if (filter.isNull()) return true;
+    if (filter.isName()) {
+        list.emplace_back(filter.getText(), params);
+        return true;
+    }
+    const CPdfArray* names = filter.getArray();
+    if (names == nullptr) return false;
+    for (int i = 0; i < names->getLength(); ++i) {
+        CPdfElement name, param;
+        names->get(i, name);
+        if (!name.isName()) return false;
+        // A filter array comes with an array of parameters, one for each.
+        if (params.isArray()) params.getArray()->get(i, param);
+        if (params.isDict()) params.copy(param);
+        list.emplace_back(name.getText(), param);
+    }
+    return true;
+}
+
 }  // namespace
 
 CPdfStream* addFilters(CPdfStream* stream, const CPdfElement& dict) {
     const CPdfDictionary* streamDict = dict.getDict();
     if (streamDict == nullptr) return stream;
-    CPdfElement filter;
-    streamDict->lookup("Filter", filter);
-    if (filter.isNull()) streamDict->lookup("F", filter);
-    CPdfElement params;
-    streamDict->lookup("DecodeParms", params);
-    if (params.isNull()) streamDict->lookup("DP", params);
+    std::vector<std::pair<std::string, CPdfElement>> filters;
+    if (!ListFilters(*streamDict, filters)) return nullptr;
+    if (filters.empty()) return stream;
+    if (filters.size() == 1 && IsFlate(filters[0].first))
+        return MakeFlate(stream, filters[0].second);
 
-    if (filter.isName()) return makeFilter(stream, filter.getText(), params);
-    if (filter.isArray()) {
-        if (filter.getArray()->getLength() != 1) return nullptr;
-        CPdfElement only;
-        filter.getArray()->get(0, only);
-        if (!only.isName()) return nullptr;
-        // A one-element filter array usually comes with a one-element array of
-        // parameters; ignoring it would decode predicted data as garbage.
-        if (params.isArray() && params.getArray()->getLength() == 1) {
-            CPdfElement first;
-            params.getArray()->get(0, first);
-            return makeFilter(stream, only.getText(), first);
+    // Any other filter or chain: decoded stage by stage in memory. The stream
+    // is taken over only when every stage succeeds.
+    std::string data = ReadWhole(*stream);
+    stream->reset();
+    for (const auto& [name, params] : filters) {
+        if (IsFlate(name)) {
+            CPdfElement none;
+            none.initNull();
+            CPdfStream* flate = MakeFlate(new CPdfMemoryStream(std::move(data), none), params);
+            if (flate == nullptr) return nullptr;
+            data = ReadWhole(*flate);
+            flate->decRef();
+            continue;
         }
-        return makeFilter(stream, only.getText(), params);
+        std::optional<std::string> decoded = DecodeInMemory(name, data, params.getDict());
+        if (!decoded) return nullptr;
+        data = std::move(*decoded);
     }
-    if (filter.isNull()) return stream;
-    return nullptr;
+    stream->decRef();
+    return new CPdfMemoryStream(std::move(data), dict);
 }

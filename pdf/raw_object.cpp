@@ -371,6 +371,18 @@ std::optional<std::string> RawObjects::text(uint32_t objectNumber) const {
     return std::nullopt;
 }
 
+bool RawObjects::hasUndecodableStream(uint32_t number) const {
+    CPdfElement object;
+    try {
+        xref_.fetch(static_cast<int32_t>(std::min<uint32_t>(number, INT32_MAX)),
+                    static_cast<int32_t>(generationOf(number)), object);
+    } catch (const CPdfException&) {
+        return false;
+    }
+    // The parser gives an error value for a stream whose filters fail.
+    return object.isError();
+}
+
 bool RawObjects::isObjectStream(uint32_t objectNumber) const {
     CPdfElement object;
     try {

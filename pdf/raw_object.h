@@ -40,6 +40,8 @@ public:
     // Whether the file holds the header "number generation obj" at offset
     // (counted from the start of the file).
     bool holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const;
+    // Whether the object is a stream whose filters this reader cannot decode.
+    bool hasUndecodableStream(uint32_t number) const;
     // Whether an object is an object stream (Type ObjStm).
     bool isObjectStream(uint32_t number) const;
     // The generation an in-use object is listed with; 0 for any other.

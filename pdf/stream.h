@@ -193,6 +193,28 @@ private:
     uint32_t outEnd_ = 0;
 };
 
-// Wraps the data of a stream object in its filters; gives null when the
-// filters cannot be decoded (FlateDecode is the only one the tool reads).
+// Bytes decoded in memory, for filters other than a lone FlateDecode.
+class CPdfMemoryStream : public CPdfStream {
+public:
+    CPdfMemoryStream(std::string data, const CPdfElement& dict);
+    void reset() override { position_ = 0; }
+    int getChar() override;
+    int lookChar() override;
+    CPdfDictionary* getDict() override { return dict_.getDict(); }
+    uint32_t getPos() override { return static_cast<uint32_t>(position_); }
+    void setPos(int64_t position, int) override;
+    uint32_t getStart() override { return 0; }
+    void moveStart(int32_t) override {}
+    uint32_t getLength() override { return static_cast<uint32_t>(data_.size()); }
+    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+
+private:
+    std::string data_;
+    size_t position_ = 0;
+    CPdfElement dict_;
+};
+
+// Wraps the data of a stream object in its filters (FlateDecode with its
+// predictors, ASCIIHexDecode, ASCII85Decode, LZWDecode and RunLengthDecode,
+// alone or chained); gives null when they cannot be decoded.
 CPdfStream* addFilters(CPdfStream* stream, const CPdfElement& dict);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/exception.h"
 #include "base/text_format.h"
 
 PdfWriter::PdfWriter(std::FILE* output, const RawObjects& input, const PageTable& pages)
@@ -89,6 +90,11 @@ void PdfWriter::copyObjects() {
         // The catalog is written anew, pointing at the new outline.
         if (number == root) continue;
         std::optional<std::string> text = input_.text(number);
+        // An object kept in an object stream whose filters cannot be decoded
+        // would be missing from the new file: the job fails instead.
+        if (!text && entry.type == 2 && input_.hasUndecodableStream(entry.offset)) {
+            throw CPdfException("Object stream cannot be decoded\n");
+        }
         if (!text || text->empty()) continue;
         // Only object streams themselves are left out; other objects may well
         // hold those letters in their data.

@@ -60,6 +60,16 @@ TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
     EXPECT_EQ(text.find("error"), 5 * static_cast<size_t>(CPdfParser::kMaxNesting));
 }
 
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    char digits[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", c);
+        hex += digits;
+    }
+    return hex;
+}
+
 // One stream object with its data; the decoded bytes in hexadecimal, or "error".
 std::string Decode(const std::string& entries, const std::string& data) {
     fixture::ByteFile file("<< /Length " + std::to_string(data.size()) + " " + entries +
@@ -68,13 +78,11 @@ std::string Decode(const std::string& entries, const std::string& data) {
     CPdfElement object;
     parser.getObj(object);
     if (!object.isStream()) return Describe(object);
-    std::string hex;
-    char digits[9];
+    std::string bytes;
     for (int c = object.getStream()->getChar(); c >= 0; c = object.getStream()->getChar()) {
-        std::snprintf(digits, sizeof digits, "%02X", c);
-        hex += digits;
+        bytes += static_cast<char>(c);
     }
-    return hex;
+    return Hex(bytes);
 }
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -96,7 +104,19 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter [/FlateDecode]", Deflate(text)}, textHex},
         {{"", "raw"}, "726177"},
         {{"/Filter /DCTDecode", "x"}, "error"},
-        {{"/Filter [/FlateDecode /ASCIIHexDecode]", "x"}, "error"},
+        // Other filters, alone and chained, and the limits of their data.
+        {{"/Filter /AHx", "48 65 6c6C6\n>zz"}, "48656C6C60"},
+        {{"/Filter [/ASCIIHexDecode /FlateDecode]", Hex(Deflate(text)) + ">"}, textHex},
+        {{"/Filter /ASCII85Decode", "87cURD]i,\"Ebo80z~>"}, "48656C6C6F20576F726C642100000000"},
+        {{"/Filter /A85", "87cUR~>"}, "48656C6C"},
+        {{"/Filter /A85", "8~>"}, "error"},
+        {{"/Filter /RL", Bytes({2, 'a', 'b', 'c', 254, 'x', 128, 'q'})}, "616263787878"},
+        {{"/Filter /LZWDecode", Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
+         "2D2D2D2D2D412D2D2D42"},
+        {{"/Filter /LZW /DecodeParms << /EarlyChange 0 >>",
+          Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
+         "2D2D2D2D2D412D2D2D42"},
+        {{"/Filter [/AHx /DCTDecode]", "41>"}, "error"},
         {{"/Filter 7", "x"}, "error"},
         // PNG rows of each type: None, Sub, Up, Average, Paeth, unknown.
         {{"/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>", Deflate(rows)},

@@ -92,6 +92,7 @@ private:
     std::map<int, long> offsets_;
     std::map<int, std::string> overrides_;
     int objectStream_ = -1;
+    std::string objectStreamFilter_;
     std::vector<std::pair<int, std::string>> members_;
     int nextAutomatic_ = 1;
     int highest_ = 0;
@@ -134,7 +135,9 @@ Layout::Layout(const std::string& text) {
             }
             object(std::stoi(match[1]), std::stoi(match[2]), body);
         } else if (line.rfind("@objstm ", 0) == 0) {
-            objectStream_ = std::stoi(line.substr(8));
+            std::istringstream words(line.substr(8));
+            words >> objectStream_;
+            std::getline(words >> std::ws, objectStreamFilter_);
         } else if (line == "@end") {
             endObjectStream();
         } else if (line.rfind("@free ", 0) == 0) {
@@ -169,12 +172,26 @@ void Layout::endObjectStream() {
         head += std::to_string(number) + " " + std::to_string(objects.size()) + " ";
         objects += body + "\n";
     }
-    const std::string dict = "<< /Type /ObjStm /N " + std::to_string(members_.size()) + " /First " +
-                             std::to_string(head.size()) + " /Length ? /Filter /FlateDecode >>";
+    std::string dict = "<< /Type /ObjStm /N " + std::to_string(members_.size()) + " /First " +
+                       std::to_string(head.size());
+    std::string data = head + objects, filter = " /Filter /FlateDecode";
+    if (objectStreamFilter_ == "hex") {  // deflated, then written in hexadecimal
+        std::string hex;
+        char digits[3];
+        for (unsigned char c : Deflate(data)) hex += (std::snprintf(digits, 3, "%02X", c), digits);
+        data = hex + ">";
+        filter = " /Filter [/ASCIIHexDecode /FlateDecode]";
+    } else if (!objectStreamFilter_.empty()) {  // the data as it is, under the filter named
+        filter = " /Filter " + objectStreamFilter_;
+    } else {
+        data = Deflate(data);
+    }
     const int number = objectStream_;
     objectStream_ = -1;
     members_.clear();
-    object(number, 0, dict + "\nstream\n" + head + objects + "\nendstream");
+    object(number, 0,
+           dict + " /Length " + std::to_string(data.size()) + filter + " >>\nstream\n" + data +
+               "\nendstream");
 }
 
 void Layout::endSection(const Section& section) {

@@ -12,7 +12,9 @@
 //                       dictionary becomes the length of the data between the
 //                       "stream" and "endstream" lines, deflated first when
 //                       the dictionary names /FlateDecode
-//   @objstm K ... @end  the objects between go into object stream K
+//   @objstm K [F] ... @end  the objects between go into object stream K,
+//                       deflated; F "hex" adds ASCIIHexDecode, another F names
+//                       the only filter and leaves the data as it is
 //   @free N             lists N as free in this section
 //   @entry N OFFSET     lists N at OFFSET (or at object M's offset: =M)
 //   @xref FORM [w=a,b,c] [index] [raw] [prevref] TRAILER
