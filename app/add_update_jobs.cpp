@@ -40,7 +40,9 @@ void CFolivants::WriteNewPdf(bool update) {
     const RawObjects input(inputFile.get(), *document.getXRef());
     const PageTable pages = PageTable::Build(*document.getCatalog());
     std::ifstream xml(xmlName, std::ios::binary);
-    std::vector<BookmarkRecord> records = ReadBookmarks(xml, update);
+    std::string warning;
+    std::vector<BookmarkRecord> records = ReadBookmarks(xml, update, &warning);
+    std::printf("%s", warning.c_str());
     if (update) {
         const CPdfOutline& outline = *document.getOutline();
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");

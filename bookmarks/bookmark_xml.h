@@ -43,7 +43,9 @@ std::string DecodeNameValue(const std::string& value);
 // references undone (a character beyond one byte comes out in UTF-8).
 std::string DecodeXmlText(const std::string& value);
 
-// Reads the records of a bookmark XML file. A record goes under the nearest
-// record before it whose level is lower, or to the top. Insert elements count
-// only forUpdate.
-std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate);
+// Reads the records of a bookmark XML file, wherever its line breaks fall. A
+// record goes under the nearest record before it whose level is lower, or to
+// the top. Insert elements count only forUpdate. A file read as UTF-8 without
+// saying so leaves a line for the user in warning.
+std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
+                                          std::string* warning = nullptr);

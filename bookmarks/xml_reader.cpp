@@ -1,10 +1,14 @@
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <sstream>
 
 #include "base/exception.h"
+#include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "structure/outline.h"
 
@@ -344,9 +348,137 @@ bool HoldsBinary(const std::string& line) {
     return false;
 }
 
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The length of the valid UTF-8 sequence at `at` and its character, or 0.
+size_t Utf8Sequence(const std::string& text, size_t at, uint32_t& character) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || at + length > text.size()) return 0;
+    character = lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80) return 0;
+        character = character << 6 | (next & 0x3F);
+    }
+    const bool shortest = character >= (length == 2 ? 0x80u : length == 3 ? 0x800u : 0x10000u);
+    return shortest && character <= 0x10FFFF && (character < 0xD800 || character > 0xDFFF) ? length
+                                                                                           : 0;
+}
+
+// Whether the file is UTF-8: declared so, opened by a byte-order mark, or (with
+// a warning) holding non-ASCII bytes that all form UTF-8 characters.
+bool ReadsAsUtf8(const std::string& text, std::string& warning) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) return true;
+    const size_t declarationEnd = text.rfind("?>", text.find('<', text.find("<?xml") + 1));
+    const std::string declaration =
+        text.compare(0, 5, "<?xml") == 0 ? Lower(text.substr(0, declarationEnd)) : "";
+    if (declaration.find("utf-8") != std::string::npos) return true;
+    bool nonAscii = false;
+    uint32_t character = 0;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (static_cast<unsigned char>(text[at]) < 0x80) continue;
+        const size_t length = Utf8Sequence(text, at, character);
+        if (length == 0) return false;
+        nonAscii = true;
+        at += length - 1;
+    }
+    if (nonAscii) warning = "Warning: the bookmark file is read as UTF-8, as all its text is\n";
+    return nonAscii;
+}
+
+// The canonical value of an element whose value is a word or a number.
+std::string CanonicalValue(const std::string& tag, std::string value) {
+    static const char* const kWordsAndNumbers[] = {
+        "Type", "Destination", "Style", "Insert", "NewWindow", "Item",  "Level",
+        "Page", "Zoom",        "Top",   "Left",   "Bottom",    "Right", "Color"};
+    if (std::find(std::begin(kWordsAndNumbers), std::end(kWordsAndNumbers), tag) ==
+        std::end(kWordsAndNumbers)) {
+        return value;
+    }
+    const size_t first = value.find_first_not_of(" \t\r\n");
+    value = first == std::string::npos
+                ? ""
+                : value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
+    if (tag == "Insert" || tag == "NewWindow") {
+        if (Lower(value) == "true") return "True";
+        if (Lower(value) == "false") return "False";
+    }
+    if (tag == "Style") {
+        for (const char* style : {"Plain", "Bold", "Italic", "BoldItalic"}) {
+            if (Lower(value) == Lower(style)) return style;
+        }
+    }
+    if (tag == "Color" && !value.empty() && value[0] == '#') value.erase(0, 1);
+    return value;
+}
+
+// The file as one element per line, which is how the reader takes it: tags
+// wherever the line breaks fall, attributes, the declaration and comments
+// dropped, words and numbers trimmed, and UTF-8 characters turned into
+// character references.
+std::string OneElementPerLine(const std::string& text, std::string& warning) {
+    const bool utf8 = ReadsAsUtf8(text, warning);
+    std::string out, value, tag;
+    uint32_t character = 0;
+    for (size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; at < text.size();) {
+        const char c = text[at];
+        const bool markup = c == '<' && at + 1 < text.size() &&
+                            (IsAsciiLetter(text[at + 1]) || std::strchr("/?!", text[at + 1]));
+        if (!markup) {
+            const size_t length = utf8 && static_cast<unsigned char>(c) >= 0x80
+                                      ? Utf8Sequence(text, at, character)
+                                      : 0;
+            value += length > 0 ? Format("&#x%X;", character)
+                                : std::string(1, c == '\n' || c == '\r' ? ' ' : c);
+            at += length > 0 ? length : 1;
+            continue;
+        }
+        const char* close = text.compare(at, 4, "<!--") == 0 ? "-->" : ">";
+        const size_t end = std::min(text.find(close, at), text.size());
+        const std::string inside = text.substr(at + 1, end - at - 1);
+        at = std::min(end + std::strlen(close), text.size());
+        if (inside.empty() || inside[0] == '?' || inside[0] == '!') continue;
+        const bool closing = inside[0] == '/';
+        const std::string name =
+            inside.substr(closing ? 1 : 0, inside.find_first_of(" \t\r\n/", 1) - (closing ? 1 : 0));
+        if (closing && name == tag) {
+            out += CanonicalValue(tag, value) + "</" + name + ">\n";
+        } else {
+            out += std::string("\n<") + (closing ? "/" : "") + name + ">";
+            if (closing) out += "\n";
+        }
+        tag = closing ? "" : name;
+        value.clear();
+    }
+    return out;
+}
+
 }  // namespace
 
-std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate) {
+std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
+                                          std::string* warning) {
+    std::ostringstream whole;
+    whole << input.rdbuf();
+    std::istringstream raw(whole.str());
+    for (std::string line; std::getline(raw, line);) {
+        // Random bytes or another kind of file must not pass for a file without
+        // records: that would remove the outline and report success.
+        if (HoldsBinary(line)) {
+            throw CPdfException("Error in .xml file: binary data outside element values\n");
+        }
+    }
+    std::string note;
+    std::istringstream lines(OneElementPerLine(whole.str(), note));
+    if (warning != nullptr) *warning = note;
+
     std::vector<BookmarkRecord> target;
     RecordPlacer placer(target);
     BookmarkRecord record;
@@ -354,15 +486,9 @@ std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate) {
     bool inBookmark = false;
     bool bookmarkFile = false;
     std::string line;
-    while (std::getline(input, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (std::getline(lines, line)) {
         if (line.empty()) continue;
-        // Random bytes or another kind of file must not pass for a file without
-        // records: that would remove the outline and report success.
-        if (HoldsBinary(line)) {
-            throw CPdfException("Error in .xml file: binary data outside element values\n");
-        }
-        bookmarkFile |= Contains(line, "<Bookmarks>") || Contains(line, "<Bookmarks ");
+        bookmarkFile |= Contains(line, "<Bookmarks>");
         if (Contains(line, "<Bookmark>")) {
             record.Reset();
             inBookmark = true;

@@ -79,6 +79,10 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
         {{"-ia.pdf", "-ea.pdf"}, "", "Input file: 'a.pdf'\nDone.\n[0]"},
         {{"-ia.pdf", "-ob.pdf", "-xmarks.xml"}, "", a + "'b.pdf'\n\nDone.\n[0]"},
+        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
+         "<Bookmarks><Bookmark><Name>\xC3\xA9</Name></Bookmark></Bookmarks>",
+         b + "Warning: the bookmark file is read as UTF-8, as all its text is\n\nDone.\n[0] "
+             "out.pdf"},
         // What is not a bookmark file is refused, and an earlier output stays.
         {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
          "<html><body>\n<p>x</p></body></html>\n",

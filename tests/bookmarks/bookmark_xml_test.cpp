@@ -119,10 +119,20 @@ TEST(XmlReaderTest, RecordsTreesAndValues) {
                  Action("Execute a menu item", "<Actionname>Next&lt;</Actionname>\n") +
                  Action("Go to a page") + Action("open weblink") +
                  "<Action>\n<Page>3</Page>\n</Action>\n"),
-         "1/0 [1 a&amp;<&obr;A] [2  new] [3 http://x/?a=1&b=2] [4 Next<]"},
-        // A colour line must begin with its tag; the first one counts; it saturates.
-        {Block(1, 0, " <Color>1A2B3C trailing\n x<Color>FF</Color>\n<Color>zz</Color>\n"),
-         "1/0 #1A2B3C"},
+         "1/0 [1 a&amp;<&obr;A new] [2  new] [3 http://x/?a=1&b=2] [4 Next<]"},
+        // A colour may start with "#"; one that does not read changes nothing; it saturates.
+        {Block(1, 0, "<Color> #1A2B3C </Color>\n<Color>zz</Color>\n"), "1/0 #1A2B3C"},
+        // Markup wherever the lines break, attributes, comments, spaces and case.
+        {"<?xml version='1.0'?><!-- x --><Bookmark id=\"3\"><Item> 4 </Item><Level>1</Level>"
+         "<Style>bolditalic</Style><Insert>true</Insert><Name> a b </Name><Action><Type> Open "
+         "weblink </Type><Uri>u</Uri></Action></Bookmark><Bookmark>\n<Item>5</Item></Bookmark>",
+         "4/1 ' a b ' BoldItalic [3 u],5/0"},
+        // UTF-8, declared, marked or found, becomes character references.
+        {"<?xml encoding=\"UTF-8\"?>" +
+             Block(1, 0, "<Name>Gr\xC3\xB6\xC3\x9F\xE4\xB8\xAD</Name>\n"),
+         "1/0 '\xFE\xFF\0G\0r\0\xF6\0\xDF\x4E\x2D'"s},
+        {"\xEF\xBB\xBF" + Block(1, 0, "<Name>\xC3\xA9</Name>\n"), "1/0 '\xE9'"},
+        {Block(1, 0, "<Name>\xE9\xC3</Name>\n"), "1/0 '\xE9\xC3'"},
         {Block(1, 0, "<Color>123456789</Color>\n"), "1/0 #FFFFFFFF"},
         {Block(1, 0, "<Name>%G1</Name>\n"), "Wrong PDFEncoding code"},
         {Block(1, 0, "<Name>%%41</Name>\n"), "Wrong PDFEncoding code"},
