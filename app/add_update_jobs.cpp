@@ -48,7 +48,9 @@ void CFolivants::WriteNewPdf(bool update) {
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing = CollectBookmarks(
             *outline.items, *document.getCatalog(), pages, TitleForm::Pdf, counter_);
-        MergeBookmarks(existing, records);
+        for (int32_t item : MergeBookmarks(existing, records)) {
+            std::printf("Warning: no item %d in the outline; its record was not applied\n", item);
+        }
         records = std::move(existing);
     }
 
