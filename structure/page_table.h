@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "structure/catalog.h"
@@ -19,4 +20,5 @@ public:
 
 private:
     std::vector<uint32_t> pages_;
+    std::unordered_map<uint32_t, uint32_t> firstPage_;  // page object → its first page number
 };
