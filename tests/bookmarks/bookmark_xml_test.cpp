@@ -131,7 +131,8 @@ TEST(XmlReaderTest, RecordsTreesAndValues) {
         {"<?xml encoding=\"UTF-8\"?>" +
              Block(1, 0, "<Name>Gr\xC3\xB6\xC3\x9F\xE4\xB8\xAD</Name>\n"),
          "1/0 '\xFE\xFF\0G\0r\0\xF6\0\xDF\x4E\x2D'"s},
-        {"\xEF\xBB\xBF" + Block(1, 0, "<Name>\xC3\xA9</Name>\n"), "1/0 '\xE9'"},
+        {"\xEF\xBB\xBF" + Block(1, 0, "<Name>\xC2\xA9\xC3\xA9</Name>\n"), "1/0 '\xA9\xE9'"},
+        {Block(1, 0, "<Name>\x80\xC3\xA9</Name>\n"), "1/0 '\x80\xC3\xA9'"},
         {Block(1, 0, "<Name>\xE9\xC3</Name>\n"), "1/0 '\xE9\xC3'"},
         {Block(1, 0, "<Color>123456789</Color>\n"), "1/0 #FFFFFFFF"},
         {Block(1, 0, "<Name>%G1</Name>\n"), "Wrong PDFEncoding code"},
