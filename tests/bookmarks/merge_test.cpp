@@ -9,8 +9,8 @@
 namespace {
 
 // A bookmark file from "item/level[/name][/i]" words ("/i" for Insert).
-std::vector<BookmarkRecord> Read(const std::string& spec) {
-    std::istringstream words(spec);
+std::vector<BookmarkRecord> Read(const std::string& text) {
+    std::istringstream words(text);
     std::string xml = "<Bookmarks>\n";
     for (std::string word; words >> word;) {
         std::istringstream parts(word);
