@@ -123,6 +123,20 @@ void CPdfCatalog::findDestInTree(const CPdfElement& node, const std::string& nam
     searchNameTree(node, name, target, visited, 0);
 }
 
+// Each lookup walks the tree from its root: kids read once are kept, so that
+// looking up every destination of a document does not read the tree again
+// and again.
+void CPdfCatalog::ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const {
+    CPdfElement unresolved;
+    kids.getNF(index, unresolved);
+    if (!unresolved.isRef()) return kids.get(index, kid);
+    const auto key = std::make_pair(unresolved.getRefNum(), unresolved.getRefGen());
+    const auto cached = resolvedKids_.find(key);
+    if (cached != resolvedKids_.end()) return cached->second.copy(kid);
+    kids.get(index, kid);
+    kid.copy(resolvedKids_[key]);
+}
+
 void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& name,
                                  CPdfElement& target, RefSet& visited, int depth) const {
     target.initNull();
@@ -153,7 +167,7 @@ void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& nam
     const CPdfArray& array = *kids.getArray();
     for (int i = 0; i < array.getLength(); ++i) {
         CPdfElement kid;
-        array.get(i, kid);
+        ResolveKid(array, i, kid);
         const CPdfDictionary* kidDict = kid.getDict();
         if (kidDict == nullptr) continue;
         CPdfElement limits;

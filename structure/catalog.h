@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -61,4 +62,7 @@ private:
     void readPageTree(const CPdfDictionary& node, RefSet& visited, int depth);
     void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
                         RefSet& visited, int depth) const;
+    void ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const;
+
+    mutable std::map<std::pair<int32_t, int32_t>, CPdfElement> resolvedKids_;
 };
