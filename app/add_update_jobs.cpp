@@ -25,11 +25,9 @@ void CFolivants::WriteNewPdf(bool update) {
     FileHandle xmlFile;
     OutputFile outputFile;
     CPdfDocument document;
-    bool opened = inputFile.open(inputName, "rb");
-    std::printf("Input file: '%s'", inputName.c_str());
-    if (!opened) throw CPdfException("Input file open error\n");
+    OpenInput(inputFile);
     // Opened only to prove early that the bookmark file can be read.
-    opened = xmlFile.open(xmlName, "rb");
+    const bool opened = xmlFile.open(xmlName, "rb");
     std::printf(", XML input file: '%s'", xmlName.c_str());
     if (!opened) throw CPdfException("XML file open error\n");
     document.open(inputName);

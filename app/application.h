@@ -6,6 +6,8 @@
 #include "base/exception.h"
 #include "bookmarks/record.h"
 
+class FileHandle;
+
 // The program's entry point: returns the process exit status.
 int RunFolivant(int argc, const char* const* argv);
 void PrintBanner();
@@ -41,6 +43,8 @@ private:
     void WriteNewPdf(bool update);
     // Whether outputPath names the input PDF (or, for add and update, the XML file).
     bool WouldOverwriteInput(const std::string& outputPath) const;
+    // Opens the input and prints its line; throws when it cannot be read.
+    void OpenInput(FileHandle& inputFile) const;
 
     ItemCounter& counter_;
 };

@@ -21,13 +21,17 @@ CPdfException OverwriteRefusal(const std::string& outputPath) {
         Format("\nOutput file would overwrite an input file: '%s'\n", outputPath.c_str()));
 }
 
+void CFolivants::OpenInput(FileHandle& inputFile) const {
+    const bool opened = inputFile.open(inputName, "rb");
+    std::printf("Input file: '%s'", inputName.c_str());
+    if (!opened) throw CPdfException("Input file open error\n");
+}
+
 void CFolivants::ExportBookmarks() {
     FileHandle inputFile;
     OutputFile xmlFile;
     CPdfDocument document;
-    bool opened = inputFile.open(inputName, "rb");
-    std::printf("Input file: '%s'", inputName.c_str());
-    if (!opened) throw CPdfException("Input file open error\n");
+    OpenInput(inputFile);
     document.open(inputName);
     const PageTable pages = PageTable::Build(*document.getCatalog());
 

@@ -14,3 +14,11 @@ inline bool IsPdfDelimiter(int c) {
 inline bool IsDecimalDigit(int c) {
     return c >= '0' && c <= '9';
 }
+
+// The value of a hexadecimal digit, or -1.
+inline int HexValue(int c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}

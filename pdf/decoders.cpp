@@ -3,7 +3,6 @@
 #include "pdf/decoders.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "pdf/characters.h"
@@ -36,8 +35,7 @@ std::optional<std::string> AsciiHex(const std::string& in) {
     for (unsigned char c : in) {
         if (c == '>') break;
         if (IsPdfWhite(c)) continue;
-        const int value =
-            std::isxdigit(c) ? (std::isdigit(c) ? c - '0' : (c | 0x20) - 'a' + 10) : -1;
+        const int value = HexValue(c);
         if (value < 0) return std::nullopt;
         if (high < 0) {
             high = value;

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "pdf/characters.h"
 #include "pdf/parser.h"
 
 namespace {
@@ -28,13 +29,6 @@ bool IsRegular(int c) {
 }
 bool IsDigit(int c) {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 // Base-10 conversion that saturates at the 32-bit limits and stops at the
