@@ -1,11 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
-// What differs between operating systems lives here and nowhere else: file
-// identity, folders, and how a finished file replaces an old one.
+// What differs between operating systems lives here and nowhere else: large
+// file positions, file identity, folders, and how a finished file replaces an
+// old one.
 namespace platform {
+
+// Positions past 2 GiB and 4 GiB: a plain fseek takes a long, which is 32 bits
+// on some systems. Seek gives false on failure; Tell gives -1.
+bool Seek(std::FILE* file, int64_t offset, int whence);
+int64_t Tell(std::FILE* file);
 
 // True when both paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -9,6 +9,14 @@
 
 namespace platform {
 
+bool Seek(std::FILE* file, int64_t offset, int whence) {
+    return ::fseeko(file, static_cast<off_t>(offset), whence) == 0;
+}
+
+int64_t Tell(std::FILE* file) {
+    return static_cast<int64_t>(::ftello(file));
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};

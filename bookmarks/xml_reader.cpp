@@ -436,9 +436,13 @@ std::string OneElementPerLine(const std::string& text, std::string& warning) {
             const size_t length = utf8 && static_cast<unsigned char>(c) >= 0x80
                                       ? Utf8Sequence(text, at, character)
                                       : 0;
-            value += length > 0 ? Format("&#x%X;", character)
-                                : std::string(1, c == '\n' || c == '\r' ? ' ' : c);
-            at += length > 0 ? length : 1;
+            if (length > 0) {
+                value += Format("&#x%X;", character);
+                at += length;
+            } else {
+                value += c == '\n' || c == '\r' ? ' ' : c;
+                ++at;
+            }
             continue;
         }
         const char* close = text.compare(at, 4, "<!--") == 0 ? "-->" : ">";

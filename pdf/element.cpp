@@ -1,5 +1,7 @@
 #include "pdf/element.h"
 
+#include <algorithm>
+
 #include "pdf/stream.h"
 #include "pdf/xref.h"
 
@@ -37,7 +39,7 @@ void CPdfElement::initBool(bool value) {
     value_.boolean = value;
 }
 
-void CPdfElement::initInt(int32_t value) {
+void CPdfElement::initInt(int64_t value) {
     setKind(pdfInt);
     value_.integer = value;
 }
@@ -52,18 +54,20 @@ void CPdfElement::initString(std::string bytes) {
     text_ = std::move(bytes);
 }
 
-static std::string UpToFirstZero(const std::string& text) {
-    return text.substr(0, text.find('\0'));
+static std::string UpToFirstZero(std::string text) {
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    return text;
 }
 
-void CPdfElement::initName(const std::string& text) {
+void CPdfElement::initName(std::string text) {
     setKind(pdfName);
-    text_ = UpToFirstZero(text);
+    text_ = UpToFirstZero(std::move(text));
 }
 
-void CPdfElement::initCmd(const std::string& text) {
+void CPdfElement::initCmd(std::string text) {
     setKind(pdfCmd);
-    text_ = UpToFirstZero(text);
+    text_ = UpToFirstZero(std::move(text));
 }
 
 void CPdfElement::initRef(int32_t number, int32_t generation) {
@@ -174,33 +178,48 @@ void CPdfDictionary::decRef() {
     if (--refCount_ == 0) delete this;
 }
 
-void CPdfDictionary::add(const std::string& key, const CPdfElement& element) {
-    entries_.try_emplace(key, element);  // a key already present keeps its value
+namespace {
+
+bool KeyBefore(const CPdfDictionary::Entry& entry, const std::string& key) {
+    return entry.first < key;
 }
 
-void CPdfDictionary::add(const std::string& key, CPdfElement&& element) {
-    entries_.try_emplace(key, std::move(element));
+}  // namespace
+
+void CPdfDictionary::add(std::string key, const CPdfElement& element) {
+    add(std::move(key), CPdfElement(element));
+}
+
+void CPdfDictionary::add(std::string key, CPdfElement&& element) {
+    auto at = std::lower_bound(entries_.begin(), entries_.end(), key, KeyBefore);
+    if (at != entries_.end() && at->first == key) return;  // the first value of a key stays
+    entries_.emplace(at, std::move(key), std::move(element));
+}
+
+const CPdfElement* CPdfDictionary::find(const std::string& key) const {
+    auto at = std::lower_bound(entries_.begin(), entries_.end(), key, KeyBefore);
+    return at != entries_.end() && at->first == key ? &at->second : nullptr;
 }
 
 void CPdfDictionary::lookup(const std::string& key, CPdfElement& target) const {
-    auto found = entries_.find(key);
-    if (found == entries_.end()) {
+    const CPdfElement* found = find(key);
+    if (found == nullptr) {
         target.initNull();
         return;
     }
-    found->second.fetch(xref_, target);
+    found->fetch(xref_, target);
 }
 
 void CPdfDictionary::lookupNF(const std::string& key, CPdfElement& target) const {
-    auto found = entries_.find(key);
-    if (found == entries_.end()) {
+    const CPdfElement* found = find(key);
+    if (found == nullptr) {
         target.initNull();
         return;
     }
-    found->second.copy(target);
+    found->copy(target);
 }
 
 bool CPdfDictionary::is(const std::string& typeName) const {
-    auto found = entries_.find("Type");
-    return found != entries_.end() && found->second.isName() && found->second.getText() == typeName;
+    const CPdfElement* found = find("Type");
+    return found != nullptr && found->isName() && found->getText() == typeName;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,16 +38,16 @@ public:
     CPdfElement(CPdfElement&& other) noexcept;
     CPdfElement& operator=(const CPdfElement& other);
     CPdfElement& operator=(CPdfElement&& other) noexcept;
-    virtual ~CPdfElement() { free(); }
+    ~CPdfElement() { free(); }
 
     void initBool(bool value);
-    void initInt(int32_t value);
+    void initInt(int64_t value);
     void initReal(double value);
     // Strings keep every byte, zero bytes included.
     void initString(std::string bytes);
     // Names and keywords end at their first zero byte.
-    void initName(const std::string& text);
-    void initCmd(const std::string& text);
+    void initName(std::string text);
+    void initCmd(std::string text);
     void initNull() { setKind(pdfNull); }
     void initRef(int32_t number, int32_t generation);
     void initError() { setKind(pdfError); }
@@ -84,10 +83,17 @@ public:
     bool isNone() const { return kind_ == pdfNone; }
 
     bool getBool() const { return value_.boolean; }
-    int32_t getInt() const { return value_.integer; }
+    // Integers are held in 64 bits for file positions and lengths; everything
+    // else reads them saturated to 32 bits.
+    int32_t getInt() const {
+        return static_cast<int32_t>(
+            value_.integer < INT32_MIN ? INT32_MIN
+                                       : (value_.integer > INT32_MAX ? INT32_MAX : value_.integer));
+    }
+    int64_t getInt64() const { return value_.integer; }
     double getReal() const { return value_.real; }
     // An integer or a real as a double.
-    double getNum() const { return kind_ == pdfInt ? value_.integer : value_.real; }
+    double getNum() const { return kind_ == pdfInt ? getInt() : value_.real; }
     // The bytes of a string, name or keyword.
     const std::string& getText() const { return text_; }
     int32_t getRefNum() const { return value_.ref.number; }
@@ -102,7 +108,7 @@ private:
     PdfKind kind_ = pdfNone;
     union {
         bool boolean;
-        int32_t integer;
+        int64_t integer;
         double real;
         struct {
             int32_t number;
@@ -154,22 +160,26 @@ public:
     void decRef();
     uint32_t getRefCount() const { return refCount_; }
 
-    void add(const std::string& key, const CPdfElement& element);
-    void add(const std::string& key, CPdfElement&& element);
+    void add(std::string key, const CPdfElement& element);
+    void add(std::string key, CPdfElement&& element);
     // A missing key gives pdfNull.
     void lookup(const std::string& key, CPdfElement& target) const;
     void lookupNF(const std::string& key, CPdfElement& target) const;
-    bool has(const std::string& key) const { return entries_.count(key) != 0; }
+    bool has(const std::string& key) const { return find(key) != nullptr; }
     // True when the stored (unresolved) Type entry is exactly this name.
     bool is(const std::string& typeName) const;
     void setXRef(CPdfXRef* xref) { xref_ = xref; }
     CPdfXRef* getXRef() const { return xref_; }
     int getLength() const { return static_cast<int>(entries_.size()); }
-    const std::map<std::string, CPdfElement>& getEntries() const { return entries_; }
+    using Entry = std::pair<std::string, CPdfElement>;
+    // Ordered by key, byte by byte.
+    const std::vector<Entry>& getEntries() const { return entries_; }
 
 private:
+    const CPdfElement* find(const std::string& key) const;
+
     uint32_t refCount_ = 1;
     CPdfXRef* xref_;
-    // Each value lives in its own map node.
-    std::map<std::string, CPdfElement> entries_;
+    // Dictionaries are small: a sorted vector beats a tree of nodes.
+    std::vector<Entry> entries_;
 };

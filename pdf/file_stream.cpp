@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "base/exception.h"
 #include "pdf/stream.h"
@@ -7,19 +8,31 @@ void CPdfStream::decRef() {
     if (--refCount_ == 0) delete this;
 }
 
+size_t CPdfStream::read(unsigned char* out, size_t count) {
+    size_t done = 0;
+    for (int c = 0; done < count && (c = getChar()) >= 0; ++done) {
+        out[done] = static_cast<unsigned char>(c);
+    }
+    return done;
+}
+
 int CPdfStream::getRawChar() {
     throw CPdfException("Internal: called getRawChar() on non-predictor stream");
 }
 
-CPdfFileStream::CPdfFileStream(std::FILE* file, uint32_t start, uint32_t length,
+CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length,
                                const CPdfElement& dict)
-    : file_(file), start_(start), length_(length) {
+    : CPdfFileStream(std::make_shared<FileReader>(file), start, length, dict) {}
+
+CPdfFileStream::CPdfFileStream(std::shared_ptr<FileReader> reader, uint64_t start, uint64_t length,
+                               const CPdfElement& dict)
+    : reader_(std::move(reader)), start_(start), length_(length) {
     dict.copy(dict_);
     reset();
 }
 
 void CPdfFileStream::reset() {
-    setPos(start_, 0);
+    setPos(static_cast<int64_t>(std::min<uint64_t>(start_, INT64_MAX)), 0);
 }
 
 int CPdfFileStream::getChar() {
@@ -32,40 +45,52 @@ int CPdfFileStream::lookChar() {
     return buf_[bufPtr_];
 }
 
+size_t CPdfFileStream::read(unsigned char* out, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        if (bufPtr_ >= bufEnd_ && !refill()) break;
+        const size_t take = std::min<size_t>(count - done, bufEnd_ - bufPtr_);
+        std::memcpy(out + done, buf_ + bufPtr_, take);
+        bufPtr_ += static_cast<uint32_t>(take);
+        done += take;
+    }
+    return done;
+}
+
 bool CPdfFileStream::refill() {
     bufPos_ += bufEnd_;
     bufPtr_ = bufEnd_ = 0;
     uint64_t want = kBufferSize;
     if (length_ != 0) {
-        uint64_t end = uint64_t{start_} + length_;
+        // A range whose end lies beyond 2^64 reaches the end of the file.
+        const uint64_t end = start_ + length_ < start_ ? UINT64_MAX : start_ + length_;
         if (bufPos_ >= end) return false;
         want = std::min<uint64_t>(want, end - bufPos_);
     }
-    if (std::fseek(file_, static_cast<long>(bufPos_), SEEK_SET) != 0) return false;
-    bufEnd_ = static_cast<uint32_t>(std::fread(buf_, 1, want, file_));
+    bufEnd_ = static_cast<uint32_t>(reader_->read(bufPos_, buf_, static_cast<size_t>(want)));
     return bufEnd_ > 0;
 }
 
 void CPdfFileStream::setPos(int64_t position, int origin) {
-    int whence = origin == 2 ? SEEK_END : SEEK_SET;
-    if (origin != 2 && position < 0) position = 0;
-    if (std::fseek(file_, static_cast<long>(position), whence) != 0) {
-        std::fseek(file_, 0, SEEK_SET);
+    if (origin == 2) {
+        const auto size = static_cast<int64_t>(std::min<uint64_t>(reader_->size(), INT64_MAX / 2));
+        position = size + std::max(std::min(position, INT64_MAX / 2), -size - 1);
     }
-    long now = std::ftell(file_);
-    bufPos_ = now < 0 ? 0 : static_cast<uint32_t>(std::min<long>(now, UINT32_MAX));
+    // Before the start of the file means its start; beyond its end, reads give nothing.
+    if (position < 0) position = 0;
+    bufPos_ = static_cast<uint64_t>(position);
     bufPtr_ = bufEnd_ = 0;
 }
 
-void CPdfFileStream::moveStart(int32_t delta) {
-    start_ += static_cast<uint32_t>(delta);
+void CPdfFileStream::moveStart(int64_t delta) {
+    start_ += static_cast<uint64_t>(delta);
     bufPos_ = start_;
     bufPtr_ = bufEnd_ = 0;
 }
 
-CPdfStream* CPdfFileStream::makeSubStream(uint32_t start, uint32_t length,
+CPdfStream* CPdfFileStream::makeSubStream(uint64_t start, uint64_t length,
                                           const CPdfElement& dict) {
-    return new CPdfFileStream(file_, start, length, dict);
+    return new CPdfFileStream(reader_, start, length, dict);
 }
 
 CPdfEmbedStream::CPdfEmbedStream(CPdfStream* parent, const CPdfElement& dict, bool limited,

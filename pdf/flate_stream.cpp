@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "pdf/stream.h"
 
@@ -6,12 +7,15 @@ CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, i
     : base_(base) {
     // The encoded data is read whole; it stops where the base's data stops, so a
     // Length beyond the end of the file costs nothing.
-    uint32_t length = base_->getLength();
-    input_.reserve(std::min<uint32_t>(length, 1u << 20));
-    for (uint32_t i = 0; i < length; ++i) {
-        int c = base_->getChar();
-        if (c < 0) break;
-        input_.push_back(static_cast<unsigned char>(c));
+    const uint64_t length = base_->getLength();
+    constexpr size_t kChunk = 64 << 10;
+    while (input_.size() < length) {
+        const size_t before = input_.size();
+        const auto want = static_cast<size_t>(std::min<uint64_t>(kChunk, length - before));
+        input_.resize(before + want);
+        const size_t got = base_->read(input_.data() + before, want);
+        input_.resize(before + got);
+        if (got < want) break;
     }
     zstream_.next_in = input_.data();
     zstream_.avail_in = static_cast<uInt>(input_.size());
@@ -53,6 +57,19 @@ bool CPdfFlateStream::refill() {
 int CPdfFlateStream::getRawChar() {
     if (outPtr_ >= outEnd_ && !refill()) return -1;
     return output_[outPtr_++];
+}
+
+size_t CPdfFlateStream::read(unsigned char* out, size_t count) {
+    if (predictor_) return CPdfStream::read(out, count);
+    size_t done = 0;
+    while (done < count) {
+        if (outPtr_ >= outEnd_ && !refill()) break;
+        const size_t take = std::min<size_t>(count - done, outEnd_ - outPtr_);
+        std::memcpy(out + done, output_ + outPtr_, take);
+        outPtr_ += static_cast<uint32_t>(take);
+        done += take;
+    }
+    return done;
 }
 
 int CPdfFlateStream::getChar() {

@@ -28,10 +28,12 @@ void CPdfParser::getObj(CPdfElement& target, int depth) {
     } else if (buf1_.isCmd("<<")) {
         getDictOrStream(target, depth);
     } else if (buf1_.isInt()) {
-        int32_t number = buf1_.getInt();
+        const int64_t number = buf1_.getInt64();
         shift();
         if (buf1_.isInt() && buf2_.isCmd("R")) {
-            target.initRef(number, buf1_.getInt());
+            CPdfElement saturated;
+            saturated.initInt(number);
+            target.initRef(saturated.getInt(), buf1_.getInt());
             shift();
             shift();
         } else {
@@ -77,7 +79,7 @@ void CPdfParser::getDictOrStream(CPdfElement& target, int depth) {
         if (buf1_.isError() || buf1_.isEOF()) continue;
         CPdfElement value;
         getObj(value, depth + 1);
-        dict->add(key, std::move(value));
+        dict->add(std::move(key), std::move(value));
     }
     if (!buf1_.isCmd(">>")) return;  // unfinished at the end of the input
     if (buf2_.isCmd("stream")) {
@@ -99,16 +101,16 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
             break;
         }
     }
-    uint32_t start = input->getPos();
+    const uint64_t start = input->getPos();
 
     CPdfElement length;
     dict.getDict()->lookup("Length", length);
-    if (!length.isInt() || length.getInt() < 0) {
+    if (!length.isInt() || length.getInt64() < 0) {
         target.initError();
         return;
     }
     // Held until the filtered stream takes it over: looking up the filters may throw.
-    StreamRef sub(input->makeSubStream(start, static_cast<uint32_t>(length.getInt()), dict));
+    StreamRef sub(input->makeSubStream(start, static_cast<uint64_t>(length.getInt64()), dict));
     if (!sub) {
         target.initError();
         return;
@@ -121,7 +123,7 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
     sub.release();
     StreamRef filtered(decoded);
 
-    input->setPos(int64_t{start} + length.getInt(), 0);
+    input->setPos(static_cast<int64_t>(start) + length.getInt64(), 0);
     shift();
     shift();
     if (!buf1_.isCmd("endstream")) throw CPdfException("Missing 'endstream'\n");

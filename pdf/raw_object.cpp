@@ -19,23 +19,15 @@ size_t NextChunk(size_t chunk) {
     return chunk < kLargestChunk ? chunk * 4 : chunk;
 }
 
-uint64_t FileSize(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return 0;
-    long size = std::ftell(file);
-    return size < 0 ? 0 : static_cast<uint64_t>(size);
-}
-
-bool ReadBytes(std::FILE* file, uint64_t from, size_t count, std::string& out) {
+bool ReadBytes(FileReader& file, uint64_t from, size_t count, std::string& out) {
     out.resize(count);
     if (count == 0) return true;
-    if (std::fseek(file, static_cast<long>(from), SEEK_SET) != 0) return false;
-    size_t got = std::fread(out.data(), 1, count, file);
-    out.resize(got);
-    return got == count;
+    out.resize(file.read(from, out.data(), count));
+    return out.size() == count;
 }
 
 // First position at or after from where pattern starts, or -1.
-int64_t FindFirst(std::FILE* file, uint64_t from, const std::string& pattern) {
+int64_t FindFirst(FileReader& file, uint64_t from, const std::string& pattern) {
     std::string chunk;
     const size_t overlap = pattern.size() - 1;
     for (uint64_t at = from, size = kFirstChunk;; size = NextChunk(size)) {
@@ -91,7 +83,7 @@ size_t ScanTokens(const std::string& bytes, bool& isStream) {
     return kNotFound;
 }
 
-Landmark FindEndobjOrStream(std::FILE* file, uint64_t from, uint64_t fileSize) {
+Landmark FindEndobjOrStream(FileReader& file, uint64_t from, uint64_t fileSize) {
     // Most objects are short: read a little, and more only when it runs out.
     std::string bytes;
     for (size_t want = kFirstChunk; want <= kLargestChunk * 16; want *= 4) {
@@ -106,12 +98,12 @@ Landmark FindEndobjOrStream(std::FILE* file, uint64_t from, uint64_t fileSize) {
 
 // The Length of a stream object whose dictionary lies in [offset, streamKeyword),
 // or -1. A Length that cannot be resolved only means the search is used instead.
-int64_t StreamLength(std::FILE* file, uint64_t offset, uint64_t streamKeyword, CPdfXRef& xref) {
+int64_t StreamLength(const std::shared_ptr<FileReader>& file, uint64_t offset,
+                     uint64_t streamKeyword, CPdfXRef& xref) {
     try {
         CPdfElement none;
         none.initNull();
-        auto* range = new CPdfFileStream(file, static_cast<uint32_t>(offset),
-                                         static_cast<uint32_t>(streamKeyword - offset), none);
+        auto* range = new CPdfFileStream(file, offset, streamKeyword - offset, none);
         CPdfParser parser(&xref, range);
         CPdfElement number, generation, keyword;
         parser.getObj(number);
@@ -132,9 +124,11 @@ int64_t StreamLength(std::FILE* file, uint64_t offset, uint64_t streamKeyword, C
 // For a stream object: where its "endobj" begins, found behind the data that
 // Length covers, so that data holding those letters is copied whole; -1 when
 // the Length does not lead to "endstream".
-int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t streamKeyword,
-                               CPdfXRef& xref, uint64_t fileSize) {
-    int64_t length = StreamLength(file, offset, streamKeyword, xref);
+int64_t EndobjBehindStreamData(const std::shared_ptr<FileReader>& reader, uint64_t offset,
+                               uint64_t streamKeyword, CPdfXRef& xref) {
+    int64_t length = StreamLength(reader, offset, streamKeyword, xref);
+    FileReader& file = *reader;
+    const uint64_t fileSize = file.size();
     if (length < 0) return -1;
     std::string bytes;
     uint64_t data = streamKeyword + 6;
@@ -158,7 +152,7 @@ int64_t EndobjBehindStreamData(std::FILE* file, uint64_t offset, uint64_t stream
 // next thing behind it is another object, a table, a trailer or the end of
 // the file. Stream data with a wrong Length may hold the word itself. -1 when
 // there is none.
-int64_t FindObjectEnd(std::FILE* file, uint64_t from) {
+int64_t FindObjectEnd(FileReader& file, uint64_t from) {
     for (int64_t endobj = FindFirst(file, from, "endobj"); endobj >= 0;
          endobj = FindFirst(file, static_cast<uint64_t>(endobj) + 6, "endobj")) {
         std::string next;
@@ -289,9 +283,8 @@ size_t FindDictionaryKey(const std::string& text, const std::string& key) {
 
 std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
                                                     uint32_t generation) const {
-    std::FILE* file = file_;
-    CPdfXRef& xref = xref_;
-    const uint64_t fileSize = FileSize(file);
+    FileReader& file = *reader_;
+    const uint64_t fileSize = file.size();
     // An offset that holds another object (or none) gives nothing, as it does
     // when the object is fetched: copying the text there would list it twice.
     if (!holdsHeader(offset, number, generation)) return std::nullopt;
@@ -299,15 +292,12 @@ std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t nu
     int64_t endobj = -1;
     if (landmark.isStream) {
         const auto streamKeyword = static_cast<uint64_t>(landmark.position);
-        endobj = EndobjBehindStreamData(file, offset, streamKeyword, xref, fileSize);
+        endobj = EndobjBehindStreamData(reader_, offset, streamKeyword, xref_);
         if (endobj < 0) endobj = FindObjectEnd(file, streamKeyword + 6);
     } else {
         endobj = landmark.position;
     }
-    if (endobj < 0) {
-        uint32_t last = FindInFile(file, static_cast<uint32_t>(offset), "endobj");
-        endobj = last == 0 ? -1 : int64_t{last} - 5;
-    }
+    if (endobj < 0) endobj = FindFirst(file, offset, "endobj");
     if (endobj < 0) return std::nullopt;
 
     // The text runs through "endobj" and the one byte after it.
@@ -322,8 +312,14 @@ std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t nu
 
 bool RawObjects::holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const {
     std::string head;
-    ReadBytes(file_, offset, 64, head);
+    ReadBytes(*reader_, offset, 64, head);
     return StartsWithHeader(head, number, generation);
+}
+
+std::string RawObjects::bytesAt(uint64_t offset, size_t count) const {
+    std::string bytes;
+    ReadBytes(*reader_, offset, count, bytes);
+    return bytes;
 }
 
 size_t FindText(const std::string& text, const std::string& pattern) {
@@ -331,13 +327,6 @@ size_t FindText(const std::string& text, const std::string& pattern) {
     size_t found = text.find(pattern);
     if (found == std::string::npos) return 0;
     return found + pattern.size() - 1;
-}
-
-uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern) {
-    if (pattern.empty()) return 0;
-    int64_t found = FindFirst(file, from, pattern);
-    if (found < 0) return 0;
-    return static_cast<uint32_t>(found + static_cast<int64_t>(pattern.size()) - 1);
 }
 
 uint32_t FindReference(const std::string& text, const std::string& key) {
@@ -356,7 +345,9 @@ std::optional<std::string> RawObjects::text(uint32_t objectNumber) const {
     const XRefEntry& entry = this->entry(objectNumber);
     if (!entry.isDefined()) return std::nullopt;
     if (entry.type == 1) {
-        return storedObject(uint64_t{headerStart()} + entry.offset, objectNumber, entry.generation);
+        const uint64_t position = xref_.filePosition(entry.offset);
+        if (position == UINT64_MAX) return std::nullopt;
+        return storedObject(position, objectNumber, entry.generation);
     }
     if (entry.type == 2) {
         uint32_t length = 0;

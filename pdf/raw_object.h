@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,9 +11,6 @@
 // Index of the last byte of the first occurrence of pattern in text, or 0
 // when there is none (a match ending at index 0 reads as none too).
 size_t FindText(const std::string& text, const std::string& pattern);
-// File position of the last byte of the first occurrence of pattern at or
-// after from, or 0.
-uint32_t FindInFile(std::FILE* file, uint32_t from, const std::string& pattern);
 // The end of the literal string that starts at `at` ("("), past its closing
 // parenthesis; std::string::npos when the text ends first.
 size_t SkipLiteralString(const std::string& text, size_t at);
@@ -31,7 +29,8 @@ uint32_t FindReference(const std::string& text, const std::string& key);
 // offsets count from the "%PDF-" header the cross-reference found.
 class RawObjects {
 public:
-    RawObjects(std::FILE* file, CPdfXRef& xref) : file_(file), xref_(xref) {}
+    RawObjects(std::FILE* file, CPdfXRef& xref)
+        : reader_(std::make_shared<FileReader>(file)), xref_(xref) {}
 
     // The text of one object, from its header line through "endobj" and the
     // byte after it; an object of an object stream gets a header and "endobj"
@@ -46,17 +45,18 @@ public:
     bool isObjectStream(uint32_t number) const;
     // The generation an in-use object is listed with; 0 for any other.
     uint32_t generationOf(uint32_t number) const;
-    uint32_t headerStart() const { return xref_.getStart(); }
+    uint64_t headerStart() const { return xref_.getStart(); }
+    // Up to count bytes of the file from offset (counted from its start).
+    std::string bytesAt(uint64_t offset, size_t count) const;
     size_t size() const { return xref_.getEntries().size(); }
     const XRefEntry& entry(uint32_t number) const { return xref_.getEntries()[number]; }
 
-    std::FILE* file() const { return file_; }
     CPdfXRef& xref() const { return xref_; }
 
 private:
     std::optional<std::string> storedObject(uint64_t offset, uint32_t number,
                                             uint32_t generation) const;
 
-    std::FILE* file_;
+    std::shared_ptr<FileReader> reader_;
     CPdfXRef& xref_;
 };

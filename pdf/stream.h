@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/element.h"
+#include "pdf/file_reader.h"
 
 // A reference-counted source of bytes: getChar gives 0 to 255, or -1 at the
 // end of the data.
@@ -25,16 +26,18 @@ public:
     virtual int getChar() = 0;
     virtual int getRawChar();
     virtual int lookChar() = 0;
+    // Up to count bytes, as getChar would give them; fewer only at the end.
+    virtual size_t read(unsigned char* out, size_t count);
     // The stream dictionary, or null (the whole-file stream has none).
     virtual CPdfDictionary* getDict() = 0;
-    virtual uint32_t getPos() = 0;
+    virtual uint64_t getPos() = 0;
     // origin 0: from the beginning of the file; 2: from its end.
     virtual void setPos(int64_t position, int origin) = 0;
-    virtual uint32_t getStart() = 0;
-    virtual void moveStart(int32_t delta) = 0;
+    virtual uint64_t getStart() = 0;
+    virtual void moveStart(int64_t delta) = 0;
     // Number of bytes in the range; 0 stands for no limit.
-    virtual uint32_t getLength() = 0;
-    virtual CPdfStream* makeSubStream(uint32_t start, uint32_t length, const CPdfElement& dict) = 0;
+    virtual uint64_t getLength() = 0;
+    virtual CPdfStream* makeSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) = 0;
 
     uint32_t getRefCount() const { return refCount_; }
 
@@ -69,32 +72,33 @@ private:
 // A byte range of the PDF file, or the whole file (length 0).
 class CPdfFileStream : public CPdfStream {
 public:
-    // The file is shared by all file streams of a document; they never close it.
-    CPdfFileStream(std::FILE* file, uint32_t start, uint32_t length, const CPdfElement& dict);
+    // The file is shared by all file streams made from this one; they never close it.
+    CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length, const CPdfElement& dict);
+    CPdfFileStream(std::shared_ptr<FileReader> reader, uint64_t start, uint64_t length,
+                   const CPdfElement& dict);
 
     void reset() override;
     int getChar() override;
     int lookChar() override;
+    size_t read(unsigned char* out, size_t count) override;
     CPdfDictionary* getDict() override { return dict_.getDict(); }
-    uint32_t getPos() override { return bufPos_ + bufPtr_; }
+    uint64_t getPos() override { return bufPos_ + bufPtr_; }
     void setPos(int64_t position, int origin) override;
-    uint32_t getStart() override { return start_; }
-    void moveStart(int32_t delta) override;
-    uint32_t getLength() override { return length_; }
-    CPdfStream* makeSubStream(uint32_t start, uint32_t length, const CPdfElement& dict) override;
-
-    std::FILE* getFile() const { return file_; }
+    uint64_t getStart() override { return start_; }
+    void moveStart(int64_t delta) override;
+    uint64_t getLength() override { return length_; }
+    CPdfStream* makeSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) override;
 
 private:
     bool refill();
 
-    static constexpr uint32_t kBufferSize = 256;
+    static constexpr uint32_t kBufferSize = 1024;
 
     CPdfElement dict_;
-    std::FILE* file_;
-    uint32_t start_;
-    uint32_t length_;
-    uint32_t bufPos_ = 0;
+    std::shared_ptr<FileReader> reader_;
+    uint64_t start_;
+    uint64_t length_;
+    uint64_t bufPos_ = 0;
     unsigned char buf_[kBufferSize] = {};
     uint32_t bufPtr_ = 0;
     uint32_t bufEnd_ = 0;
@@ -110,12 +114,12 @@ public:
     int getChar() override;
     int lookChar() override;
     CPdfDictionary* getDict() override { return dict_.getDict(); }
-    uint32_t getPos() override { return parent_->getPos(); }
+    uint64_t getPos() override { return parent_->getPos(); }
     void setPos(int64_t, int) override {}
-    uint32_t getStart() override { return 0; }
-    void moveStart(int32_t) override {}
-    uint32_t getLength() override { return 0; }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+    uint64_t getStart() override { return 0; }
+    void moveStart(int64_t) override {}
+    uint64_t getLength() override { return 0; }
+    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
     CPdfElement dict_;
@@ -168,13 +172,14 @@ public:
     int getChar() override;
     int getRawChar() override;
     int lookChar() override;
+    size_t read(unsigned char* out, size_t count) override;
     CPdfDictionary* getDict() override { return base_->getDict(); }
-    uint32_t getPos() override { return base_->getPos(); }
+    uint64_t getPos() override { return base_->getPos(); }
     void setPos(int64_t, int) override {}
-    uint32_t getStart() override { return base_->getStart(); }
-    void moveStart(int32_t delta) override { base_->moveStart(delta); }
-    uint32_t getLength() override { return base_->getLength(); }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+    uint64_t getStart() override { return base_->getStart(); }
+    void moveStart(int64_t delta) override { base_->moveStart(delta); }
+    uint64_t getLength() override { return base_->getLength(); }
+    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
     bool refill();
@@ -201,12 +206,12 @@ public:
     int getChar() override;
     int lookChar() override;
     CPdfDictionary* getDict() override { return dict_.getDict(); }
-    uint32_t getPos() override { return static_cast<uint32_t>(position_); }
+    uint64_t getPos() override { return position_; }
     void setPos(int64_t position, int) override;
-    uint32_t getStart() override { return 0; }
-    void moveStart(int32_t) override {}
-    uint32_t getLength() override { return static_cast<uint32_t>(data_.size()); }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+    uint64_t getStart() override { return 0; }
+    void moveStart(int64_t) override {}
+    uint64_t getLength() override { return data_.size(); }
+    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
     std::string data_;

@@ -31,20 +31,19 @@ bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// Base-10 conversion that saturates at the 32-bit limits and stops at the
+// Base-10 conversion that saturates at the 64-bit limits and stops at the
 // first byte that is not a digit.
-int32_t ToInt32(const std::string& text) {
+int64_t ToInt64(const std::string& text) {
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    int64_t value = 0;
+    uint64_t value = 0;
+    constexpr uint64_t kLimit = uint64_t{INT64_MAX};
     for (; i < text.size() && IsDigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > int64_t{INT32_MAX} + 1) value = int64_t{INT32_MAX} + 1;
+        const auto digit = static_cast<uint64_t>(text[i] - '0');
+        value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
     }
-    if (negative) value = -value;
-    if (value > INT32_MAX) value = INT32_MAX;
-    return static_cast<int32_t>(value);
+    return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
 }
 
 }  // namespace
@@ -134,7 +133,7 @@ void CPdfParser::getToken(CPdfElement& target) {
     } else if (keyword == "null") {
         target.initNull();
     } else {
-        target.initCmd(keyword);
+        target.initCmd(std::move(keyword));
     }
 }
 
@@ -222,7 +221,7 @@ void CPdfParser::readNumber(int first, CPdfElement& target) {
     if (real) {
         target.initReal(std::strtod(text.c_str(), nullptr));
     } else {
-        target.initInt(ToInt32(text));
+        target.initInt(ToInt64(text));
     }
 }
 
@@ -240,5 +239,5 @@ void CPdfParser::readName(CPdfElement& target) {
         }
         name += static_cast<char>(c);
     }
-    target.initName(name);
+    target.initName(std::move(name));
 }

@@ -39,24 +39,6 @@ private:
     int32_t number_;
 };
 
-// Roughly the memory a parsed value holds: its texts and its containers.
-size_t ApproximateSize(const CPdfElement& element, int depth = 0) {
-    size_t size = sizeof(CPdfElement) + element.getText().size();
-    if (depth > CPdfParser::kMaxNesting) return size;
-    if (const CPdfArray* array = element.getArray()) {
-        for (int i = 0; i < array->getLength(); ++i) {
-            CPdfElement item;
-            array->getNF(i, item);
-            size += ApproximateSize(item, depth + 1);
-        }
-    } else if (const CPdfDictionary* dict = element.getDict()) {
-        for (const auto& entry : dict->getEntries()) {
-            size += 64 + entry.first.size() + ApproximateSize(entry.second, depth + 1);
-        }
-    }
-    return size;
-}
-
 [[noreturn]] void Damaged() {
     throw CPdfException("PDF file was damaged");
 }
@@ -69,13 +51,13 @@ void CPdfXRef::init(CPdfStream* stream) {
     stream_ = stream;
     start_ = stream->getStart();
 
-    uint32_t offset = findStartXref();
+    uint64_t offset = findStartXref();
     if (offset == 0) Damaged();
     // A chain that comes back to a section already read ends there.
-    std::set<uint32_t> visited;
+    std::set<uint64_t> visited;
     for (;;) {
         if (!visited.insert(offset).second) break;
-        uint32_t next = 0;
+        uint64_t next = 0;
         if (!readXRef(offset, next)) break;
         offset = next;
     }
@@ -104,11 +86,11 @@ void CPdfXRef::init(CPdfStream* stream) {
     trailer_.getDict()->setXRef(this);
 }
 
-uint32_t CPdfXRef::findStartXref() {
+uint64_t CPdfXRef::findStartXref() {
     constexpr uint32_t kTailSize = 1023;
     stream_->setPos(0, 2);
-    uint32_t size = stream_->getPos();
-    stream_->setPos(size > kTailSize ? size - kTailSize : 0, 0);
+    const uint64_t size = stream_->getPos();
+    stream_->setPos(static_cast<int64_t>(size > kTailSize ? size - kTailSize : 0), 0);
 
     std::string tail;
     tail.reserve(kTailSize);
@@ -122,18 +104,20 @@ uint32_t CPdfXRef::findStartXref() {
 
     size_t i = found + 9;
     while (i < tail.size() && (tail[i] == ' ' || (tail[i] >= '\t' && tail[i] <= '\r'))) ++i;
+    // No file comes near 20 digits; a longer number only has to stay large.
+    constexpr uint64_t kTooFar = uint64_t{1} << 62;
     uint64_t value = 0;
     for (; i < tail.size() && tail[i] >= '0' && tail[i] <= '9'; ++i) {
         value = value * 10 + static_cast<uint64_t>(tail[i] - '0');
-        if (value > UINT32_MAX) return UINT32_MAX;
+        if (value > kTooFar) return kTooFar;
     }
-    return static_cast<uint32_t>(value);
+    return value;
 }
 
-CPdfStream* CPdfXRef::makeParserInput(uint32_t offset) {
+CPdfStream* CPdfXRef::makeParserInput(uint64_t offset) {
     CPdfElement none;
     none.initNull();
-    return stream_->makeSubStream(start_ + offset, 0, none);
+    return stream_->makeSubStream(filePosition(offset), 0, none);
 }
 
 void CPdfXRef::growTo(int64_t size) {
@@ -141,8 +125,8 @@ void CPdfXRef::growTo(int64_t size) {
     if (static_cast<size_t>(size) > entries_.size()) entries_.resize(static_cast<size_t>(size));
 }
 
-bool CPdfXRef::readXRef(uint32_t offset, uint32_t& nextOffset) {
-    if (uint64_t{start_} + offset > UINT32_MAX) throw CPdfException("Couldn't parse an xref");
+bool CPdfXRef::readXRef(uint64_t offset, uint64_t& nextOffset) {
+    if (filePosition(offset) == UINT64_MAX) throw CPdfException("Couldn't parse an xref");
     // No xref: references inside the section's dictionaries stay unresolved.
     CPdfParser parser(nullptr, makeParserInput(offset));
     CPdfElement first;
@@ -158,7 +142,7 @@ bool CPdfXRef::readXRef(uint32_t offset, uint32_t& nextOffset) {
     return readXRefStream(object, nextOffset);
 }
 
-bool CPdfXRef::readClassicTable(CPdfParser& parser, uint32_t& nextOffset) {
+bool CPdfXRef::readClassicTable(CPdfParser& parser, uint64_t& nextOffset) {
     for (;;) {
         CPdfElement first;
         parser.getObj(first);
@@ -183,7 +167,7 @@ bool CPdfXRef::readClassicTable(CPdfParser& parser, uint32_t& nextOffset) {
             }
             XRefEntry& entry = entries_[static_cast<size_t>(number)];
             if (entry.isDefined()) continue;
-            entry.offset = static_cast<uint32_t>(offset.getInt());
+            entry.offset = static_cast<uint64_t>(offset.getInt64());
             entry.generation = static_cast<uint32_t>(generation.getInt());
             entry.type = kind.isCmd("n") ? 1 : 0;
         }
@@ -198,17 +182,17 @@ bool CPdfXRef::readClassicTable(CPdfParser& parser, uint32_t& nextOffset) {
     // classic trailer points at; they rank behind this section, before older ones.
     CPdfElement hidden;
     trailer.getDict()->lookupNF("XRefStm", hidden);
-    if (hidden.isInt() && hidden.getInt() > 0)
-        readHiddenXRefStream(static_cast<uint32_t>(hidden.getInt()));
+    if (hidden.isInt() && hidden.getInt64() > 0)
+        readHiddenXRefStream(static_cast<uint64_t>(hidden.getInt64()));
 
     return readPrev(trailer.getDict(), nextOffset);
 }
 
-void CPdfXRef::readHiddenXRefStream(uint32_t offset) {
+void CPdfXRef::readHiddenXRefStream(uint64_t offset) {
     // The classic table already makes the file readable, so a hidden stream
     // that cannot be read is passed over.
     try {
-        if (uint64_t{start_} + offset > UINT32_MAX) return;
+        if (filePosition(offset) == UINT64_MAX) return;
         CPdfParser parser(nullptr, makeParserInput(offset));
         CPdfElement number, generation, keyword, object;
         parser.getObj(number);
@@ -219,27 +203,27 @@ void CPdfXRef::readHiddenXRefStream(uint32_t offset) {
         if (!keyword.isCmd("obj")) return;
         parser.getObj(object);
         if (!object.isStream()) return;
-        uint32_t ignoredPrev = 0;
+        uint64_t ignoredPrev = 0;
         readXRefStream(object, ignoredPrev);
     } catch (const CPdfException&) {
     }
 }
 
-bool CPdfXRef::readPrev(const CPdfDictionary* dict, uint32_t& nextOffset) {
+bool CPdfXRef::readPrev(const CPdfDictionary* dict, uint64_t& nextOffset) {
     CPdfElement prev;
     dict->lookupNF("Prev", prev);
     if (prev.isInt()) {
-        nextOffset = static_cast<uint32_t>(prev.getInt());
+        nextOffset = static_cast<uint64_t>(prev.getInt64());
         return true;
     }
     if (prev.isRef()) {
-        nextOffset = static_cast<uint32_t>(prev.getRefNum());
+        nextOffset = static_cast<uint64_t>(static_cast<int64_t>(prev.getRefNum()));
         return true;
     }
     return false;
 }
 
-bool CPdfXRef::readXRefStream(const CPdfElement& streamElement, uint32_t& nextOffset) {
+bool CPdfXRef::readXRefStream(const CPdfElement& streamElement, uint64_t& nextOffset) {
     CPdfStream* stream = streamElement.getStream();
     CPdfDictionary* dict = stream->getDict();
 
@@ -288,12 +272,12 @@ void CPdfXRef::readXRefStreamSection(CPdfStream* stream, const int widths[3], in
     int64_t end = int64_t{first} + count;
     growTo(end);
     for (int64_t number = first; number < end; ++number) {
-        uint32_t fields[3] = {0, 0, 0};
+        uint64_t fields[3] = {0, 0, 0};
         for (int k = 0; k < 3; ++k) {
             for (int byte = 0; byte < widths[k]; ++byte) {
                 int c = stream->getChar();
                 if (c < 0) throw CPdfException("Unexpected EOF while reading xref stream section");
-                fields[k] = (fields[k] << 8) | static_cast<uint32_t>(c);
+                fields[k] = (fields[k] << 8) | static_cast<uint64_t>(c);
             }
         }
         if (widths[0] == 0) fields[0] = 1;
@@ -303,8 +287,8 @@ void CPdfXRef::readXRefStreamSection(CPdfStream* stream, const int widths[3], in
             throw CPdfException("Wrong type of xref entry while reading xref stream section");
         }
         entry.offset = fields[1];
-        entry.generation = fields[2];
-        entry.type = fields[0];
+        entry.generation = static_cast<uint32_t>(fields[2]);
+        entry.type = static_cast<uint32_t>(fields[0]);
     }
 }
 
@@ -330,7 +314,7 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
 
     if (entry.type == 1 && entry.isDefined()) {
         if (static_cast<uint32_t>(generation) != entry.generation ||
-            uint64_t{start_} + entry.offset > UINT32_MAX) {
+            filePosition(entry.offset) == UINT64_MAX) {
             target.initNull();
             return;
         }
@@ -349,22 +333,19 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
     }
 
     if (entry.type == 2 && entry.isDefined()) {
-        int32_t streamNumber = static_cast<int32_t>(entry.offset);
-        ObjectStream* objStm = objStms_.find(streamNumber);
-        if (objStm == nullptr) {
-            // An object stream whose loading leads back into itself yields null.
-            if (loadingObjectStreams_.count(streamNumber) != 0) {
-                target.initNull();
-                return;
-            }
-            objStm = objStms_.insert(loadObjectStream(streamNumber));
-        }
-        uint32_t index = entry.generation;
-        if (index >= objStm->objects.size() || objStm->numbers[index] != number) {
+        // Only the object asked for is parsed, from the stream's decoded bytes.
+        uint32_t length = 0;
+        const unsigned char* bytes = objectStreamBytes(number, entry, length);
+        if (bytes == nullptr) {
             target.initNull();
             return;
         }
-        objStm->objects[index].copy(target);
+        CPdfElement dict;
+        dict.initNull();
+        auto* input =
+            new CPdfMemoryStream(std::string(reinterpret_cast<const char*>(bytes), length), dict);
+        CPdfParser parser(this, input);
+        parser.getObj(target);
         return;
     }
 
@@ -415,50 +396,9 @@ CPdfStream* CPdfXRef::openObjectStream(int32_t number, std::vector<int32_t>& num
     return stream;
 }
 
-std::unique_ptr<CPdfXRef::ObjectStream> CPdfXRef::loadObjectStream(int32_t number) {
-    auto loaded = std::make_unique<ObjectStream>();
-    loaded->number = number;
-    LoadingMark mark(loadingObjectStreams_, number);
-
-    std::vector<int32_t> offsets;
-    CPdfElement holder;
-    CPdfStream* stream = openObjectStream(number, loaded->numbers, offsets, holder);
-    if (stream == nullptr || offsets.empty()) {
-        loaded->numbers.clear();
-        return loaded;
-    }
-
-    for (int32_t skip = 0; skip < offsets[0]; ++skip) {
-        if (stream->getChar() < 0) break;
-    }
-    loaded->objects.resize(offsets.size());
-    for (size_t i = 0; i < offsets.size(); ++i) {
-        bool last = i + 1 == offsets.size();
-        int64_t length = last ? 0 : int64_t{offsets[i + 1]} - offsets[i];
-        if (length < 0) length = 0;
-        CPdfElement dictElement;
-        dictElement.initDict(stream->getDict());
-        auto* range =
-            new CPdfEmbedStream(stream, dictElement, !last, static_cast<uint32_t>(length));
-        range->incRef();
-        StreamRef rangeRef(range);
-        {
-            CPdfParser parser(this, range);
-            parser.getObj(loaded->objects[i]);
-        }
-        loaded->bytes += ApproximateSize(loaded->objects[i]);
-        if (!last) {
-            while (range->getChar() >= 0) {
-            }
-        }
-    }
-    return loaded;
-}
-
 std::unique_ptr<CPdfXRef::RawObjectStream> CPdfXRef::loadRawObjectStream(int32_t number) {
     auto loaded = std::make_unique<RawObjectStream>();
     loaded->number = number;
-    if (loadingObjectStreams_.count(number) != 0) return loaded;
     LoadingMark mark(loadingObjectStreams_, number);
 
     CPdfElement holder;
@@ -468,9 +408,15 @@ std::unique_ptr<CPdfXRef::RawObjectStream> CPdfXRef::loadRawObjectStream(int32_t
         loaded->offsets.clear();
         return loaded;
     }
-    for (int c = stream->getChar(); c >= 0; c = stream->getChar()) {
-        loaded->data.push_back(static_cast<unsigned char>(c));
+    constexpr size_t kChunk = 64 << 10;
+    for (;;) {
+        const size_t before = loaded->data.size();
+        loaded->data.resize(before + kChunk);
+        const size_t got = stream->read(loaded->data.data() + before, kChunk);
+        loaded->data.resize(before + got);
+        if (got < kChunk) break;
     }
+    loaded->data.shrink_to_fit();
     return loaded;
 }
 
@@ -483,10 +429,20 @@ const unsigned char* CPdfXRef::getObjectBytes(int32_t number, int32_t generation
     if (generation != 0) return nullptr;
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
     if (entry.type != 2 || !entry.isDefined()) return nullptr;
+    return objectStreamBytes(number, entry, length);
+}
 
-    int32_t streamNumber = static_cast<int32_t>(entry.offset);
+const unsigned char* CPdfXRef::objectStreamBytes(int32_t number, const XRefEntry& entry,
+                                                 uint32_t& length) {
+    length = 0;
+    // A number no table can hold reads as one outside this table.
+    const int32_t streamNumber = entry.offset > INT32_MAX ? -1 : static_cast<int32_t>(entry.offset);
     RawObjectStream* cached = rawObjStms_.find(streamNumber);
-    if (cached == nullptr) cached = rawObjStms_.insert(loadRawObjectStream(streamNumber));
+    if (cached == nullptr) {
+        // An object stream whose loading leads back into itself gives nothing.
+        if (loadingObjectStreams_.count(streamNumber) != 0) return nullptr;
+        cached = rawObjStms_.insert(loadRawObjectStream(streamNumber));
+    }
     const RawObjectStream& raw = *cached;
     uint32_t index = entry.generation;
     if (index >= raw.numbers.size() || raw.numbers[index] != number) return nullptr;

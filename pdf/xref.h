@@ -12,9 +12,9 @@
 // One cross-reference entry. Type 0 free, 1 in use at offset, 2 held in the
 // object stream numbered offset at index generation.
 struct XRefEntry {
-    static constexpr uint32_t kUndefined = 0xFFFFFFFF;
+    static constexpr uint64_t kUndefined = UINT64_MAX;
 
-    uint32_t offset = kUndefined;
+    uint64_t offset = kUndefined;
     uint32_t generation = 0;
     uint32_t type = 0;
 
@@ -81,12 +81,17 @@ public:
 
     const std::vector<XRefEntry>& getEntries() const { return entries_; }
     // The bytes of an object held in an object stream, or null. They stay valid
-    // until a call for another object stream or the end of this table.
+    // until the next fetch or call of this.
     const unsigned char* getObjectBytes(int32_t number, int32_t generation, uint32_t& length);
 
     const CPdfElement& getTrailer() const { return trailer_; }
     // Position of the "%PDF-" header in the file; every offset counts from it.
-    uint32_t getStart() const { return start_; }
+    uint64_t getStart() const { return start_; }
+    // The file position of an offset counted from the header; UINT64_MAX when
+    // it lies beyond any file.
+    uint64_t filePosition(uint64_t offset) const {
+        return start_ + offset < start_ ? UINT64_MAX : start_ + offset;
+    }
 
     int32_t rootNum = 0;
     int32_t rootGen = 0;
@@ -94,13 +99,6 @@ public:
     int32_t infoGen = 0;
 
 private:
-    struct ObjectStream {
-        int32_t number = -1;
-        std::vector<int32_t> numbers;
-        std::vector<CPdfElement> objects;
-        size_t bytes = 0;  // an estimate of the memory the objects hold
-        size_t cost() const { return bytes + 1; }
-    };
     struct RawObjectStream {
         int32_t number = -1;
         std::vector<int32_t> numbers;
@@ -108,33 +106,33 @@ private:
         std::vector<unsigned char> data;  // the decoded data behind First
         size_t cost() const { return data.size() + 1; }
     };
-    // Memory kept at most for parsed objects and for decoded bytes.
-    static constexpr size_t kParsedByteBudget = 64u << 20;
-    static constexpr size_t kRawByteBudget = 64u << 20;
+    // Decoded object streams kept at most. Objects are parsed from them when
+    // asked for, so the budget bounds the memory whatever the file's size.
+    static constexpr size_t kRawByteBudget = 4u << 20;
 
-    uint32_t findStartXref();
-    bool readXRef(uint32_t offset, uint32_t& nextOffset);
-    bool readClassicTable(CPdfParser& parser, uint32_t& nextOffset);
-    bool readXRefStream(const CPdfElement& streamElement, uint32_t& nextOffset);
+    uint64_t findStartXref();
+    bool readXRef(uint64_t offset, uint64_t& nextOffset);
+    bool readClassicTable(CPdfParser& parser, uint64_t& nextOffset);
+    bool readXRefStream(const CPdfElement& streamElement, uint64_t& nextOffset);
     void readXRefStreamSection(CPdfStream* stream, const int widths[3], int32_t first,
                                int32_t count);
-    void readHiddenXRefStream(uint32_t offset);
-    bool readPrev(const CPdfDictionary* dict, uint32_t& nextOffset);
+    void readHiddenXRefStream(uint64_t offset);
+    bool readPrev(const CPdfDictionary* dict, uint64_t& nextOffset);
     void growTo(int64_t size);
-    CPdfStream* makeParserInput(uint32_t offset);
+    CPdfStream* makeParserInput(uint64_t offset);
 
-    // Object stream loading shared by fetch and getObjectBytes. Returns the
+    // Object stream loading. Returns the
     // stream positioned behind its header, or null when it cannot be read.
     CPdfStream* openObjectStream(int32_t number, std::vector<int32_t>& numbers,
                                  std::vector<int32_t>& offsets, CPdfElement& holder);
-    std::unique_ptr<ObjectStream> loadObjectStream(int32_t number);
     std::unique_ptr<RawObjectStream> loadRawObjectStream(int32_t number);
+    const unsigned char* objectStreamBytes(int32_t number, const XRefEntry& entry,
+                                           uint32_t& length);
 
     CPdfStream* stream_ = nullptr;
-    uint32_t start_ = 0;
+    uint64_t start_ = 0;
     std::vector<XRefEntry> entries_;
     CPdfElement trailer_;
-    RecentObjectStreams<ObjectStream> objStms_{kParsedByteBudget};
     RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
     std::vector<int32_t> fetching_;

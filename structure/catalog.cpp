@@ -16,18 +16,6 @@ bool SeenBefore(const CPdfElement& unresolved, std::set<std::pair<int32_t, int32
 
 }  // namespace
 
-void CPdfPage::init(uint32_t pageNumber, CPdfXRef* pageXRef, const CPdfDictionary& dict) {
-    number = pageNumber;
-    xref = pageXRef;
-    dict.lookupNF("Contents", contents);
-    if (!contents.isRef() && !contents.isArray() && !contents.isNull()) contents.initNull();
-    dict.lookup("Resources", resources);
-    if (!resources.isDict()) resources.free();
-    CPdfElement rotation;
-    dict.lookup("Rotate", rotation);
-    if (rotation.isInt()) rotate = ((rotation.getInt() % 360) + 360) % 360;
-}
-
 void CPdfCatalog::readCatalog(CPdfXRef* catalogXRef) {
     xref = catalogXRef;
     pages.clear();
@@ -80,10 +68,10 @@ void CPdfCatalog::readPageTree(const CPdfDictionary& node, RefSet& visited, int 
         array.getNF(i, unresolved);
         if (kidDict->is("Page")) {
             // A page may well be listed twice; it then counts twice.
-            pages.emplace_back();
-            pages.back().init(static_cast<uint32_t>(pages.size()), xref, *kidDict);
-            if (unresolved.isRef())
-                pages.back().ref = {unresolved.getRefNum(), unresolved.getRefGen()};
+            CPdfPage page;
+            page.number = static_cast<uint32_t>(pages.size() + 1);
+            if (unresolved.isRef()) page.ref = {unresolved.getRefNum(), unresolved.getRefGen()};
+            pages.push_back(page);
             continue;
         }
         // A node met before would lead the walk round in a circle, or make a

@@ -12,19 +12,11 @@
 #include "pdf/xref.h"
 #include "structure/link.h"
 
-// One leaf of the page tree.
-class CPdfPage {
-public:
-    virtual ~CPdfPage() = default;
-
-    void init(uint32_t pageNumber, CPdfXRef* pageXRef, const CPdfDictionary& dict);
-
-    int32_t rotate = 0;
+// One leaf of the page tree: its place and the object that holds it. Nothing
+// else of a page is read: the jobs never need it.
+struct CPdfPage {
     uint32_t number = 0;
     LinkPageRef ref;  // the page object; 0 0 for a page given directly
-    CPdfXRef* xref = nullptr;
-    CPdfElement contents;
-    CPdfElement resources;
 };
 
 // The document catalog: its page list, its outline root and the two places

@@ -106,7 +106,7 @@ protected:
 };
 
 TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
-    fixture::WriteFile(produced("in.pdf"), fixture::BuildPdf(ReadFile(expected("input.txt"))));
+    fixture::WritePdf(produced("in.pdf"), ReadFile(expected("input.txt")));
     fixture::WriteFile(produced("none.xml"), "<Bookmarks>\r\n</Bookmarks>\r\n");
     const std::string in = "-i" + produced("in.pdf");
     run("export", {in, "-e" + produced("export.xml")}, "export.xml");
@@ -127,8 +127,14 @@ TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
     compare("results.txt", log_);
     // A digest says only that an output changed: keep the outputs to look at.
     if (HasFailure()) {
-        fs::copy(dir_.path(), fs::path("golden-failures") / GetParam(),
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        const fs::path kept = fs::path("golden-failures") / GetParam();
+        fs::create_directories(kept);
+        for (const auto& entry : fs::directory_iterator(dir_.path())) {
+            // An input with a gap of gigabytes would be copied in full.
+            if (entry.file_size() > (64u << 20)) continue;
+            fs::copy(entry.path(), kept / entry.path().filename(),
+                     fs::copy_options::overwrite_existing);
+        }
         ADD_FAILURE() << "outputs kept in " << fs::absolute("golden-failures") / GetParam();
     }
 }

@@ -3,10 +3,29 @@
 #include <algorithm>
 
 #include "base/exception.h"
+#include "base/platform.h"
 #include "base/text_format.h"
 
+namespace {
+
+// The first line of the file from its "%PDF-" header, as a line reader
+// gives it, or a header of its own when the file has none there.
+std::string HeaderLine(const std::string& head) {
+    std::string line =
+        head.substr(0, head.find('\n') == std::string::npos ? head.size() : head.find('\n') + 1);
+    line = line.substr(0, line.find('\0'));
+    return line.rfind("%PDF-", 0) == 0 ? line : "%PDF-1.4\n";
+}
+
+}  // namespace
+
 PdfWriter::PdfWriter(std::FILE* output, const RawObjects& input, const PageTable& pages)
-    : output_(output), input_(input), pages_(pages), objects_(input.size()) {}
+    : output_(output), input_(input), pages_(pages), objects_(input.size()) {
+    // Positions are counted as the text goes out: asking the file each time
+    // costs a system call per object.
+    const int64_t start = platform::Tell(output_);
+    position_ = start < 0 ? 0 : static_cast<uint64_t>(start);
+}
 
 void PdfWriter::writeWithOutline(const std::vector<BookmarkRecord>& records) {
     copyHeader();
@@ -17,17 +36,18 @@ void PdfWriter::writeWithOutline(const std::vector<BookmarkRecord>& records) {
     const uint32_t last = writeOutlineItems(records, root);
     writeOutlineRoot(root, root + 1, last, static_cast<uint32_t>(records.size()));
     writeCatalog(root);
-    const uint32_t xrefPosition = position();
+    const uint64_t xrefPosition = position();
     writeXrefTable();
     writeTrailer(xrefPosition);
 }
 
 void PdfWriter::write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), output_);
+    position_ += text.size();
 }
 
-uint32_t PdfWriter::position() const {
-    return static_cast<uint32_t>(std::ftell(output_));
+uint64_t PdfWriter::position() const {
+    return position_;
 }
 
 uint32_t PdfWriter::newObject() {
@@ -38,6 +58,10 @@ uint32_t PdfWriter::newObject() {
 void PdfWriter::writeObject(uint32_t number, const std::string& text, uint32_t generation) {
     ObjectEntry& entry = objects_[number];
     entry.offset = position();
+    if (entry.offset > kMaxOffset) {
+        throw CPdfException(
+            "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n");
+    }
     entry.generation = generation;
     write(text);
     entry.written = true;
@@ -46,7 +70,7 @@ void PdfWriter::writeObject(uint32_t number, const std::string& text, uint32_t g
 void PdfWriter::copyHeader() {
     // The header runs up to the first object that really stands where its
     // entry says; a stale entry pointing into the header must not cut it short.
-    std::vector<std::pair<uint32_t, uint32_t>> stored;  // offset, object number
+    std::vector<std::pair<uint64_t, uint32_t>> stored;  // offset, object number
     for (uint32_t i = 1; i < input_.size(); ++i) {
         const XRefEntry& entry = input_.entry(i);
         if (entry.type == 1 && entry.isDefined() && entry.offset != 0) {
@@ -54,30 +78,20 @@ void PdfWriter::copyHeader() {
         }
     }
     std::sort(stored.begin(), stored.end());
-    std::FILE* input = input_.file();
-    const uint32_t start = input_.headerStart();
-    uint32_t first = 0;
+    const CPdfXRef& xref = input_.xref();
+    uint64_t first = 0;
     for (const auto& [offset, number] : stored) {
-        if (input_.holdsHeader(uint64_t{start} + offset, number, input_.generationOf(number))) {
+        const uint64_t at = xref.filePosition(offset);
+        if (at != UINT64_MAX && input_.holdsHeader(at, number, input_.generationOf(number))) {
             first = offset;
             break;
         }
     }
     std::string header;
-    if (first != 0 && std::fseek(input, static_cast<long>(start), SEEK_SET) == 0) {
-        header.resize(first);
-        header.resize(std::fread(header.data(), 1, header.size(), input));
-    }
+    if (first != 0) header = input_.bytesAt(input_.headerStart(), static_cast<size_t>(first));
     if (header.empty()) {
         // No object stands in the file itself: the header line alone will do.
-        std::fseek(input, static_cast<long>(start), SEEK_SET);
-        char line[1024];
-        if (std::fgets(line, sizeof line, input) != nullptr &&
-            std::string(line).rfind("%PDF-", 0) == 0) {
-            header = line;
-        } else {
-            header = "%PDF-1.4\n";
-        }
+        header = HeaderLine(input_.bytesAt(input_.headerStart(), 1023));
     }
     write(header);
 }
@@ -113,7 +127,7 @@ void PdfWriter::writeXrefTable() {
     }
 }
 
-void PdfWriter::writeTrailer(uint32_t xrefPosition) {
+void PdfWriter::writeTrailer(uint64_t xrefPosition) {
     const CPdfXRef& xref = input_.xref();
     write(Format("trailer\n<<\n/Size %ld", static_cast<long>(objects_.size())));
     write(Format("\n/Root %u %u R\n", static_cast<uint32_t>(xref.rootNum),
@@ -123,7 +137,7 @@ void PdfWriter::writeTrailer(uint32_t xrefPosition) {
                      static_cast<uint32_t>(xref.infoGen)));
     }
     write(FileIdentifier(xref.getTrailer()));
-    write(Format(">>\nstartxref\n%u\n%%%%EOF", xrefPosition));
+    write(Format(">>\nstartxref\n%llu\n%%%%EOF", static_cast<unsigned long long>(xrefPosition)));
 }
 
 // The input's /ID (two strings), written as hexadecimal strings so that its
@@ -145,7 +159,7 @@ std::string FileIdentifier(const CPdfElement& trailer) {
     return text;
 }
 
-std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse) {
-    return Format("%010u %05u %c \r", offset, std::min<uint32_t>(generation, 65535),
-                  inUse ? 'n' : 'f');
+std::string XrefTableEntry(uint64_t offset, uint32_t generation, bool inUse) {
+    return Format("%010llu %05u %c \r", static_cast<unsigned long long>(offset),
+                  std::min<uint32_t>(generation, 65535), inUse ? 'n' : 'f');
 }

@@ -36,12 +36,15 @@ public:
     void writeOutlineRoot(uint32_t number, uint32_t first, uint32_t last, uint32_t count);
     void writeCatalog(uint32_t outlinesNumber);
     void writeXrefTable();
-    void writeTrailer(uint32_t xrefPosition);
+    void writeTrailer(uint64_t xrefPosition);
+
+    // The largest offset a cross-reference table line can hold: ten digits.
+    static constexpr uint64_t kMaxOffset = 9999999999;
 
 private:
     // Where an object of the output stands, and whether it was written.
     struct ObjectEntry {
-        uint32_t offset = 0;
+        uint64_t offset = 0;
         bool written = false;
         uint32_t generation = 0;
     };
@@ -67,18 +70,19 @@ private:
     // where it stands and with which generation it is listed.
     void writeObject(uint32_t number, const std::string& text, uint32_t generation = 0);
     void write(const std::string& text);
-    uint32_t position() const;
+    uint64_t position() const;
 
     std::FILE* output_;
     const RawObjects& input_;
     const PageTable& pages_;
     std::vector<ObjectEntry> objects_;
+    uint64_t position_ = 0;
 };
 
 // One cross-reference table line: ten-digit offset, five-digit generation,
 // "n" or "f", a blank and a carriage return.
 std::string FileIdentifier(const CPdfElement& trailer);
-std::string XrefTableEntry(uint32_t offset, uint32_t generation, bool inUse);
+std::string XrefTableEntry(uint64_t offset, uint32_t generation, bool inUse);
 
 // The colour entry of an outline item: "/C[ r g b ]" and a line feed.
 std::string FormatColor(uint32_t color);

@@ -3,12 +3,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+#include "base/platform.h"
 
 namespace fixture {
 
@@ -17,8 +20,8 @@ namespace {
 // One cross-reference entry: type 0 free, 1 at an offset, 2 in an object stream.
 struct Entry {
     int type = 0;
-    long field2 = 0;  // offset, or the object stream's number
-    long field3 = 0;  // generation, or the index in the object stream
+    int64_t field2 = 0;  // offset, or the object stream's number
+    int64_t field3 = 0;  // generation, or the index in the object stream
 };
 using Entries = std::map<int, Entry>;
 
@@ -67,9 +70,13 @@ class Layout {
 public:
     explicit Layout(const std::string& text);
     std::string bytes;
+    // Gaps the file leaves: where in bytes each one starts, and its size.
+    std::vector<std::pair<size_t, int64_t>> holes;
 
 private:
-    long position() const { return static_cast<long>(bytes.size() - headerStart_); }
+    int64_t position() const {
+        return static_cast<int64_t>(bytes.size() - headerStart_) + holeBytes_;
+    }
     int size() const { return highest_ + 1; }
     void object(int number, int generation, const std::string& body);
     void endObjectStream();
@@ -89,14 +96,15 @@ private:
     size_t headerStart_ = 0;
     Entries listed_;  // this section's entries
     Entries state_;   // every object's newest entry
-    std::map<int, long> offsets_;
+    std::map<int, int64_t> offsets_;
     std::map<int, std::string> overrides_;
     int objectStream_ = -1;
     std::string objectStreamFilter_;
     std::vector<std::pair<int, std::string>> members_;
     int nextAutomatic_ = 1;
     int highest_ = 0;
-    long previousXref_ = -1;
+    int64_t previousXref_ = -1;
+    int64_t holeBytes_ = 0;
     bool firstSection_ = true;
 };
 
@@ -140,6 +148,9 @@ Layout::Layout(const std::string& text) {
             std::getline(words >> std::ws, objectStreamFilter_);
         } else if (line == "@end") {
             endObjectStream();
+        } else if (line.rfind("@hole ", 0) == 0) {
+            holes.emplace_back(bytes.size(), std::stoll(line.substr(6)));
+            holeBytes_ += holes.back().second;
         } else if (line.rfind("@free ", 0) == 0) {
             listed_[std::stoi(line.substr(6))] = Entry{};
         } else if (line.rfind("@entry ", 0) == 0) {
@@ -156,7 +167,7 @@ Layout::Layout(const std::string& text) {
 
 void Layout::object(int number, int generation, const std::string& body) {
     if (objectStream_ >= 0) {
-        listed_[number] = {2, objectStream_, static_cast<long>(members_.size())};
+        listed_[number] = {2, objectStream_, static_cast<int64_t>(members_.size())};
         members_.emplace_back(number, body);
         return;
     }
@@ -240,10 +251,10 @@ void Layout::writeTable(const Section& section, Entries rows, const std::string&
         }
     }
     for (const auto& [number, at] : overrides_) {
-        rows[number] = {1, at[0] == '=' ? offsets_.at(std::stoi(at.substr(1))) : std::stol(at),
+        rows[number] = {1, at[0] == '=' ? offsets_.at(std::stoi(at.substr(1))) : std::stoll(at),
                         rows[number].field3};
     }
-    const long xrefPosition = position();
+    const int64_t xrefPosition = position();
     bytes += "xref\n";
     for (auto run = rows.begin(); run != rows.end();) {
         int count = 0;
@@ -251,8 +262,10 @@ void Layout::writeTable(const Section& section, Entries rows, const std::string&
         while (end != rows.end() && end->first == run->first + count) ++end, ++count;
         bytes += std::to_string(run->first) + " " + std::to_string(count) + "\n";
         for (char entry[32]; run != end; ++run) {
-            std::snprintf(entry, sizeof entry, "%010ld %05ld %c\r\n", run->second.field2,
-                          run->second.field3, run->second.type == 0 ? 'f' : 'n');
+            std::snprintf(entry, sizeof entry, "%010lld %05lld %c\r\n",
+                          static_cast<long long>(run->second.field2),
+                          static_cast<long long>(run->second.field3),
+                          run->second.type == 0 ? 'f' : 'n');
             bytes += entry;
         }
     }
@@ -263,7 +276,7 @@ void Layout::writeTable(const Section& section, Entries rows, const std::string&
 
 void Layout::writeStream(const Section& section, const Entries& rows, int number) {
     std::string packed, index;
-    auto put = [&packed](long value, int width) {
+    auto put = [&packed](int64_t value, int width) {
         for (int i = width - 1; i >= 0; --i)
             packed += static_cast<char>(i >= 8 ? 0 : (value >> (8 * i)));
     };
@@ -273,7 +286,7 @@ void Layout::writeStream(const Section& section, const Entries& rows, int number
         put(entry.field3, section.w[2]);
         index += std::to_string(n) + " 1 ";
     }
-    const long at = position();
+    const int64_t at = position();
     const bool main = section.form == "stream";
     const std::string data = section.compress ? Deflate(packed) : packed;
     offsets_[number] = at;
@@ -292,7 +305,27 @@ void Layout::writeStream(const Section& section, const Entries& rows, int number
 }  // namespace
 
 std::string BuildPdf(const std::string& text) {
-    return Layout(text).bytes;
+    Layout layout(text);
+    if (!layout.holes.empty()) throw std::logic_error("a file with holes is written with WritePdf");
+    return layout.bytes;
+}
+
+void WritePdf(const std::string& path, const std::string& text) {
+    const Layout layout(text);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot write " + path);
+    size_t done = 0;
+    bool written = true;
+    for (const auto& [at, size] : layout.holes) {
+        written &= std::fwrite(layout.bytes.data() + done, 1, at - done, file) == at - done;
+        // Seeking past what was written leaves a gap that takes no room on disk.
+        written &= platform::Seek(file, size, SEEK_CUR);
+        done = at;
+    }
+    const size_t rest = layout.bytes.size() - done;
+    written &= std::fwrite(layout.bytes.data() + done, 1, rest, file) == rest;
+    written &= std::fclose(file) == 0;
+    if (!written) throw std::runtime_error("cannot write " + path);
 }
 
 std::string Pages(int count, const std::string& catalogExtra) {

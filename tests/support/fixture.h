@@ -8,6 +8,8 @@
 //
 // The text is read line by line; lines that start with "#" are comments:
 //   @junk TEXT          bytes before the header
+//   @hole N             N bytes the file leaves out (a gap on disk), so that
+//                       offsets past 4 GiB cost no room; see WritePdf
 //   N G obj ... endobj  an object, on one line or several; "/Length ?" in its
 //                       dictionary becomes the length of the data between the
 //                       "stream" and "endstream" lines, deflated first when
@@ -26,6 +28,8 @@
 namespace fixture {
 
 std::string BuildPdf(const std::string& text);
+// Writes the file the text describes, holes included.
+void WritePdf(const std::string& path, const std::string& text);
 
 // Catalog 1 (with extra entries), page tree 2, pages 3 to count + 2.
 std::string Pages(int count, const std::string& catalogExtra = "");
