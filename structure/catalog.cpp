@@ -1,5 +1,7 @@
 #include "structure/catalog.h"
 
+#include <algorithm>
+
 #include "base/exception.h"
 
 namespace {
@@ -131,6 +133,10 @@ void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& nam
     const CPdfDictionary* dict = node.getDict();
     if (dict == nullptr || depth >= kMaxTreeDepth) return;
 
+    const NameNodeIndex& index = IndexOf(*dict);
+    if (index.indexed && index.leaf) return searchIndexedLeaf(index, name, target);
+    if (index.indexed) return searchIndexedKids(index, name, target, visited, depth);
+
     CPdfElement names;
     dict->lookup("Names", names);
     if (names.isArray()) {
@@ -170,6 +176,100 @@ void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& nam
         // A kid met before would lead the search around in a circle.
         CPdfElement unresolved;
         array.getNF(i, unresolved);
+        if (SeenBefore(unresolved, visited)) continue;
+        searchNameTree(kid, name, target, visited, depth + 1);
+        if (!target.isNull()) return;
+    }
+    target.initNull();
+}
+
+const CPdfCatalog::NameNodeIndex& CPdfCatalog::IndexOf(const CPdfDictionary& node) const {
+    auto found = nameNodes_.find(&node);
+    if (found == nameNodes_.end()) found = nameNodes_.emplace(&node, ReadNameNode(node)).first;
+    return found->second;
+}
+
+CPdfCatalog::NameNodeIndex CPdfCatalog::ReadNameNode(const CPdfDictionary& node) const {
+    NameNodeIndex index;
+    try {
+        node.lookup("Names", index.entries);
+        if (const CPdfArray* pairs = index.entries.getArray()) {
+            index.leaf = true;
+            for (int i = 0; i + 1 < pairs->getLength(); i += 2) {
+                CPdfElement key;
+                pairs->getNF(i, key);
+                if (key.isRef()) return {};
+                if (!key.isString()) continue;
+                index.ordered &= index.keys.empty() || index.keys.back().first <= key.getText();
+                index.keys.emplace_back(key.getText(), i);
+            }
+            index.indexed = true;
+            return index;
+        }
+        node.lookup("Kids", index.entries);
+        const CPdfArray* kids = index.entries.getArray();
+        if (kids == nullptr) return {};
+        for (int i = 0; i < kids->getLength(); ++i) {
+            CPdfElement kid;
+            ResolveKid(*kids, i, kid);
+            const CPdfDictionary* kidDict = kid.getDict();
+            if (kidDict == nullptr) continue;
+            CPdfElement limits;
+            kidDict->lookup("Limits", limits);
+            const CPdfArray* bounds = limits.getArray();
+            if (bounds == nullptr || bounds->getLength() < 2) continue;
+            CPdfElement lower, upper;
+            bounds->get(0, lower);
+            bounds->get(1, upper);
+            // Such a kid never holds a name.
+            if (!lower.isString() || !upper.isString() || lower.getText() > upper.getText()) {
+                continue;
+            }
+            index.ordered &= index.kids.empty() || index.kids.back().upper < lower.getText();
+            index.kids.push_back({i, lower.getText(), upper.getText()});
+        }
+        index.indexed = true;
+    } catch (const CPdfException&) {
+        return {};
+    }
+    return index;
+}
+
+void CPdfCatalog::searchIndexedLeaf(const NameNodeIndex& index, const std::string& name,
+                                    CPdfElement& target) const {
+    const CPdfArray& pairs = *index.entries.getArray();
+    auto at = index.keys.begin();
+    if (index.ordered) {
+        at = std::lower_bound(index.keys.begin(), index.keys.end(), name,
+                              [](const auto& key, const std::string& value) {
+                                  return key.first < value;
+                              });
+    } else {
+        // The scan stops at the first key that is not smaller.
+        while (at != index.keys.end() && at->first < name) ++at;
+    }
+    if (at != index.keys.end() && at->first == name) pairs.get(at->second + 1, target);
+}
+
+void CPdfCatalog::searchIndexedKids(const NameNodeIndex& index, const std::string& name,
+                                    CPdfElement& target, RefSet& visited, int depth) const {
+    const CPdfArray& array = *index.entries.getArray();
+    auto first = index.kids.begin();
+    auto last = index.kids.end();
+    if (index.ordered) {
+        // Ranges in order that do not overlap: only the last kid that starts at
+        // or before the name can hold it.
+        last = std::upper_bound(index.kids.begin(), index.kids.end(), name,
+                                [](const std::string& value, const NameNodeIndex::Kid& kid) {
+                                    return value < kid.lower;
+                                });
+        first = last == index.kids.begin() ? last : last - 1;
+    }
+    for (auto kidEntry = first; kidEntry != last; ++kidEntry) {
+        if (name < kidEntry->lower || name > kidEntry->upper) continue;
+        CPdfElement kid, unresolved;
+        ResolveKid(array, kidEntry->index, kid);
+        array.getNF(kidEntry->index, unresolved);
         if (SeenBefore(unresolved, visited)) continue;
         searchNameTree(kid, name, target, visited, depth + 1);
         if (!target.isNull()) return;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,11 +51,37 @@ public:
 
 private:
     using RefSet = std::set<std::pair<int32_t, int32_t>>;
+    // A name-tree node read once: a leaf's string keys with their places in
+    // Names, or the kids whose Limits can hold a name. When they are in order a
+    // binary search finds what a scan from the start finds; otherwise the
+    // entries are scanned. A node whose entries cannot all be read at once
+    // (a reference where a key stands, a kid that cannot be read) is not
+    // indexed, and is searched as it stands.
+    struct NameNodeIndex {
+        struct Kid {
+            int index;
+            std::string lower;
+            std::string upper;
+        };
+        bool indexed = false;
+        bool leaf = false;
+        bool ordered = true;
+        CPdfElement entries;  // the Names or Kids array
+        std::vector<std::pair<std::string, int>> keys;
+        std::vector<Kid> kids;
+    };
     // Walks one node of the page tree; visited holds the nodes met so far.
     void readPageTree(const CPdfDictionary& node, RefSet& visited, int depth);
     void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
                         RefSet& visited, int depth) const;
     void ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const;
+    const NameNodeIndex& IndexOf(const CPdfDictionary& node) const;
+    NameNodeIndex ReadNameNode(const CPdfDictionary& node) const;
+    void searchIndexedLeaf(const NameNodeIndex& index, const std::string& name,
+                           CPdfElement& target) const;
+    void searchIndexedKids(const NameNodeIndex& index, const std::string& name,
+                           CPdfElement& target, RefSet& visited, int depth) const;
 
     mutable std::map<std::pair<int32_t, int32_t>, CPdfElement> resolvedKids_;
+    mutable std::unordered_map<const CPdfDictionary*, NameNodeIndex> nameNodes_;
 };
