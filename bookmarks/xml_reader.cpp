@@ -471,16 +471,18 @@ std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
                                           std::string* warning) {
     std::ostringstream whole;
     whole << input.rdbuf();
-    std::istringstream raw(whole.str());
-    for (std::string line; std::getline(raw, line);) {
-        // Random bytes or another kind of file must not pass for a file without
-        // records: that would remove the outline and report success.
-        if (HoldsBinary(line)) {
+    const std::string text = whole.str();
+    // Random bytes or another kind of file must not pass for a file without
+    // records: that would remove the outline and report success.
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        if (HoldsBinary(text.substr(start, end - start))) {
             throw CPdfException("Error in .xml file: binary data outside element values\n");
         }
+        start = end + 1;
     }
     std::string note;
-    std::istringstream lines(OneElementPerLine(whole.str(), note));
+    const std::string normalised = OneElementPerLine(text, note);
     if (warning != nullptr) *warning = note;
 
     std::vector<BookmarkRecord> target;
@@ -490,7 +492,10 @@ std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
     bool inBookmark = false;
     bool bookmarkFile = false;
     std::string line;
-    while (std::getline(lines, line)) {
+    for (size_t start = 0; start < normalised.size();) {
+        const size_t end = std::min(normalised.find('\n', start), normalised.size());
+        line.assign(normalised, start, end - start);
+        start = end + 1;
         if (line.empty()) continue;
         bookmarkFile |= Contains(line, "<Bookmarks>");
         if (Contains(line, "<Bookmark>")) {
