@@ -4,21 +4,10 @@
 #include "pdf/stream.h"
 
 CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors, int bits)
-    : base_(base) {
-    // The encoded data is read whole; it stops where the base's data stops, so a
-    // Length beyond the end of the file costs nothing.
-    const uint64_t length = base_->getLength();
-    constexpr size_t kChunk = 64 << 10;
-    while (input_.size() < length) {
-        const size_t before = input_.size();
-        const auto want = static_cast<size_t>(std::min<uint64_t>(kChunk, length - before));
-        input_.resize(before + want);
-        const size_t got = base_->read(input_.data() + before, want);
-        input_.resize(before + got);
-        if (got < want) break;
-    }
-    zstream_.next_in = input_.data();
-    zstream_.avail_in = static_cast<uInt>(input_.size());
+    : base_(base), inputLeft_(base->getLength()) {
+    // The encoded data is read whole when the first byte is asked for: a stream
+    // whose dictionary alone is wanted is never read. It stops where the base's
+    // data stops, so a Length beyond the end of the file costs nothing.
     zstreamReady_ = inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) == Z_OK;
     ended_ = !zstreamReady_;
     if (predictor != 1) {
@@ -31,9 +20,25 @@ CPdfFlateStream::~CPdfFlateStream() {
     base_->decRef();
 }
 
+void CPdfFlateStream::readInput() {
+    constexpr size_t kChunk = 64 << 10;
+    while (input_.size() < inputLeft_) {
+        const size_t before = input_.size();
+        const auto want = static_cast<size_t>(std::min<uint64_t>(kChunk, inputLeft_ - before));
+        input_.resize(before + want);
+        const size_t got = base_->read(input_.data() + before, want);
+        input_.resize(before + got);
+        if (got < want) break;
+    }
+    inputLeft_ = 0;
+    zstream_.next_in = input_.data();
+    zstream_.avail_in = static_cast<uInt>(input_.size());
+}
+
 bool CPdfFlateStream::refill() {
     outPtr_ = outEnd_ = 0;
     if (ended_) return false;
+    if (inputLeft_ > 0) readInput();
     zstream_.next_out = output_;
     zstream_.avail_out = kOutputSize;
     int result = inflate(&zstream_, Z_FINISH);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "base/exception.h"
 #include "base/text_format.h"
@@ -115,7 +116,7 @@ int64_t StreamLength(const std::shared_ptr<FileReader>& file, uint64_t offset,
         if (!dict.isDict()) return -1;
         CPdfElement length;
         dict.getDict()->lookup("Length", length);
-        return length.isInt() && length.getInt() >= 0 ? length.getInt() : -1;
+        return length.isInt() && length.getInt64() >= 0 ? length.getInt64() : -1;
     } catch (const CPdfException&) {
         return -1;
     }
@@ -281,8 +282,8 @@ size_t FindDictionaryKey(const std::string& text, const std::string& key) {
     return 0;
 }
 
-std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
-                                                    uint32_t generation) const {
+std::optional<RawObjects::Span> RawObjects::storedSpan(uint64_t offset, uint32_t number,
+                                                       uint32_t generation) const {
     FileReader& file = *reader_;
     const uint64_t fileSize = file.size();
     // An offset that holds another object (or none) gives nothing, as it does
@@ -300,14 +301,59 @@ std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t nu
     if (endobj < 0) endobj = FindFirst(file, offset, "endobj");
     if (endobj < 0) return std::nullopt;
 
-    // The text runs through "endobj" and the one byte after it.
-    uint64_t end = static_cast<uint64_t>(endobj) + 7;
+    // The text runs through "endobj" and the one byte after it. At the very
+    // end of the file there is no byte after "endobj"; a line end keeps the
+    // next object from running into it.
+    const uint64_t end = static_cast<uint64_t>(endobj) + 7;
+    return Span{offset, std::min(end, fileSize) - offset, end > fileSize};
+}
+
+std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
+                                                    uint32_t generation) const {
+    const std::optional<Span> span = storedSpan(offset, number, generation);
+    if (!span) return std::nullopt;
+    return textOf(*span);
+}
+
+std::optional<RawObjects::Span> RawObjects::span(uint32_t number) const {
+    if (number >= size()) return std::nullopt;
+    const XRefEntry& entry = this->entry(number);
+    if (entry.type != 1 || !entry.isDefined()) return std::nullopt;
+    const uint64_t position = xref_.filePosition(entry.offset);
+    if (position == UINT64_MAX) return std::nullopt;
+    return storedSpan(position, number, entry.generation);
+}
+
+bool RawObjects::spanHolds(const Span& span, const std::string& pattern) const {
+    if (pattern.empty() || pattern.size() > span.length) return false;
+    const uint64_t end = span.offset + span.length;
+    std::string chunk;
+    for (uint64_t at = span.offset; at + pattern.size() <= end;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - at));
+        ReadBytes(*reader_, at, want, chunk);
+        if (chunk.find(pattern) != std::string::npos) return true;
+        if (chunk.size() < want) return false;
+        at += chunk.size() - (pattern.size() - 1);
+    }
+    return false;
+}
+
+std::string RawObjects::textOf(const Span& span) const {
     std::string text;
-    ReadBytes(file, offset, static_cast<size_t>(std::min(end, fileSize) - offset), text);
-    // At the very end of the file there is no byte after "endobj"; a line end
-    // keeps the next object from running into it.
-    if (end > fileSize) text += '\n';
+    ReadBytes(*reader_, span.offset, static_cast<size_t>(span.length), text);
+    if (span.addLineEnd) text += '\n';
     return text;
+}
+
+bool RawObjects::copySpan(const Span& span, std::FILE* output) const {
+    std::vector<char> buffer(std::min<uint64_t>(span.length, kCopyChunk));
+    for (uint64_t done = 0; done < span.length;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), span.length - done));
+        const size_t got = reader_->read(span.offset + done, buffer.data(), want);
+        if (got != want || std::fwrite(buffer.data(), 1, got, output) != got) return false;
+        done += got;
+    }
+    return !span.addLineEnd || std::fputc('\n', output) != EOF;
 }
 
 bool RawObjects::holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const {

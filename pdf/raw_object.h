@@ -36,6 +36,22 @@ public:
     // byte after it; an object of an object stream gets a header and "endobj"
     // of its own. Nothing when the object is free or its text cannot be found.
     std::optional<std::string> text(uint32_t number) const;
+    // Where the text of an object that stands in the file lies: a text
+    // without the byte after "endobj" (at the end of the file) gets a line end.
+    struct Span {
+        uint64_t offset = 0;
+        uint64_t length = 0;
+        bool addLineEnd = false;
+    };
+    std::optional<Span> span(uint32_t number) const;
+    std::string textOf(const Span& span) const;
+    // Whether pattern lies wholly within the span.
+    bool spanHolds(const Span& span, const std::string& pattern) const;
+    // Copies the text of a span to output a piece at a time, as text() would
+    // give it; false when it cannot be read or written whole.
+    bool copySpan(const Span& span, std::FILE* output) const;
+    static constexpr uint64_t kCopyChunk = 1 << 20;
+
     // Whether the file holds the header "number generation obj" at offset
     // (counted from the start of the file).
     bool holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const;
@@ -54,6 +70,7 @@ public:
     CPdfXRef& xref() const { return xref_; }
 
 private:
+    std::optional<Span> storedSpan(uint64_t offset, uint32_t number, uint32_t generation) const;
     std::optional<std::string> storedObject(uint64_t offset, uint32_t number,
                                             uint32_t generation) const;
 

@@ -183,10 +183,12 @@ public:
 
 private:
     bool refill();
+    void readInput();
 
     static constexpr uint32_t kOutputSize = 1024;
 
     CPdfStream* base_;
+    uint64_t inputLeft_;  // encoded bytes not yet read from the base
     std::unique_ptr<CPdfPredictor> predictor_;
     z_stream zstream_{};
     bool zstreamReady_ = false;

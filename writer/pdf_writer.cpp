@@ -46,6 +46,13 @@ void PdfWriter::write(const std::string& text) {
     position_ += text.size();
 }
 
+void PdfWriter::checkOffset(uint64_t offset) {
+    if (offset > kMaxOffset) {
+        throw CPdfException(
+            "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n");
+    }
+}
+
 uint64_t PdfWriter::position() const {
     return position_;
 }
@@ -58,12 +65,19 @@ uint32_t PdfWriter::newObject() {
 void PdfWriter::writeObject(uint32_t number, const std::string& text, uint32_t generation) {
     ObjectEntry& entry = objects_[number];
     entry.offset = position();
-    if (entry.offset > kMaxOffset) {
-        throw CPdfException(
-            "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n");
-    }
+    checkOffset(entry.offset);
     entry.generation = generation;
     write(text);
+    entry.written = true;
+}
+
+void PdfWriter::copyObject(uint32_t number, const RawObjects::Span& span) {
+    ObjectEntry& entry = objects_[number];
+    entry.offset = position();
+    checkOffset(entry.offset);
+    entry.generation = input_.generationOf(number);
+    if (!input_.copySpan(span, output_)) throw CPdfException("Output file write error\n");
+    position_ += span.length + (span.addLineEnd ? 1 : 0);
     entry.written = true;
 }
 
@@ -103,7 +117,20 @@ void PdfWriter::copyObjects() {
         if (entry.type == 0 || !entry.isDefined() || objects_[number].written) continue;
         // The catalog is written anew, pointing at the new outline.
         if (number == root) continue;
-        std::optional<std::string> text = input_.text(number);
+        std::optional<std::string> text;
+        if (entry.type == 1) {
+            const std::optional<RawObjects::Span> span = input_.span(number);
+            if (!span) continue;
+            // Large objects (images, fonts, embedded files) go across in pieces.
+            if (span->length > RawObjects::kCopyChunk) {
+                if (input_.isObjectStream(number) && input_.spanHolds(*span, "ObjStm")) continue;
+                copyObject(number, *span);
+                continue;
+            }
+            text = input_.textOf(*span);
+        } else {
+            text = input_.text(number);
+        }
         // An object kept in an object stream whose filters cannot be decoded
         // would be missing from the new file: the job fails instead.
         if (!text && entry.type == 2 && input_.hasUndecodableStream(entry.offset)) {

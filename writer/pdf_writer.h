@@ -69,6 +69,9 @@ private:
     // Writes the text of object number (its entry must exist) and records
     // where it stands and with which generation it is listed.
     void writeObject(uint32_t number, const std::string& text, uint32_t generation = 0);
+    // Copies an input object that stands in the file, a piece at a time.
+    void copyObject(uint32_t number, const RawObjects::Span& span);
+    static void checkOffset(uint64_t offset);
     void write(const std::string& text);
     uint64_t position() const;
 
