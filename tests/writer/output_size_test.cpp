@@ -54,4 +54,25 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
     std::fclose(input);
 }
 
+// Objects larger than one piece of the copy come across byte for byte, the
+// words "endobj" and "ObjStm" in their data included.
+TEST(OutputSizeTest, LargeObjectsAreCopiedWhole) {
+    std::string data;
+    for (int line = 0; data.size() < RawObjects::kCopyChunk + 300000; ++line) {
+        data += "% line " + std::to_string(line) + " endobj ObjStm endstream\n";
+    }
+    const std::string stream =
+        "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "endstream\nendobj";
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("in.pdf"),
+                       fixture::BuildPdf(fixture::Pages(1, "/Outlines 9 0 R") +
+                                         "9 0 obj << /Count 0 >> endobj\n7 0 obj\n" + stream));
+    const auto exported = fixture::RunProgram({"-iin.pdf", "-ex.xml"}, dir.path());
+    ASSERT_EQ(exported.status, 0) << exported.out;
+    ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-oout.pdf", "-xx.xml"}, dir.path()).status, 0);
+    const std::string output = fixture::ReadFile(dir.file("out.pdf"));
+    EXPECT_NE(output.find("7 0 obj\n" + stream + "\n"), std::string::npos);
+    EXPECT_EQ(fixture::QpdfWarnings(dir.file("out.pdf")), 0);
+}
+
 }  // namespace
