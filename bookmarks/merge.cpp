@@ -22,8 +22,9 @@ using NodeList = std::vector<std::unique_ptr<Node>>;
 // inserted, with every node findable by its item number.
 class Outline {
 public:
-    explicit Outline(const std::vector<BookmarkRecord>& records) {
-        for (const BookmarkRecord& record : records) build(root_.kids, &root_, 0, record);
+    // Takes the records over: an outline of many items is held once, not twice.
+    explicit Outline(std::vector<BookmarkRecord> records) {
+        for (BookmarkRecord& record : records) build(root_.kids, &root_, 0, std::move(record));
     }
 
     // False when no item has the edit's number.
@@ -49,25 +50,30 @@ public:
         return true;
     }
 
-    std::vector<BookmarkRecord> records() const { return RecordsOf(root_.kids); }
+    // The records of the outline as it now stands; the outline is left empty.
+    std::vector<BookmarkRecord> takeRecords() {
+        byItem_.clear();
+        return TakeRecordsOf(root_.kids);
+    }
 
 private:
     // Adds the record and its subtree to list at depth; below the deepest
     // level, children join the list instead of nesting further.
-    void build(NodeList& list, Node* parent, int depth, const BookmarkRecord& record) {
+    void build(NodeList& list, Node* parent, int depth, BookmarkRecord record) {
+        std::vector<BookmarkRecord> children = std::move(record.children);
+        record.children.clear();
         auto node = std::make_unique<Node>();
-        node->record = record;
-        node->record.children.clear();
+        byItem_[record.item].push_back(node.get());
+        node->record = std::move(record);
         node->parent = parent;
         node->depth = depth;
         Node* own = node.get();
-        byItem_[record.item].push_back(own);
         list.push_back(std::move(node));
-        for (const BookmarkRecord& child : record.children) {
+        for (BookmarkRecord& child : children) {
             if (depth + 1 < kMaxLevels) {
-                build(own->kids, own, depth + 1, child);
+                build(own->kids, own, depth + 1, std::move(child));
             } else {
-                build(list, parent, depth, child);
+                build(list, parent, depth, std::move(child));
             }
         }
     }
@@ -102,13 +108,14 @@ private:
         return path;
     }
 
-    static std::vector<BookmarkRecord> RecordsOf(const NodeList& nodes) {
+    static std::vector<BookmarkRecord> TakeRecordsOf(NodeList& nodes) {
         std::vector<BookmarkRecord> records;
         records.reserve(nodes.size());
         for (const auto& node : nodes) {
-            records.push_back(node->record);
-            records.back().children = RecordsOf(node->kids);
+            records.push_back(std::move(node->record));
+            records.back().children = TakeRecordsOf(node->kids);
         }
+        nodes.clear();
         return records;
     }
 
@@ -120,11 +127,11 @@ private:
 
 std::vector<int32_t> MergeBookmarks(std::vector<BookmarkRecord>& existing,
                                     const std::vector<BookmarkRecord>& records) {
-    Outline outline(existing);
+    Outline outline(std::move(existing));
     std::vector<int32_t> unmatched;
     for (const BookmarkRecord& edit : records) {
         if (!outline.apply(edit)) unmatched.push_back(edit.item);
     }
-    existing = outline.records();
+    existing = outline.takeRecords();
     return unmatched;
 }

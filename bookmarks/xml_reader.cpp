@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
@@ -469,9 +470,7 @@ std::string OneElementPerLine(const std::string& text, std::string& warning) {
 
 std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
                                           std::string* warning) {
-    std::ostringstream whole;
-    whole << input.rdbuf();
-    const std::string text = whole.str();
+    std::string text{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
     // Random bytes or another kind of file must not pass for a file without
     // records: that would remove the outline and report success.
     for (size_t start = 0; start < text.size();) {
@@ -484,6 +483,7 @@ std::vector<BookmarkRecord> ReadBookmarks(std::istream& input, bool forUpdate,
     std::string note;
     const std::string normalised = OneElementPerLine(text, note);
     if (warning != nullptr) *warning = note;
+    std::string().swap(text);  // only the normalised text is needed from here
 
     std::vector<BookmarkRecord> target;
     RecordPlacer placer(target);
