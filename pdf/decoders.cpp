@@ -10,19 +10,20 @@
 CPdfMemoryStream::CPdfMemoryStream(std::string data, const CPdfElement& dict)
     : data_(std::move(data)) {
     dict.copy(dict_);
+    next_ = begin();
+    end_ = begin() + data_.size();
 }
 
 int CPdfMemoryStream::getChar() {
-    return position_ < data_.size() ? static_cast<unsigned char>(data_[position_++]) : -1;
+    return next_ < end_ ? *next_++ : -1;
 }
 
 int CPdfMemoryStream::lookChar() {
-    return position_ < data_.size() ? static_cast<unsigned char>(data_[position_]) : -1;
+    return next_ < end_ ? *next_ : -1;
 }
 
 void CPdfMemoryStream::setPos(int64_t position, int) {
-    position_ =
-        static_cast<size_t>(std::clamp<int64_t>(position, 0, static_cast<int64_t>(data_.size())));
+    next_ = begin() + std::clamp<int64_t>(position, 0, static_cast<int64_t>(data_.size()));
 }
 
 namespace {

@@ -96,6 +96,12 @@ public:
     double getNum() const { return kind_ == pdfInt ? getInt() : value_.real; }
     // The bytes of a string, name or keyword.
     const std::string& getText() const { return text_; }
+    // Moves the bytes out, leaving the element without a value.
+    std::string takeText() {
+        std::string text = std::move(text_);
+        free();
+        return text;
+    }
     int32_t getRefNum() const { return value_.ref.number; }
     int32_t getRefGen() const { return value_.ref.generation; }
     CPdfArray* getArray() const { return kind_ == pdfArray ? value_.array : nullptr; }

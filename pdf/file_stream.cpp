@@ -28,6 +28,7 @@ CPdfFileStream::CPdfFileStream(std::shared_ptr<FileReader> reader, uint64_t star
                                const CPdfElement& dict)
     : reader_(std::move(reader)), start_(start), length_(length) {
     dict.copy(dict_);
+    emptyBuffer();
     reset();
 }
 
@@ -36,30 +37,30 @@ void CPdfFileStream::reset() {
 }
 
 int CPdfFileStream::getChar() {
-    if (bufPtr_ >= bufEnd_ && !refill()) return -1;
-    return buf_[bufPtr_++];
+    if (next_ >= end_ && !refill()) return -1;
+    return *next_++;
 }
 
 int CPdfFileStream::lookChar() {
-    if (bufPtr_ >= bufEnd_ && !refill()) return -1;
-    return buf_[bufPtr_];
+    if (next_ >= end_ && !refill()) return -1;
+    return *next_;
 }
 
 size_t CPdfFileStream::read(unsigned char* out, size_t count) {
     size_t done = 0;
     while (done < count) {
-        if (bufPtr_ >= bufEnd_ && !refill()) break;
-        const size_t take = std::min<size_t>(count - done, bufEnd_ - bufPtr_);
-        std::memcpy(out + done, buf_ + bufPtr_, take);
-        bufPtr_ += static_cast<uint32_t>(take);
+        if (next_ >= end_ && !refill()) break;
+        const size_t take = std::min<size_t>(count - done, static_cast<size_t>(end_ - next_));
+        std::memcpy(out + done, next_, take);
+        next_ += take;
         done += take;
     }
     return done;
 }
 
 bool CPdfFileStream::refill() {
-    bufPos_ += bufEnd_;
-    bufPtr_ = bufEnd_ = 0;
+    bufPos_ += static_cast<uint64_t>(end_ - buf_);
+    emptyBuffer();
     uint64_t want = kBufferSize;
     if (length_ != 0) {
         // A range whose end lies beyond 2^64 reaches the end of the file.
@@ -67,8 +68,8 @@ bool CPdfFileStream::refill() {
         if (bufPos_ >= end) return false;
         want = std::min<uint64_t>(want, end - bufPos_);
     }
-    bufEnd_ = static_cast<uint32_t>(reader_->read(bufPos_, buf_, static_cast<size_t>(want)));
-    return bufEnd_ > 0;
+    end_ = buf_ + reader_->read(bufPos_, buf_, static_cast<size_t>(want));
+    return end_ > buf_;
 }
 
 void CPdfFileStream::setPos(int64_t position, int origin) {
@@ -79,13 +80,13 @@ void CPdfFileStream::setPos(int64_t position, int origin) {
     // Before the start of the file means its start; beyond its end, reads give nothing.
     if (position < 0) position = 0;
     bufPos_ = static_cast<uint64_t>(position);
-    bufPtr_ = bufEnd_ = 0;
+    emptyBuffer();
 }
 
 void CPdfFileStream::moveStart(int64_t delta) {
     start_ += static_cast<uint64_t>(delta);
     bufPos_ = start_;
-    bufPtr_ = bufEnd_ = 0;
+    emptyBuffer();
 }
 
 CPdfStream* CPdfFileStream::makeSubStream(uint64_t start, uint64_t length,

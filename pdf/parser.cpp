@@ -40,7 +40,8 @@ void CPdfParser::getObj(CPdfElement& target, int depth) {
             target.initInt(number);
         }
     } else {
-        buf1_.copy(target);
+        // buf1_ is replaced by the shift: its value moves instead of being copied.
+        target = std::move(buf1_);
         shift();
     }
 }
@@ -74,7 +75,7 @@ void CPdfParser::getDictOrStream(CPdfElement& target, int depth) {
             shift();
             continue;
         }
-        std::string key = buf1_.getText();
+        std::string key = buf1_.takeText();
         shift();
         if (buf1_.isError() || buf1_.isEOF()) continue;
         CPdfElement value;

@@ -348,7 +348,8 @@ std::string RawObjects::textOf(const Span& span) const {
 bool RawObjects::copySpan(const Span& span, std::FILE* output) const {
     std::vector<char> buffer(std::min<uint64_t>(span.length, kCopyChunk));
     for (uint64_t done = 0; done < span.length;) {
-        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), span.length - done));
+        const auto want =
+            static_cast<size_t>(std::min<uint64_t>(buffer.size(), span.length - done));
         const size_t got = reader_->read(span.offset + done, buffer.data(), want);
         if (got != want || std::fwrite(buffer.data(), 1, got, output) != got) return false;
         done += got;

@@ -41,6 +41,17 @@ public:
 
     uint32_t getRefCount() const { return refCount_; }
 
+    // getChar and lookChar for the parser: bytes a stream holds ready in its
+    // buffer are taken without a virtual call.
+    int nextChar() { return next_ < end_ ? *next_++ : getChar(); }
+    int peekChar() { return next_ < end_ ? *next_ : lookChar(); }
+
+protected:
+    // The bytes of the stream's buffer not yet taken; streams without a
+    // buffer of their own leave both null.
+    const unsigned char* next_ = nullptr;
+    const unsigned char* end_ = nullptr;
+
 private:
     uint32_t refCount_ = 1;
 };
@@ -82,7 +93,7 @@ public:
     int lookChar() override;
     size_t read(unsigned char* out, size_t count) override;
     CPdfDictionary* getDict() override { return dict_.getDict(); }
-    uint64_t getPos() override { return bufPos_ + bufPtr_; }
+    uint64_t getPos() override { return bufPos_ + static_cast<uint64_t>(next_ - buf_); }
     void setPos(int64_t position, int origin) override;
     uint64_t getStart() override { return start_; }
     void moveStart(int64_t delta) override;
@@ -91,6 +102,7 @@ public:
 
 private:
     bool refill();
+    void emptyBuffer() { next_ = end_ = buf_; }
 
     static constexpr uint32_t kBufferSize = 1024;
 
@@ -98,10 +110,8 @@ private:
     std::shared_ptr<FileReader> reader_;
     uint64_t start_;
     uint64_t length_;
-    uint64_t bufPos_ = 0;
+    uint64_t bufPos_ = 0;  // the file position of buf_[0]
     unsigned char buf_[kBufferSize] = {};
-    uint32_t bufPtr_ = 0;
-    uint32_t bufEnd_ = 0;
 };
 
 // A range of a parent stream's bytes; used for the objects of an object
@@ -204,11 +214,11 @@ private:
 class CPdfMemoryStream : public CPdfStream {
 public:
     CPdfMemoryStream(std::string data, const CPdfElement& dict);
-    void reset() override { position_ = 0; }
+    void reset() override { next_ = begin(); }
     int getChar() override;
     int lookChar() override;
     CPdfDictionary* getDict() override { return dict_.getDict(); }
-    uint64_t getPos() override { return position_; }
+    uint64_t getPos() override { return static_cast<uint64_t>(next_ - begin()); }
     void setPos(int64_t position, int) override;
     uint64_t getStart() override { return 0; }
     void moveStart(int64_t) override {}
@@ -216,8 +226,11 @@ public:
     CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
+    const unsigned char* begin() const {
+        return reinterpret_cast<const unsigned char*>(data_.data());
+    }
+
     std::string data_;
-    size_t position_ = 0;
     CPdfElement dict_;
 };
 

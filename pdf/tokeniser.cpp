@@ -50,7 +50,7 @@ int64_t ToInt64(const std::string& text) {
 
 int CPdfParser::getChar() {
     while (current_ < static_cast<int>(streams_.size())) {
-        int c = streams_[static_cast<size_t>(current_)]->getChar();
+        int c = streams_[static_cast<size_t>(current_)]->nextChar();
         if (c >= 0) return c;
         if (current_ + 1 >= static_cast<int>(streams_.size())) return -1;
         ++current_;
@@ -60,7 +60,7 @@ int CPdfParser::getChar() {
 
 int CPdfParser::lookChar() {
     if (current_ >= static_cast<int>(streams_.size())) return -1;
-    return streams_[static_cast<size_t>(current_)]->lookChar();
+    return streams_[static_cast<size_t>(current_)]->peekChar();
 }
 
 void CPdfParser::getToken(CPdfElement& target) {
