@@ -33,6 +33,7 @@ void CFolivants::WriteNewPdf(bool update) {
     document.open(inputName);
 
     std::printf(", output file: '%s'\n", outputName.c_str());
+    ReportRepairs(document);
     if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
     const RawObjects input(inputFile.get(), *document.getXRef());
@@ -56,6 +57,10 @@ void CFolivants::WriteNewPdf(bool update) {
     if (!outputFile.create(outputName)) {
         throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
     }
-    PdfWriter(outputFile.get(), input, pages).writeWithOutline(records);
+    PdfWriter writer(outputFile.get(), input, pages);
+    writer.writeWithOutline(records);
     if (!outputFile.commit()) throw CPdfException("Output file write error\n");
+    for (int32_t item : writer.itemsWithoutGoTo()) {
+        std::printf("Warning: item %d has a go-to with no page; written without it\n", item);
+    }
 }

@@ -7,6 +7,7 @@
 #include "bookmarks/record.h"
 
 class FileHandle;
+class CPdfDocument;
 
 // The program's entry point: returns the process exit status.
 int RunFolivant(int argc, const char* const* argv);
@@ -45,6 +46,8 @@ private:
     bool WouldOverwriteInput(const std::string& outputPath) const;
     // Opens the input and prints its line; throws when it cannot be read.
     void OpenInput(FileHandle& inputFile) const;
+    // The warning line for an input whose cross-reference had to be rebuilt.
+    void ReportRepairs(const CPdfDocument& document) const;
 
     ItemCounter& counter_;
 };

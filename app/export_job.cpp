@@ -42,6 +42,7 @@ void CFolivants::ExportBookmarks() {
         bool refused = WouldOverwriteInput(xmlName);
         const bool xmlCreated = !refused && xmlFile.create(xmlName);
         std::printf(", XML output file: '%s'\n", xmlName.c_str());
+        ReportRepairs(document);
         if (refused) throw OverwriteRefusal(xmlName);
         if (!xmlCreated) throw CPdfException("XML file open error\n");
         const std::vector<BookmarkRecord> records = CollectBookmarks(
@@ -49,5 +50,12 @@ void CFolivants::ExportBookmarks() {
         WriteBookmarkXml(xmlFile.get(), records);
         // A full disk must not end in "Done." over a cut-off file.
         if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
+    } else if (document.getXRef()->wasRebuilt()) {
+        std::printf("\n");
+        ReportRepairs(document);
     }
+}
+
+void CFolivants::ReportRepairs(const CPdfDocument& document) const {
+    if (document.getXRef()->wasRebuilt()) std::printf("Warning: damaged cross-reference rebuilt\n");
 }

@@ -56,34 +56,6 @@ bool IsRegular(char c) {
     return !IsPdfWhite(byte) && !IsPdfDelimiter(byte);
 }
 
-// Scans bytes from the object's start for either keyword; kNotFound when the
-// bytes run out first.
-size_t ScanTokens(const std::string& bytes, bool& isStream) {
-    size_t at = 0;
-    while (at < bytes.size()) {
-        const char c = bytes[at];
-        if (c == '(') {
-            at = SkipLiteralString(bytes, at);
-        } else if (c == '%') {
-            at = bytes.find_first_of("\r\n", at);
-        } else if (c == '<' && at + 1 < bytes.size() && bytes[at + 1] != '<') {
-            at = bytes.find('>', at);
-        } else if (c == '/' || IsRegular(c)) {
-            const size_t start = at++;
-            while (at < bytes.size() && IsRegular(bytes[at])) ++at;
-            if (at == bytes.size()) return kNotFound;  // the token may go on
-            if (c != '/' && bytes.compare(start, at - start, "endobj") == 0) return start;
-            isStream = bytes.compare(start, at - start, "stream") == 0 &&
-                       (bytes[at] == '\r' || bytes[at] == '\n');
-            if (isStream) return start;
-        } else {
-            ++at;
-        }
-        if (at == kNotFound) return kNotFound;
-    }
-    return kNotFound;
-}
-
 Landmark FindEndobjOrStream(FileReader& file, uint64_t from, uint64_t fileSize) {
     // Most objects are short: read a little, and more only when it runs out.
     std::string bytes;
@@ -173,6 +145,42 @@ int64_t FindObjectEnd(FileReader& file, uint64_t from) {
     return -1;
 }
 
+// The end of a hexadecimal string that starts at at ("<", not "<<").
+size_t SkipHexString(const std::string& text, size_t at) {
+    size_t end = text.find('>', at);
+    return end == std::string::npos ? text.size() : end + 1;
+}
+
+}  // namespace
+
+// Scans bytes from the object's start for either keyword; kNotFound when the
+// bytes run out first.
+size_t ScanTokens(const std::string& bytes, bool& isStream) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const char c = bytes[at];
+        if (c == '(') {
+            at = SkipLiteralString(bytes, at);
+        } else if (c == '%') {
+            at = bytes.find_first_of("\r\n", at);
+        } else if (c == '<' && at + 1 < bytes.size() && bytes[at + 1] != '<') {
+            at = bytes.find('>', at);
+        } else if (c == '/' || IsRegular(c)) {
+            const size_t start = at++;
+            while (at < bytes.size() && IsRegular(bytes[at])) ++at;
+            if (at == bytes.size()) return kNotFound;  // the token may go on
+            if (c != '/' && bytes.compare(start, at - start, "endobj") == 0) return start;
+            isStream = bytes.compare(start, at - start, "stream") == 0 &&
+                       (bytes[at] == '\r' || bytes[at] == '\n');
+            if (isStream) return start;
+        } else {
+            ++at;
+        }
+        if (at == kNotFound) return kNotFound;
+    }
+    return kNotFound;
+}
+
 // Whether the bytes start with the object's own header "number generation obj".
 bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t generation) {
     size_t at = 0;
@@ -198,14 +206,6 @@ bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t genera
     return foundNumber == number && foundGeneration == generation &&
            bytes.compare(at, 3, "obj") == 0;
 }
-
-// The end of a hexadecimal string that starts at at ("<", not "<<").
-size_t SkipHexString(const std::string& text, size_t at) {
-    size_t end = text.find('>', at);
-    return end == std::string::npos ? text.size() : end + 1;
-}
-
-}  // namespace
 
 size_t SkipLiteralString(const std::string& text, size_t at) {
     int depth = 0;

@@ -21,6 +21,13 @@ size_t SkipDirectValue(const std::string& text, size_t at);
 // stands as a key of the first dictionary in text, or 0: strings, comments,
 // values and nested dictionaries that hold the name do not count.
 size_t FindDictionaryKey(const std::string& text, const std::string& key);
+// Where the first "endobj" or "stream" keyword (followed by an end of line)
+// begins in the bytes of an object, read as tokens so that strings, comments
+// and names holding those words are passed over; std::string::npos when the
+// bytes end first. isStream tells which keyword it was.
+size_t ScanTokens(const std::string& bytes, bool& isStream);
+// Whether the bytes start with the header "number generation obj".
+bool StartsWithHeader(const std::string& bytes, uint32_t number, uint32_t generation);
 // The decimal number that follows key in text (after any non-digits), or 0.
 uint32_t FindReference(const std::string& text, const std::string& key);
 

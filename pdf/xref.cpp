@@ -47,26 +47,29 @@ private:
 
 CPdfXRef::~CPdfXRef() = default;
 
-void CPdfXRef::init(CPdfStream* stream) {
+void CPdfXRef::init(CPdfStream* stream, bool repair) {
     stream_ = stream;
     start_ = stream->getStart();
 
-    uint64_t offset = findStartXref();
-    if (offset == 0) Damaged();
-    // A chain that comes back to a section already read ends there.
-    std::set<uint64_t> visited;
-    for (;;) {
-        if (!visited.insert(offset).second) break;
-        uint64_t next = 0;
-        if (!readXRef(offset, next)) break;
-        offset = next;
+    try {
+        readSections();
+    } catch (const CPdfException&) {
+        // A file that cannot be rebuilt keeps the message of what went wrong.
+        if (!repair || !rebuild()) throw;
+        rebuilt_ = true;
     }
+    CPdfElement encrypt;
+    trailer_.getDict()->lookupNF("Encrypt", encrypt);
+    // Entries that point where their object is not are mended from a scan;
+    // an entry whose object is nowhere in the file stays as it was listed.
+    if (repair && !rebuilt_ && !encrypt.isRef() && !encrypt.isDict()) {
+        rebuilt_ = repairStaleEntries();
+    }
+    rawObjStms_.clear();
 
     const CPdfDictionary* trailer = trailer_.getDict();
-    if (trailer == nullptr) Damaged();
     CPdfElement root;
     trailer->lookupNF("Root", root);
-    if (!root.isRef()) Damaged();
     rootNum = root.getRefNum();
     rootGen = root.getRefGen();
 
@@ -79,11 +82,28 @@ void CPdfXRef::init(CPdfStream* stream) {
 
     // Encrypted strings would be read as text and written into an output no
     // reader could open; a direct Encrypt dictionary counts as well.
-    CPdfElement encrypt;
     trailer->lookupNF("Encrypt", encrypt);
     if (encrypt.isRef() || encrypt.isDict()) throw CPdfException("PDF file is encrypted");
 
     trailer_.getDict()->setXRef(this);
+}
+
+void CPdfXRef::readSections() {
+    uint64_t offset = findStartXref();
+    if (offset == 0) Damaged();
+    // A chain that comes back to a section already read ends there.
+    std::set<uint64_t> visited;
+    for (;;) {
+        if (!visited.insert(offset).second) break;
+        uint64_t next = 0;
+        if (!readXRef(offset, next)) break;
+        offset = next;
+    }
+    const CPdfDictionary* trailer = trailer_.getDict();
+    if (trailer == nullptr) Damaged();
+    CPdfElement root;
+    trailer->lookupNF("Root", root);
+    if (!root.isRef()) Damaged();
 }
 
 uint64_t CPdfXRef::findStartXref() {

@@ -41,6 +41,11 @@ public:
         return nullptr;
     }
 
+    void clear() {
+        streams_.clear();
+        used_ = 0;
+    }
+
     Stream* insert(std::unique_ptr<Stream> stream) {
         used_ += stream->cost();
         streams_.push_front(std::move(stream));
@@ -75,8 +80,13 @@ public:
     CPdfXRef& operator=(const CPdfXRef&) = delete;
     virtual ~CPdfXRef();
 
-    // Reads every section of the file. Throws CPdfException on failure.
-    void init(CPdfStream* stream);
+    // Reads every section of the file. When they cannot be read, or an entry's
+    // offset does not hold its object, the table is rebuilt by scanning the
+    // file for objects (unless repair is false). Throws CPdfException when
+    // neither gives a table.
+    void init(CPdfStream* stream, bool repair = true);
+    // Whether the table was rebuilt by scanning the file.
+    bool wasRebuilt() const { return rebuilt_; }
     void fetch(int32_t number, int32_t generation, CPdfElement& target);
 
     const std::vector<XRefEntry>& getEntries() const { return entries_; }
@@ -110,7 +120,28 @@ private:
     // asked for, so the budget bounds the memory whatever the file's size.
     static constexpr size_t kRawByteBudget = 4u << 20;
 
+    struct ScannedObject;
+
+    void readSections();
     uint64_t findStartXref();
+    // The rebuilding scan (xref_rebuild.cpp). rebuild keeps the table as it was
+    // and gives false when the scan finds no catalog. repairStaleEntries points
+    // the entries whose offset holds no header of theirs at the newest header
+    // the scan finds for them, and tells whether it changed any.
+    std::vector<uint32_t> staleEntries();
+    bool repairStaleEntries();
+    bool rebuild();
+    void scanFile(std::vector<ScannedObject>& objects,
+                  std::vector<std::pair<uint64_t, CPdfElement>>& trailers,
+                  std::vector<uint32_t>& objectStreams);
+    void indexObjectStreams(const std::vector<uint32_t>& objectStreams,
+                            const std::vector<uint64_t>& placedAt);
+    bool chooseTrailer(std::vector<std::pair<uint64_t, CPdfElement>>& trailers);
+    bool trailerFromCatalog(const std::vector<uint64_t>& placedAt);
+    uint32_t generationOf(int32_t number) const {
+        const XRefEntry& entry = entries_[static_cast<size_t>(number)];
+        return entry.type == 1 ? entry.generation : 0;
+    }
     bool readXRef(uint64_t offset, uint64_t& nextOffset);
     bool readClassicTable(CPdfParser& parser, uint64_t& nextOffset);
     bool readXRefStream(const CPdfElement& streamElement, uint64_t& nextOffset);
@@ -135,6 +166,7 @@ private:
     CPdfElement trailer_;
     RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
+    bool rebuilt_ = false;
     std::vector<int32_t> fetching_;
     int nestedFetchesLeft_ = kMaxNestedFetches;
 };

@@ -117,11 +117,19 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
 }
 
 std::string PdfWriter::writeActions(const BookmarkRecord& record) {
+    // A go-to without a page is how the export marks a destination it could
+    // not resolve: the item is written without that action.
+    std::vector<const ActionRecord*> actions;
+    for (const ActionRecord& action : record.actions) {
+        if (action.type == actionRecordGoTo && action.page == 0) continue;
+        actions.push_back(&action);
+    }
+    if (actions.size() < record.actions.size()) itemsWithoutGoTo_.push_back(record.item);
     std::string entry;
-    const size_t count = record.actions.size();
+    const size_t count = actions.size();
     for (size_t k = 0; k < count; ++k) {
         const auto number = static_cast<uint32_t>(objects_.size());
-        const std::string body = actionBody(record.actions[k]);
+        const std::string body = actionBody(*actions[k]);
         if (k == 0) {
             entry += " /A <<" + body;
             entry += count < 2 ? std::string(">>") : Format(" /Next %u 0 R>>", number);

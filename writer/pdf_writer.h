@@ -27,6 +27,10 @@ public:
     // (a go-to to a page the input does not have, a catalog that cannot be read).
     void writeWithOutline(const std::vector<BookmarkRecord>& records);
 
+    // The items written without a go-to of theirs that named no page (0), in
+    // the order they were written.
+    const std::vector<int32_t>& itemsWithoutGoTo() const { return itemsWithoutGoTo_; }
+
     // The steps, in the order writeWithOutline takes them.
     void copyHeader();
     void copyObjects();
@@ -80,6 +84,7 @@ private:
     const PageTable& pages_;
     std::vector<ObjectEntry> objects_;
     uint64_t position_ = 0;
+    std::vector<int32_t> itemsWithoutGoTo_;
 };
 
 // One cross-reference table line: ten-digit offset, five-digit generation,
