@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "support/fixture.h"
 
@@ -15,8 +16,15 @@ int main(int argc, char** argv) {
     std::ifstream source(argv[1], std::ios::binary);
     std::ostringstream text;
     text << source.rdbuf();
+    std::string pdf;
+    try {
+        pdf = fixture::BuildPdf(text.str());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], error.what());
+        return 1;
+    }
     std::ofstream output(argv[2], std::ios::binary);
-    output << fixture::BuildPdf(text.str());
+    output << pdf;
     if (!source || !output) {
         std::fprintf(stderr, "cannot read %s or write %s\n", argv[1], argv[2]);
         return 1;

@@ -23,7 +23,9 @@ if [ "$name" = xml ]; then
 else
   cp examples/sample.pdf "$seeds"/
   for input in tests/data/jobs/*/input.txt; do
-    "$build/fuzz/fuzz_make_seed" "$input" "$seeds/$(basename "$(dirname "$input")").pdf"
+    # A case whose file has a gap of gigabytes makes no seed.
+    "$build/fuzz/fuzz_make_seed" "$input" "$seeds/$(basename "$(dirname "$input")").pdf" 2>/dev/null ||
+      true
   done
 fi
 cd "$build"

@@ -107,6 +107,7 @@ TEST(XRefTest, DamagedSectionsGiveTheirMessages) {
         {table, "/Root 1 0 R", "/Root 1 0 R /Encrypt 9 0 R", "PDF file is encrypted"},
         {table, "/Root 1 0 R", "/Root 1 0 R /Encrypt << >>", "PDF file is encrypted"},
         {stream, "/Size ", "/Size /", "Size of xref Stream is wrong type"},
+        {stream, "/Type /XRef", "/Type /XRef /Size 2000000000", "PDF file was damaged"},
         {stream, "/W [1 4 2]", "/W 5", "W item of xref Stream is wrong type"},
         {stream, "/W [1 4 2]", "/W [1 (4) 2]", "W item of xref Stream is wrong type"},
         {stream, "/W [1 4 2]", "/W [1 4]", "W item of xref Stream is wrong length"},
@@ -140,6 +141,27 @@ TEST(XRefTest, DamagedSectionsGiveTheirMessages) {
                    " /Prev " + offset.substr(0, offset.find('\n')));
     EXPECT_EQ(Open(looping, "3"),
               "3=<</MediaBox [0 0 612 792] /Parent 2 0 R /Type /Page>> root 1 info 0/0");
+}
+
+// An object stream whose header does not read holds no objects; one that
+// lists fewer objects holds only those.
+TEST(XRefTest, ObjectStreamHeadersThatDoNotReadHoldNothing) {
+    const std::string bytes = fixture::BuildPdf(
+        "1 0 obj\n<< >>\nendobj\n@objstm 10 []\n2 0 obj\n(two)\nendobj\n3 0 obj\n(three)\n"
+        "endobj\n@end\n@xref stream /Root 1 0 R");
+    const struct {
+        std::string from, to, expected;
+    } cases[] = {
+        {"/N 2", "/N 2", "2=(two) 3=(three) "},
+        {"/N 2", "/N 0", "2=null 3=null "},
+        {"/N 2", "/N 1", "2=(two) 3=null "},
+        {"2 0 3 ", "2 0 x ", "2=null 3=null "},
+    };
+    for (const auto& c : cases) {
+        std::string changed = bytes;
+        changed.replace(changed.find(c.from), c.from.size(), c.to);
+        EXPECT_EQ(Open(changed, "2 3"), c.expected + "root 1 info 0/0") << c.to;
+    }
 }
 
 TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {

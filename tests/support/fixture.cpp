@@ -66,6 +66,12 @@ std::string WithStreamData(std::string body) {
     return body.replace(length, 9, "/Length " + std::to_string(data.size()));
 }
 
+// The regular expressions recurse per character: a long line (stream data,
+// a large string on a line of its own) is never an object's header anyway.
+bool IsShort(const std::string& line) {
+    return line.size() < 4096;
+}
+
 class Layout {
 public:
     explicit Layout(const std::string& text);
@@ -118,7 +124,7 @@ Layout::Layout(const std::string& text) {
     bool sectioned = false;
     for (const std::string& line : lines) {
         std::smatch match;
-        if (std::regex_search(line, match, numbered)) {
+        if (IsShort(line) && std::regex_search(line, match, numbered)) {
             nextAutomatic_ =
                 std::max(nextAutomatic_, std::stoi(match[match[1].matched ? 1 : 3]) + 1);
         }
@@ -131,9 +137,9 @@ Layout::Layout(const std::string& text) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         std::smatch match;
-        if (std::regex_match(line, match, oneLine)) {
+        if (IsShort(line) && std::regex_match(line, match, oneLine)) {
             object(std::stoi(match[1]), std::stoi(match[2]), match[3]);
-        } else if (std::regex_match(line, match, header)) {
+        } else if (IsShort(line) && std::regex_match(line, match, header)) {
             // Stream data runs to its "endstream" line, whatever it holds.
             std::string body;
             bool inData = false;

@@ -75,4 +75,22 @@ TEST(OutputSizeTest, LargeObjectsAreCopiedWhole) {
     EXPECT_EQ(fixture::QpdfWarnings(dir.file("out.pdf")), 0);
 }
 
+// A large object stream is left out like any other, and its objects are
+// written on their own.
+TEST(OutputSizeTest, LargeObjectStreamsAreLeftOut) {
+    const std::string large(RawObjects::kCopyChunk + 1000, 'a');
+    fixture::TempDir dir;
+    const std::string objects = "9 0 obj << /Count 0 >> endobj\n@objstm 30 []\n7 0 obj\n(" + large +
+                                ")\nendobj\n8 0 obj (small) endobj\n@end\n"
+                                "@xref stream /Root 1 0 R\n";
+    fixture::WriteFile(dir.file("in.pdf"),
+                       fixture::BuildPdf(fixture::Pages(1, "/Outlines 9 0 R") + objects));
+    ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-ex.xml"}, dir.path()).status, 0);
+    ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-oout.pdf", "-xx.xml"}, dir.path()).status, 0);
+    const std::string output = fixture::ReadFile(dir.file("out.pdf"));
+    EXPECT_EQ(output.find("ObjStm"), std::string::npos);
+    EXPECT_NE(output.find("7 0 obj\r(" + large + ")\n endobj"), std::string::npos);
+    EXPECT_NE(output.find("8 0 obj\r(small)"), std::string::npos);
+}
+
 }  // namespace
