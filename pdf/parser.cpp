@@ -1,5 +1,7 @@
 #include "pdf/parser.h"
 
+#include <algorithm>
+
 #include "base/exception.h"
 
 CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* stream) : xref_(xref) {
@@ -124,7 +126,10 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
     sub.release();
     StreamRef filtered(decoded);
 
-    input->setPos(static_cast<int64_t>(start) + length.getInt64(), 0);
+    // A Length past the end of any file ends the data there, without overflow.
+    const auto dataLength = static_cast<uint64_t>(length.getInt64());
+    const uint64_t end = start > UINT64_MAX - dataLength ? UINT64_MAX : start + dataLength;
+    input->setPos(static_cast<int64_t>(std::min<uint64_t>(end, INT64_MAX)), 0);
     shift();
     shift();
     if (!buf1_.isCmd("endstream")) throw CPdfException("Missing 'endstream'\n");

@@ -46,6 +46,13 @@ TEST(SyntaxTest, TokensAndValues) {
          "error | {>>} | {stream} | {hello} | {endstream}"},
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(ParsedValues(input), expected) << input;
+    // A Length past the end of any file finds no "endstream", and no overflow.
+    for (const char* length : {"9223372036854775807", "99999999999999999999"}) {
+        EXPECT_THROW(
+            fixture::ParseAll(std::string("<< /Length ") + length + " >> stream\nhello\nendstream"),
+            CPdfException)
+            << length;
+    }
 }
 
 TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
