@@ -4,7 +4,8 @@
 
 #include "base/exception.h"
 
-CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* stream) : xref_(xref) {
+CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* stream, Decryption decryption)
+    : xref_(xref), decryption_(decryption) {
     streams_.push_back(stream);
     getToken(buf1_);
     getToken(buf2_);
@@ -93,6 +94,23 @@ void CPdfParser::getDictOrStream(CPdfElement& target, int depth) {
     }
 }
 
+namespace {
+
+// Cross-reference streams are never encrypted, nor the metadata stream of a
+// file that says so.
+bool EncryptedStream(const Decryption& decryption, const CPdfDictionary& dict) {
+    if (decryption.handler == nullptr || !decryption.handler->encryptsStreams()) return false;
+    if (dict.is("XRef")) return false;
+    return decryption.handler->encryptsMetadata() || !dict.is("Metadata");
+}
+
+}  // namespace
+
+std::string CPdfParser::decrypted(std::string bytes) const {
+    if (decryption_.handler == nullptr) return bytes;
+    return decryption_.handler->decryptString(bytes, decryption_.id);
+}
+
 void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
     CPdfStream* input = streams_[static_cast<size_t>(current_)];
     // The data starts after the end of the line that holds "stream".
@@ -117,6 +135,10 @@ void CPdfParser::makeStream(CPdfElement& dict, CPdfElement& target) {
     if (!sub) {
         target.initError();
         return;
+    }
+    if (EncryptedStream(decryption_, *dict.getDict())) {
+        CPdfStream* encrypted = sub.release();
+        sub.reset(new CPdfDecryptStream(encrypted, decryption_));
     }
     CPdfStream* decoded = addFilters(sub.get(), dict);
     if (decoded == nullptr) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "pdf/element.h"
+#include "pdf/security.h"
 #include "pdf/stream.h"
 
 // Tokeniser and object parser over one stream of bytes.
@@ -13,8 +14,9 @@ public:
     static constexpr int kMaxNesting = 256;
 
     // Takes over one count of the stream. References in the arrays and
-    // dictionaries it builds resolve through xref (which may be null).
-    CPdfParser(CPdfXRef* xref, CPdfStream* stream);
+    // dictionaries it builds resolve through xref (which may be null). The
+    // strings and streams of an encrypted object are decrypted on the way.
+    CPdfParser(CPdfXRef* xref, CPdfStream* stream, Decryption decryption = {});
     CPdfParser(const CPdfParser&) = delete;
     CPdfParser& operator=(const CPdfParser&) = delete;
     virtual ~CPdfParser();
@@ -37,7 +39,11 @@ private:
     void readNumber(int first, CPdfElement& target);
     void readName(CPdfElement& target);
 
+    // A string's bytes as the object means them.
+    std::string decrypted(std::string bytes) const;
+
     CPdfXRef* xref_;
+    Decryption decryption_;
     CPdfElement buf1_;
     CPdfElement buf2_;
     std::vector<CPdfStream*> streams_;

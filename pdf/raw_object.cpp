@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "base/exception.h"
@@ -401,10 +402,16 @@ std::optional<std::string> RawObjects::text(uint32_t objectNumber) const {
         const unsigned char* bytes =
             xref_.getObjectBytes(static_cast<int32_t>(objectNumber), 0, length);
         if (bytes == nullptr || length == 0) return std::nullopt;
-        std::string text = Format("%ld 0 obj\r", static_cast<long>(objectNumber));
-        text.append(reinterpret_cast<const char*>(bytes), length);
-        text += " endobj\r";
-        return text;
+        std::string body(reinterpret_cast<const char*>(bytes), length);
+        // Out of its object stream, an object of an encrypted file has its
+        // strings encrypted as its own.
+        const SecurityHandler* security = xref_.security();
+        if (security != nullptr && static_cast<int32_t>(objectNumber) != xref_.encryptNum) {
+            body = TransformStrings(body, [&](const std::string& plain) {
+                return security->encryptString(plain, {objectNumber, 0});
+            });
+        }
+        return Format("%ld 0 obj\r", static_cast<long>(objectNumber)) + body + " endobj\r";
     }
     return std::nullopt;
 }
@@ -440,4 +447,51 @@ uint32_t RawObjects::generationOf(uint32_t number) const {
     if (number >= size()) return 0;
     const XRefEntry& found = entry(number);
     return found.type == 1 ? found.generation : 0;
+}
+
+namespace {
+
+// The bytes of the one string token of text, as the parser reads them.
+std::string StringBytes(const std::string& token) {
+    CPdfElement none, value;
+    none.initNull();
+    CPdfParser parser(nullptr, new CPdfMemoryStream(token, none));
+    parser.getObj(value);
+    return value.getText();
+}
+
+std::string AsHexString(const std::string& bytes) {
+    std::string out = "<";
+    for (unsigned char c : bytes) out += Format("%02X", c);
+    return out + ">";
+}
+
+}  // namespace
+
+std::string TransformStrings(const std::string& text,
+                             const std::function<std::string(const std::string&)>& change) {
+    std::string out;
+    out.reserve(text.size());
+    size_t at = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        size_t end = at + 1;
+        if (c == '%') {
+            // A comment runs to the end of its line, strings in it included.
+            end = std::min(text.find_first_of("\r\n", at), text.size());
+        } else if (c == '(' || (c == '<' && text.compare(at, 2, "<<") != 0)) {
+            end = c == '(' ? std::min(SkipLiteralString(text, at), text.size())
+                           : SkipHexString(text, at);
+            out += AsHexString(change(StringBytes(text.substr(at, end - at))));
+            at = end;
+            continue;
+        } else if (c == '<' || c == '/' || IsRegular(c)) {
+            // "<<", names and other tokens: names may hold no string.
+            end = c == '<' ? at + 2 : at + 1;
+            while (c != '<' && end < text.size() && IsRegular(text[end])) ++end;
+        }
+        out.append(text, at, end - at);
+        at = end;
+    }
+    return out;
 }

@@ -2,11 +2,18 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "pdf/xref.h"
+
+// The text of an object (without stream data) with each string changed:
+// change gets a string's bytes, and its result is written as a hexadecimal
+// string. Names, comments and the rest stay as they stand.
+std::string TransformStrings(const std::string& text,
+                             const std::function<std::string(const std::string&)>& change);
 
 // Index of the last byte of the first occurrence of pattern in text, or 0
 // when there is none (a match ending at index 0 reads as none too).

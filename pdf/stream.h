@@ -69,6 +69,11 @@ public:
     CPdfStream* get() const { return stream_; }
     CPdfStream* operator->() const { return stream_; }
     explicit operator bool() const { return stream_ != nullptr; }
+    // Releases the count held and holds the new stream's.
+    void reset(CPdfStream* stream) {
+        if (stream_ != nullptr) stream_->decRef();
+        stream_ = stream;
+    }
     // Gives up the count without releasing it.
     CPdfStream* release() {
         CPdfStream* stream = stream_;

@@ -186,7 +186,7 @@ void CPdfParser::readLiteralString(CPdfElement& target) {
         }
         bytes += static_cast<char>(c);
     }
-    target.initString(std::move(bytes));
+    target.initString(decrypted(std::move(bytes)));
 }
 
 void CPdfParser::readHexString(CPdfElement& target) {
@@ -206,7 +206,7 @@ void CPdfParser::readHexString(CPdfElement& target) {
         }
     }
     if (high >= 0) bytes += static_cast<char>(high * 16);
-    target.initString(std::move(bytes));
+    target.initString(decrypted(std::move(bytes)));
 }
 
 void CPdfParser::readNumber(int first, CPdfElement& target) {

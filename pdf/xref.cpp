@@ -80,12 +80,36 @@ void CPdfXRef::init(CPdfStream* stream, bool repair) {
         infoGen = info.getRefGen();
     }
 
-    // Encrypted strings would be read as text and written into an output no
-    // reader could open; a direct Encrypt dictionary counts as well.
     trailer->lookupNF("Encrypt", encrypt);
-    if (encrypt.isRef() || encrypt.isDict()) throw CPdfException("PDF file is encrypted");
+    if (encrypt.isRef() || encrypt.isDict()) openSecurity(encrypt);
 
     trailer_.getDict()->setXRef(this);
+}
+
+void CPdfXRef::openSecurity(const CPdfElement& encrypt) {
+    // Only an Encrypt dictionary of its own object is read: the writer copies
+    // that object as it stands.
+    if (!encrypt.isRef()) throw CPdfException("PDF file is encrypted");
+    const char* unreadable = "Encryption dictionary is damaged or of an unknown kind";
+    CPdfElement dict;
+    try {
+        fetch(encrypt.getRefNum(), encrypt.getRefGen(), dict);
+    } catch (const CPdfException&) {
+        throw CPdfException(unreadable);
+    }
+    if (!dict.isDict()) throw CPdfException(unreadable);
+    // The key depends on the first part of the file identifier.
+    CPdfElement id, first;
+    trailer_.getDict()->lookup("ID", id);
+    if (id.isArray()) id.getArray()->get(0, first);
+    security_ = SecurityHandler::Open(*dict.getDict(), first.isString() ? first.getText() : "");
+    encryptNum = encrypt.getRefNum();
+    encryptGen = encrypt.getRefGen();
+}
+
+Decryption CPdfXRef::decryptionOf(int32_t number, int32_t generation) const {
+    if (security_ == nullptr || number == encryptNum) return {};
+    return {security_.get(), {static_cast<uint32_t>(number), static_cast<uint32_t>(generation)}};
 }
 
 void CPdfXRef::readSections() {
@@ -338,7 +362,7 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
             target.initNull();
             return;
         }
-        CPdfParser parser(this, makeParserInput(entry.offset));
+        CPdfParser parser(this, makeParserInput(entry.offset), decryptionOf(number, generation));
         CPdfElement objNumber, objGeneration, keyword;
         parser.getObj(objNumber);
         parser.getObj(objGeneration);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pdf/element.h"
+#include "pdf/security.h"
 #include "pdf/stream.h"
 
 // One cross-reference entry. Type 0 free, 1 in use at offset, 2 held in the
@@ -87,6 +88,12 @@ public:
     void init(CPdfStream* stream, bool repair = true);
     // Whether the table was rebuilt by scanning the file.
     bool wasRebuilt() const { return rebuilt_; }
+    // The security handler of an encrypted file (opened with the empty user
+    // password), or null; and the number of its Encrypt dictionary, whose
+    // strings are never encrypted.
+    const SecurityHandler* security() const { return security_.get(); }
+    int32_t encryptNum = 0;
+    int32_t encryptGen = 0;
     void fetch(int32_t number, int32_t generation, CPdfElement& target);
 
     const std::vector<XRefEntry>& getEntries() const { return entries_; }
@@ -123,6 +130,8 @@ private:
     struct ScannedObject;
 
     void readSections();
+    void openSecurity(const CPdfElement& encrypt);
+    Decryption decryptionOf(int32_t number, int32_t generation) const;
     uint64_t findStartXref();
     // The rebuilding scan (xref_rebuild.cpp). rebuild keeps the table as it was
     // and gives false when the scan finds no catalog. repairStaleEntries points
@@ -167,6 +176,7 @@ private:
     RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
     bool rebuilt_ = false;
+    std::unique_ptr<SecurityHandler> security_;
     std::vector<int32_t> fetching_;
     int nestedFetchesLeft_ = kMaxNestedFetches;
 };

@@ -116,7 +116,7 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
     }
 }
 
-std::string PdfWriter::writeActions(const BookmarkRecord& record) {
+std::string PdfWriter::writeActions(uint32_t item, const BookmarkRecord& record) {
     // A go-to without a page is how the export marks a destination it could
     // not resolve: the item is written without that action.
     std::vector<const ActionRecord*> actions;
@@ -131,12 +131,12 @@ std::string PdfWriter::writeActions(const BookmarkRecord& record) {
         const auto number = static_cast<uint32_t>(objects_.size());
         const std::string body = actionBody(*actions[k]);
         if (k == 0) {
-            entry += " /A <<" + body;
+            entry += " /A <<" + sealed(item, body);
             entry += count < 2 ? std::string(">>") : Format(" /Next %u 0 R>>", number);
             continue;
         }
         // Every further action is an object of its own, written before the item.
-        std::string text = Format("%u 0 obj <<\n", number) + body;
+        std::string text = Format("%u 0 obj <<\n", number) + sealed(number, body);
         if (k + 1 < count) text += Format(" /Next %u 0 R", number + 1);
         text += "\n>>endobj\n";
         writeObject(newObject(), text);
@@ -146,9 +146,10 @@ std::string PdfWriter::writeActions(const BookmarkRecord& record) {
 
 // The entries of the input's item that the update was not asked to change,
 // as they stand there: its action, destination and structure element.
-std::string PdfWriter::keptEntries(const BookmarkRecord& record) {
-    std::optional<std::string> item = input_.text(static_cast<uint32_t>(record.source));
-    if (!item) return writeActions(record);
+std::string PdfWriter::keptEntries(uint32_t number, const BookmarkRecord& record) {
+    const auto source = static_cast<uint32_t>(record.source);
+    std::optional<std::string> item = input_.text(source);
+    if (!item) return writeActions(number, record);
     std::string entries;
     for (const std::string key : {"/A", "/Dest", "/SE"}) {
         const size_t keyEnd = FindDictionaryKey(*item, key);
@@ -162,7 +163,7 @@ std::string PdfWriter::keptEntries(const BookmarkRecord& record) {
             end = r + 1;
         }
         const size_t start = keyEnd + 1 - key.size();
-        entries += item->substr(start, end - start) + "\n";
+        entries += rekeyed(item->substr(start, end - start), source, number) + "\n";
     }
     return entries;
 }
@@ -194,7 +195,7 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     if (links.first != 0) text += Format("/First %u 0 R\n", links.first);
     if (links.last != 0) text += Format("/Last %u 0 R\n", links.last);
     if (links.prev != 0) text += Format("/Prev %u 0 R\n", links.prev);
-    text += "/Title(" + record.name + ")\n";
+    text += sealed(number, "/Title(" + record.name + ")") + "\n";
     int flags = 0;
     if (record.style.find("Bold") != std::string::npos) flags += 2;
     if (record.style.find("Italic") != std::string::npos) flags += 1;
@@ -202,7 +203,7 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     if (record.color != 0) text += FormatColor(record.color);
     const uint32_t visible = record.open ? VisibleDescendants(record) : 0;
     if (visible > 0) text += Format("/Count %u\n", visible);
-    text += record.source != 0 ? keptEntries(record) : writeActions(record);
+    text += record.source != 0 ? keptEntries(number, record) : writeActions(number, record);
     // The next sibling takes the first number after this item's descendants
     // and extra action objects.
     if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));

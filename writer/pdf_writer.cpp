@@ -71,6 +71,23 @@ void PdfWriter::writeObject(uint32_t number, const std::string& text, uint32_t g
     entry.written = true;
 }
 
+std::string PdfWriter::sealed(uint32_t number, const std::string& fragment) const {
+    const SecurityHandler* security = input_.xref().security();
+    if (security == nullptr) return fragment;
+    return TransformStrings(fragment, [&](const std::string& plain) {
+        return security->encryptString(plain, {number, 0});
+    });
+}
+
+std::string PdfWriter::rekeyed(const std::string& fragment, uint32_t from, uint32_t to) const {
+    const SecurityHandler* security = input_.xref().security();
+    if (security == nullptr) return fragment;
+    const ObjectId source{from, input_.generationOf(from)};
+    return TransformStrings(fragment, [&](const std::string& encrypted) {
+        return security->encryptString(security->decryptString(encrypted, source), {to, 0});
+    });
+}
+
 void PdfWriter::copyObject(uint32_t number, const RawObjects::Span& span) {
     ObjectEntry& entry = objects_[number];
     entry.offset = position();
@@ -162,6 +179,12 @@ void PdfWriter::writeTrailer(uint64_t xrefPosition) {
     if (xref.infoNum != 0) {
         write(Format("/Info %u %u R\n", static_cast<uint32_t>(xref.infoNum),
                      static_cast<uint32_t>(xref.infoGen)));
+    }
+    // An encrypted input stays encrypted: its Encrypt dictionary is copied as
+    // it stands, and the identifier its key depends on is kept below.
+    if (xref.security() != nullptr) {
+        write(Format("/Encrypt %u %u R\n", static_cast<uint32_t>(xref.encryptNum),
+                     static_cast<uint32_t>(xref.encryptGen)));
     }
     write(FileIdentifier(xref.getTrailer()));
     write(Format(">>\nstartxref\n%llu\n%%%%EOF", static_cast<unsigned long long>(xrefPosition)));

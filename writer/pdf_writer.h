@@ -64,15 +64,20 @@ private:
     void writeOutlineItem(uint32_t number, const ItemLinks& links, const BookmarkRecord& record);
     // Writes every action after the first as an object of its own and returns
     // the first one's entry for the item.
-    std::string writeActions(const BookmarkRecord& record);
+    std::string writeActions(uint32_t number, const BookmarkRecord& record);
     // The action and destination entries of the input item a record came from.
-    std::string keptEntries(const BookmarkRecord& record);
+    std::string keptEntries(uint32_t number, const BookmarkRecord& record);
     std::string actionBody(const ActionRecord& action) const;
     // Appends an entry for a new object and returns its number.
     uint32_t newObject();
     // Writes the text of object number (its entry must exist) and records
     // where it stands and with which generation it is listed.
     void writeObject(uint32_t number, const std::string& text, uint32_t generation = 0);
+    // Text the writer makes for object number, with its strings encrypted
+    // when the input is.
+    std::string sealed(uint32_t number, const std::string& fragment) const;
+    // Text of input object from for object to: its strings' key changes.
+    std::string rekeyed(const std::string& fragment, uint32_t from, uint32_t to) const;
     // Copies an input object that stands in the file, a piece at a time.
     void copyObject(uint32_t number, const RawObjects::Span& span);
     static void checkOffset(uint64_t offset);

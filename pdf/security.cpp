@@ -1,0 +1,258 @@
+#include "pdf/security.h"
+
+#include <algorithm>
+
+#include "base/crypto.h"
+#include "base/exception.h"
+#include "pdf/element.h"
+
+namespace {
+
+// The padding that stands in for a password of fewer than 32 bytes.
+const std::string kPadding(
+    "\x28\xBF\x4E\x5E\x4E\x75\x8A\x41\x64\x00\x4E\x56\xFF\xFA\x01\x08"
+    "\x2E\x2E\x00\xB6\xD0\x68\x3E\x80\x2F\x0C\xA9\xFE\x64\x53\x69\x7A",
+    32);
+
+[[noreturn]] void Unreadable() {
+    throw CPdfException("Encryption dictionary is damaged or of an unknown kind");
+}
+
+[[noreturn]] void NeedsPassword() {
+    throw CPdfException("PDF file is encrypted");
+}
+
+int IntegerOf(const CPdfDictionary& dict, const char* key, int fallback) {
+    CPdfElement value;
+    dict.lookup(key, value);
+    if (value.isNull()) return fallback;
+    if (!value.isInt()) Unreadable();
+    return value.getInt();
+}
+
+std::string StringOf(const CPdfDictionary& dict, const char* key) {
+    CPdfElement value;
+    dict.lookup(key, value);
+    if (!value.isString()) Unreadable();
+    return value.getText();
+}
+
+std::string LittleEndian(uint32_t value, int bytes) {
+    std::string out;
+    for (int k = 0; k < bytes; ++k) out += static_cast<char>((value >> (8 * k)) & 0xFF);
+    return out;
+}
+
+std::string WithEachByte(const std::string& key, unsigned char mask) {
+    std::string out = key;
+    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ mask);
+    return out;
+}
+
+// How a crypt filter of a version 4 or 5 dictionary encrypts.
+SecurityHandler::Method FilterMethod(const CPdfDictionary& encrypt, const char* which) {
+    CPdfElement name;
+    encrypt.lookup(which, name);
+    if (name.isNull() || name.isName("Identity")) return SecurityHandler::Method::None;
+    if (!name.isName()) Unreadable();
+    CPdfElement filters, filter, method;
+    encrypt.lookup("CF", filters);
+    if (!filters.isDict()) Unreadable();
+    filters.getDict()->lookup(name.getText(), filter);
+    if (!filter.isDict()) Unreadable();
+    filter.getDict()->lookup("CFM", method);
+    if (method.isNull() || method.isName("None")) return SecurityHandler::Method::None;
+    if (method.isName("V2")) return SecurityHandler::Method::Rc4;
+    if (method.isName("AESV2")) return SecurityHandler::Method::Aes128;
+    if (method.isName("AESV3")) return SecurityHandler::Method::Aes256;
+    Unreadable();
+}
+
+// The hash of revision 6: SHA-256, then rounds of AES-128 and SHA-2 of a
+// length chosen by the data, at least 64 rounds.
+std::string HardenedHash(const std::string& password, const std::string& salt) {
+    std::string k = crypto::Sha256(password + salt);
+    for (int round = 0;; ++round) {
+        std::string k1;
+        for (int copy = 0; copy < 64; ++copy) k1 += password + k;
+        const std::string e = crypto::AesCbcEncrypt(k.substr(0, 16), k.substr(16, 16), k1, false);
+        unsigned sum = 0;
+        for (size_t i = 0; i < 16; ++i) sum += static_cast<unsigned char>(e[i]);
+        switch (sum % 3) {
+            case 0:
+                k = crypto::Sha256(e);
+                break;
+            case 1:
+                k = crypto::Sha384(e);
+                break;
+            default:
+                k = crypto::Sha512(e);
+                break;
+        }
+        if (round >= 63 && static_cast<unsigned char>(e.back()) <= round + 1 - 32) break;
+    }
+    return k.substr(0, 32);
+}
+
+}  // namespace
+
+std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& encrypt,
+                                                       const std::string& firstId) {
+    CPdfElement filter;
+    encrypt.lookup("Filter", filter);
+    if (!filter.isName("Standard")) Unreadable();
+    const int version = IntegerOf(encrypt, "V", 0);
+    const int revision = IntegerOf(encrypt, "R", -1);
+    auto handler = std::unique_ptr<SecurityHandler>(new SecurityHandler());
+    CPdfElement metadata;
+    encrypt.lookup("EncryptMetadata", metadata);
+    handler->encryptMetadata_ = !(metadata.isBool() && !metadata.getBool());
+    const std::string owner = StringOf(encrypt, "O");
+    const std::string user = StringOf(encrypt, "U");
+
+    if (version == 5) {
+        if ((revision != 5 && revision != 6) || owner.size() < 48 || user.size() < 48) Unreadable();
+        const std::string userKey = StringOf(encrypt, "UE");
+        if (userKey.size() < 32) Unreadable();
+        handler->strings_ = FilterMethod(encrypt, "StrF");
+        handler->streams_ = FilterMethod(encrypt, "StmF");
+        const std::string validation = user.substr(32, 8), keySalt = user.substr(40, 8);
+        const bool hardened = revision == 6;
+        const std::string check =
+            hardened ? HardenedHash("", validation) : crypto::Sha256(validation);
+        if (check != user.substr(0, 32)) NeedsPassword();
+        const std::string intermediate =
+            hardened ? HardenedHash("", keySalt) : crypto::Sha256(keySalt);
+        handler->fileKey_ = crypto::AesCbcDecrypt(intermediate, std::string(16, '\0'),
+                                                  userKey.substr(0, 32), false);
+        return handler;
+    }
+
+    if (version < 1 || version > 4 || revision < 2 || revision > 4) Unreadable();
+    if (owner.size() < 32 || user.size() < 32) Unreadable();
+    int length = version == 1 ? 40 : IntegerOf(encrypt, "Length", 40);
+    if (version == 4) {
+        handler->strings_ = FilterMethod(encrypt, "StrF");
+        handler->streams_ = FilterMethod(encrypt, "StmF");
+        if (handler->strings_ == Method::Aes256 || handler->streams_ == Method::Aes256) {
+            Unreadable();
+        }
+        // A crypt filter keeps its own Length; 128 bits is what every one uses.
+        length = 128;
+    } else {
+        handler->strings_ = handler->streams_ = Method::Rc4;
+    }
+    if (length < 40 || length > 128 || length % 8 != 0) Unreadable();
+    const size_t keyBytes = revision == 2 ? 5 : static_cast<size_t>(length / 8);
+
+    const auto permissions = static_cast<uint32_t>(IntegerOf(encrypt, "P", 0));
+    std::string hash =
+        crypto::Md5(kPadding + owner.substr(0, 32) + LittleEndian(permissions, 4) + firstId +
+                    (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : ""));
+    if (revision >= 3) {
+        for (int round = 0; round < 50; ++round) hash = crypto::Md5(hash.substr(0, keyBytes));
+    }
+    handler->fileKey_ = hash.substr(0, keyBytes);
+
+    // The empty password is the user's when it gives back the U entry.
+    if (revision == 2) {
+        if (crypto::Rc4(handler->fileKey_, kPadding) != user.substr(0, 32)) NeedsPassword();
+    } else {
+        std::string check = crypto::Rc4(handler->fileKey_, crypto::Md5(kPadding + firstId));
+        for (unsigned char round = 1; round <= 19; ++round) {
+            check = crypto::Rc4(WithEachByte(handler->fileKey_, round), check);
+        }
+        if (check != user.substr(0, 16)) NeedsPassword();
+    }
+    return handler;
+}
+
+std::string SecurityHandler::objectKey(ObjectId id, Method method) const {
+    if (method == Method::Aes256) return fileKey_;
+    std::string seed = fileKey_ + LittleEndian(id.number, 3) + LittleEndian(id.generation, 2);
+    if (method == Method::Aes128) seed += "sAlT";
+    return crypto::Md5(seed).substr(0, std::min<size_t>(fileKey_.size() + 5, 16));
+}
+
+std::string SecurityHandler::decrypt(const std::string& bytes, ObjectId id, Method method) const {
+    switch (method) {
+        case Method::None:
+            return bytes;
+        case Method::Rc4:
+            return crypto::Rc4(objectKey(id, method), bytes);
+        default:
+            // The first block is the initialisation vector.
+            if (bytes.size() < 16) return std::string();
+            return crypto::AesCbcDecrypt(objectKey(id, method), bytes.substr(0, 16),
+                                         bytes.substr(16), true);
+    }
+}
+
+std::string SecurityHandler::decryptString(const std::string& bytes, ObjectId id) const {
+    return decrypt(bytes, id, strings_);
+}
+
+std::string SecurityHandler::decryptStream(const std::string& bytes, ObjectId id) const {
+    return decrypt(bytes, id, streams_);
+}
+
+std::string SecurityHandler::encryptString(const std::string& bytes, ObjectId id) const {
+    switch (strings_) {
+        case Method::None:
+            return bytes;
+        case Method::Rc4:
+            return crypto::Rc4(objectKey(id, strings_), bytes);
+        default: {
+            const std::string iv = crypto::RandomBytes(16);
+            return iv + crypto::AesCbcEncrypt(objectKey(id, strings_), iv, bytes, true);
+        }
+    }
+}
+
+CPdfDecryptStream::CPdfDecryptStream(CPdfStream* base, const Decryption& decryption)
+    : base_(base), decryption_(decryption) {}
+
+CPdfDecryptStream::~CPdfDecryptStream() {
+    base_->decRef();
+}
+
+void CPdfDecryptStream::load() {
+    if (loaded_) return;
+    loaded_ = true;
+    std::string encrypted;
+    constexpr size_t kChunk = 64 << 10;
+    for (;;) {
+        const size_t before = encrypted.size();
+        encrypted.resize(before + kChunk);
+        const size_t got =
+            base_->read(reinterpret_cast<unsigned char*>(encrypted.data()) + before, kChunk);
+        encrypted.resize(before + got);
+        if (got < kChunk) break;
+    }
+    data_ = decryption_.handler->decryptStream(encrypted, decryption_.id);
+    reset();
+}
+
+void CPdfDecryptStream::reset() {
+    if (!loaded_) return;
+    next_ = reinterpret_cast<const unsigned char*>(data_.data());
+    end_ = next_ + data_.size();
+}
+
+int CPdfDecryptStream::getChar() {
+    load();
+    return next_ < end_ ? *next_++ : -1;
+}
+
+int CPdfDecryptStream::lookChar() {
+    load();
+    return next_ < end_ ? *next_ : -1;
+}
+
+size_t CPdfDecryptStream::read(unsigned char* out, size_t count) {
+    load();
+    const size_t take = std::min(count, static_cast<size_t>(end_ - next_));
+    std::copy(next_, next_ + take, out);
+    next_ += take;
+    return take;
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the encrypted test files from source.txt with qpdf: each handler
+# version with the empty user password, with and without object streams, and
+# one with a user password. Run from this folder after a build; the files are
+# kept in the repository, so the tests need no qpdf.
+set -euo pipefail
+make=${1:-../../../build/default/tests/folivant_make_sample}
+"$make" source.txt source.pdf
+encrypt() {  # NAME USER BITS OBJECT-STREAMS [encryption options]
+  local name=$1 user=$2 bits=$3 streams=$4
+  shift 4
+  qpdf --allow-weak-crypto --static-id --object-streams="$streams" \
+    --encrypt "$user" owner "$bits" "$@" -- source.pdf "$name.pdf"
+}
+encrypt r2-rc4-40 "" 40 preserve
+encrypt r3-rc4-128 "" 128 preserve --use-aes=n
+encrypt r4-aes-128 "" 128 preserve --use-aes=y
+encrypt r4-aes-128-objstm "" 128 generate --use-aes=y
+encrypt r4-rc4-128-clear-metadata "" 128 preserve --use-aes=n --force-V4 --cleartext-metadata
+encrypt r5-aes-256 "" 256 preserve --force-R5
+encrypt r6-aes-256 "" 256 preserve
+encrypt r6-aes-256-objstm "" 256 generate
+encrypt r6-user-password secret 256 preserve
+encrypt r3-user-password secret 128 preserve --use-aes=n
+rm source.pdf
