@@ -21,7 +21,7 @@ mkdir -p "$seeds" "$corpus"
 if [ "$name" = xml ]; then
   cp tests/data/jobs/*/*.xml examples/*.xml "$seeds"/ 2>/dev/null || true
 else
-  cp examples/sample.pdf "$seeds"/
+  cp examples/sample.pdf tests/data/encrypted/*.pdf "$seeds"/
   for input in tests/data/jobs/*/input.txt; do
     # A case whose file has a gap of gigabytes makes no seed.
     "$build/fuzz/fuzz_make_seed" "$input" "$seeds/$(basename "$(dirname "$input")").pdf" 2>/dev/null ||
