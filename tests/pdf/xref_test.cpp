@@ -197,6 +197,12 @@ TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
               "2=null root 1 info 0/0");
     EXPECT_EQ(Open(fixture::BuildPdf(kObjects + "@entry 2 =1"), "2"),
               "2=(two) root 1 info 0/0 rebuilt");
+    // The header must hold the listed generation too; rebuilt, the entry
+    // takes the generation the file holds.
+    std::string otherGeneration = fixture::BuildPdf(kObjects);
+    otherGeneration.replace(otherGeneration.find("4 3 obj"), 7, "4 0 obj");
+    EXPECT_EQ(Open(otherGeneration, "4/3", false), "4/3=null root 1 info 0/0");
+    EXPECT_EQ(Open(otherGeneration, "4/3 4/0"), "4/3=null 4/0=44 root 1 info 0/0 rebuilt");
     std::string cut = fixture::BuildPdf(fixture::Pages(1) +
                                         "9 0 obj\n<< /Length 2 >>\nstream\nxx\nendstream\nendobj");
     cut.replace(cut.find("xx\nendstream"), 12, "xx\nendstrea0");
