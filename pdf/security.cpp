@@ -94,6 +94,26 @@ std::string HardenedHash(const std::string& password, const std::string& salt) {
     return k.substr(0, 32);
 }
 
+// The file key of revisions 2 to 4 for the empty user password.
+std::string FileKey(const std::string& seed, int revision, size_t keyBytes) {
+    std::string hash = crypto::Md5(seed);
+    if (revision >= 3) {
+        for (int round = 0; round < 50; ++round) hash = crypto::Md5(hash.substr(0, keyBytes));
+    }
+    return hash.substr(0, keyBytes);
+}
+
+// The empty password is the user's when its key gives back the U entry.
+bool UserPasswordIsEmpty(const std::string& key, int revision, const std::string& user,
+                         const std::string& firstId) {
+    if (revision == 2) return crypto::Rc4(key, kPadding) == user.substr(0, 32);
+    std::string check = crypto::Rc4(key, crypto::Md5(kPadding + firstId));
+    for (unsigned char round = 1; round <= 19; ++round) {
+        check = crypto::Rc4(WithEachByte(key, round), check);
+    }
+    return check == user.substr(0, 16);
+}
+
 }  // namespace
 
 std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& encrypt,
@@ -143,27 +163,20 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& enc
         handler->strings_ = handler->streams_ = Method::Rc4;
     }
     if (length < 40 || length > 128 || length % 8 != 0) Unreadable();
-    const size_t keyBytes = revision == 2 ? 5 : static_cast<size_t>(length / 8);
-
     const auto permissions = static_cast<uint32_t>(IntegerOf(encrypt, "P", 0));
-    std::string hash =
-        crypto::Md5(kPadding + owner.substr(0, 32) + LittleEndian(permissions, 4) + firstId +
-                    (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : ""));
-    if (revision >= 3) {
-        for (int round = 0; round < 50; ++round) hash = crypto::Md5(hash.substr(0, keyBytes));
+    const std::string seed =
+        kPadding + owner.substr(0, 32) + LittleEndian(permissions, 4) + firstId +
+        (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : "");
+    const size_t keyBytes = revision == 2 ? 5 : static_cast<size_t>(length / 8);
+    handler->fileKey_ = FileKey(seed, revision, keyBytes);
+    // Without a Length, a key of 128 bits is the other one files use.
+    CPdfElement stated;
+    encrypt.lookup("Length", stated);
+    if (!UserPasswordIsEmpty(handler->fileKey_, revision, user, firstId) && revision >= 3 &&
+        stated.isNull()) {
+        handler->fileKey_ = FileKey(seed, revision, 16);
     }
-    handler->fileKey_ = hash.substr(0, keyBytes);
-
-    // The empty password is the user's when it gives back the U entry.
-    if (revision == 2) {
-        if (crypto::Rc4(handler->fileKey_, kPadding) != user.substr(0, 32)) NeedsPassword();
-    } else {
-        std::string check = crypto::Rc4(handler->fileKey_, crypto::Md5(kPadding + firstId));
-        for (unsigned char round = 1; round <= 19; ++round) {
-            check = crypto::Rc4(WithEachByte(handler->fileKey_, round), check);
-        }
-        if (check != user.substr(0, 16)) NeedsPassword();
-    }
+    if (!UserPasswordIsEmpty(handler->fileKey_, revision, user, firstId)) NeedsPassword();
     return handler;
 }
 
