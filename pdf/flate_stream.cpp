@@ -4,7 +4,7 @@
 #include "pdf/stream.h"
 
 CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors, int bits)
-    : base_(base), inputLeft_(base->getLength()) {
+    : CPdfDecodingStream(base), inputLeft_(base->getLength()) {
     // The encoded data is read whole when the first byte is asked for: a stream
     // whose dictionary alone is wanted is never read. It stops where the base's
     // data stops, so a Length beyond the end of the file costs nothing.
@@ -17,7 +17,6 @@ CPdfFlateStream::CPdfFlateStream(CPdfStream* base, int predictor, int columns, i
 
 CPdfFlateStream::~CPdfFlateStream() {
     if (zstreamReady_) inflateEnd(&zstream_);
-    base_->decRef();
 }
 
 void CPdfFlateStream::readInput() {

@@ -223,11 +223,7 @@ std::string SecurityHandler::encryptString(const std::string& bytes, ObjectId id
 }
 
 CPdfDecryptStream::CPdfDecryptStream(CPdfStream* base, const Decryption& decryption)
-    : base_(base), decryption_(decryption) {}
-
-CPdfDecryptStream::~CPdfDecryptStream() {
-    base_->decRef();
-}
+    : CPdfDecodingStream(base), decryption_(decryption) {}
 
 void CPdfDecryptStream::load() {
     if (loaded_) return;

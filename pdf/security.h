@@ -56,29 +56,21 @@ struct Decryption {
 
 // The data of an encrypted stream, decrypted whole when its first byte is
 // asked for: a stream whose dictionary alone is wanted is never read.
-class CPdfDecryptStream : public CPdfStream {
+class CPdfDecryptStream : public CPdfDecodingStream {
 public:
     // Takes over one count of base.
     CPdfDecryptStream(CPdfStream* base, const Decryption& decryption);
-    ~CPdfDecryptStream() override;
 
     void reset() override;
     int getChar() override;
     int lookChar() override;
     size_t read(unsigned char* out, size_t count) override;
-    CPdfDictionary* getDict() override { return base_->getDict(); }
-    uint64_t getPos() override { return base_->getPos(); }
-    void setPos(int64_t, int) override {}
-    uint64_t getStart() override { return base_->getStart(); }
-    void moveStart(int64_t delta) override { base_->moveStart(delta); }
     // Before decrypting, the encrypted length: no less than what comes out.
     uint64_t getLength() override { return loaded_ ? data_.size() : base_->getLength(); }
-    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
     void load();
 
-    CPdfStream* base_;
     Decryption decryption_;
     bool loaded_ = false;
     std::string data_;

@@ -173,7 +173,26 @@ private:
 };
 
 // FlateDecode data of a stream object, inflated forward only.
-class CPdfFlateStream : public CPdfStream {
+// A stream that decodes the data of another, its base: the dictionary,
+// position and start are the base's. Holds one count of the base.
+class CPdfDecodingStream : public CPdfStream {
+public:
+    explicit CPdfDecodingStream(CPdfStream* base) : base_(base) {}
+    ~CPdfDecodingStream() override { base_->decRef(); }
+
+    CPdfDictionary* getDict() override { return base_->getDict(); }
+    uint64_t getPos() override { return base_->getPos(); }
+    void setPos(int64_t, int) override {}
+    uint64_t getStart() override { return base_->getStart(); }
+    void moveStart(int64_t delta) override { base_->moveStart(delta); }
+    uint64_t getLength() override { return base_->getLength(); }
+    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
+
+protected:
+    CPdfStream* base_;
+};
+
+class CPdfFlateStream : public CPdfDecodingStream {
 public:
     // Takes over one count of base.
     CPdfFlateStream(CPdfStream* base, int predictor, int columns, int colors, int bits);
@@ -188,13 +207,6 @@ public:
     int getRawChar() override;
     int lookChar() override;
     size_t read(unsigned char* out, size_t count) override;
-    CPdfDictionary* getDict() override { return base_->getDict(); }
-    uint64_t getPos() override { return base_->getPos(); }
-    void setPos(int64_t, int) override {}
-    uint64_t getStart() override { return base_->getStart(); }
-    void moveStart(int64_t delta) override { base_->moveStart(delta); }
-    uint64_t getLength() override { return base_->getLength(); }
-    CPdfStream* makeSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
 private:
     bool refill();
@@ -202,7 +214,6 @@ private:
 
     static constexpr uint32_t kOutputSize = 1024;
 
-    CPdfStream* base_;
     uint64_t inputLeft_;  // encoded bytes not yet read from the base
     std::unique_ptr<CPdfPredictor> predictor_;
     z_stream zstream_{};

@@ -160,14 +160,9 @@ void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& nam
     if (!kids.isArray()) return;
     const CPdfArray& array = *kids.getArray();
     for (int i = 0; i < array.getLength(); ++i) {
-        CPdfElement kid;
-        ResolveKid(array, i, kid);
-        const CPdfDictionary* kidDict = kid.getDict();
-        if (kidDict == nullptr) continue;
-        CPdfElement limits;
-        kidDict->lookup("Limits", limits);
-        const CPdfArray* bounds = limits.getArray();
-        if (bounds == nullptr || bounds->getLength() < 2) continue;
+        CPdfElement kid, limits;
+        const CPdfArray* bounds = KidLimits(array, i, kid, limits);
+        if (bounds == nullptr) continue;
         CPdfElement lower, upper;
         bounds->get(0, lower);
         if (!lower.isString() || name.compare(lower.getText()) < 0) continue;
@@ -181,6 +176,16 @@ void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& nam
         if (!target.isNull()) return;
     }
     target.initNull();
+}
+
+const CPdfArray* CPdfCatalog::KidLimits(const CPdfArray& kids, int index, CPdfElement& kid,
+                                        CPdfElement& limits) const {
+    ResolveKid(kids, index, kid);
+    const CPdfDictionary* kidDict = kid.getDict();
+    if (kidDict == nullptr) return nullptr;
+    kidDict->lookup("Limits", limits);
+    const CPdfArray* bounds = limits.getArray();
+    return bounds != nullptr && bounds->getLength() >= 2 ? bounds : nullptr;
 }
 
 const CPdfCatalog::NameNodeIndex& CPdfCatalog::IndexOf(const CPdfDictionary& node) const {
@@ -210,14 +215,9 @@ CPdfCatalog::NameNodeIndex CPdfCatalog::ReadNameNode(const CPdfDictionary& node)
         const CPdfArray* kids = index.entries.getArray();
         if (kids == nullptr) return {};
         for (int i = 0; i < kids->getLength(); ++i) {
-            CPdfElement kid;
-            ResolveKid(*kids, i, kid);
-            const CPdfDictionary* kidDict = kid.getDict();
-            if (kidDict == nullptr) continue;
-            CPdfElement limits;
-            kidDict->lookup("Limits", limits);
-            const CPdfArray* bounds = limits.getArray();
-            if (bounds == nullptr || bounds->getLength() < 2) continue;
+            CPdfElement kid, limits;
+            const CPdfArray* bounds = KidLimits(*kids, i, kid, limits);
+            if (bounds == nullptr) continue;
             CPdfElement lower, upper;
             bounds->get(0, lower);
             bounds->get(1, upper);
@@ -240,10 +240,9 @@ void CPdfCatalog::searchIndexedLeaf(const NameNodeIndex& index, const std::strin
     const CPdfArray& pairs = *index.entries.getArray();
     auto at = index.keys.begin();
     if (index.ordered) {
-        at = std::lower_bound(index.keys.begin(), index.keys.end(), name,
-                              [](const auto& key, const std::string& value) {
-                                  return key.first < value;
-                              });
+        at = std::lower_bound(
+            index.keys.begin(), index.keys.end(), name,
+            [](const auto& key, const std::string& value) { return key.first < value; });
     } else {
         // The scan stops at the first key that is not smaller.
         while (at != index.keys.end() && at->first < name) ++at;

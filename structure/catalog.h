@@ -75,12 +75,16 @@ private:
     void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
                         RefSet& visited, int depth) const;
     void ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const;
+    // The Limits of a name-tree kid that is a dictionary with two bounds or
+    // more, or null; kid and limits hold what the array points to.
+    const CPdfArray* KidLimits(const CPdfArray& kids, int index, CPdfElement& kid,
+                               CPdfElement& limits) const;
     const NameNodeIndex& IndexOf(const CPdfDictionary& node) const;
     NameNodeIndex ReadNameNode(const CPdfDictionary& node) const;
     void searchIndexedLeaf(const NameNodeIndex& index, const std::string& name,
                            CPdfElement& target) const;
-    void searchIndexedKids(const NameNodeIndex& index, const std::string& name,
-                           CPdfElement& target, RefSet& visited, int depth) const;
+    void searchIndexedKids(const NameNodeIndex& index, const std::string& name, CPdfElement& target,
+                           RefSet& visited, int depth) const;
 
     mutable std::map<std::pair<int32_t, int32_t>, CPdfElement> resolvedKids_;
     mutable std::unordered_map<const CPdfDictionary*, NameNodeIndex> nameNodes_;
