@@ -1,9 +1,10 @@
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 #include "app/application.h"
 #include "app/file_handle.h"
 #include "base/output_file.h"
+#include "base/platform.h"
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
@@ -38,7 +39,9 @@ void CFolivants::WriteNewPdf(bool update) {
 
     const RawObjects input(inputFile.get(), *document.getXRef());
     const PageTable pages = PageTable::Build(*document.getCatalog());
-    std::ifstream xml(xmlName, std::ios::binary);
+    const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
+    if (!xmlText) throw CPdfException("XML file open error\n");
+    std::istringstream xml(*xmlText);
     std::string warning;
     std::vector<BookmarkRecord> records = ReadBookmarks(xml, update, &warning);
     std::printf("%s", warning.c_str());

@@ -1,8 +1,9 @@
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,13 +85,17 @@ int RunFileList(const std::string& listName, const char* secondArgument, int arg
     const std::string folder = secondArgument + 2;
     platform::MakeFolder(folder);
 
-    std::ifstream list(listName, std::ios::binary);
+    std::optional<std::string> list = platform::ReadWholeFile(listName);
     if (!list) {
         std::printf("Unable to open file list: '%s'\r\n", listName.c_str());
         return 1;
     }
-    std::string line;
-    while (std::getline(list, line)) {
+    // Lists are UTF-8; editors on Windows may start them with a byte-order mark.
+    if (list->compare(0, 3, "\xEF\xBB\xBF") == 0) list->erase(0, 3);
+    for (size_t start = 0; start < list->size();) {
+        const size_t end = std::min(list->find('\n', start), list->size());
+        const std::string line = list->substr(start, end - start);
+        start = end + 1;
         std::string entry = line.substr(0, line.find_first_of("\r\n"));
         std::string inputArgument = "-i" + entry;
         std::string outputArgument = "-o" + folder + "/" + entry;

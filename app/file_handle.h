@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/platform.h"
+
 // A buffered file that closes itself when it goes.
 class FileHandle {
 public:
@@ -13,7 +15,7 @@ public:
 
     bool open(const std::string& path, const char* mode) {
         close();
-        file_ = std::fopen(path.c_str(), mode);
+        file_ = platform::OpenFile(path, mode);
         return file_ != nullptr;
     }
     // Returns false when the data could not be written out.

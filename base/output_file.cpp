@@ -26,6 +26,6 @@ bool OutputFile::commit() {
 void OutputFile::discard() {
     if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;
-    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
+    if (!tempPath_.empty()) platform::RemoveFile(tempPath_);
     tempPath_.clear();
 }

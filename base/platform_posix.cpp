@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,24 @@
 #include "base/platform.h"
 
 namespace platform {
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareOutput() {}
+
+int ExitStatus(int systemResult) {
+    return WIFEXITED(systemResult) ? WEXITSTATUS(systemResult) : -1;
+}
 
 bool Seek(std::FILE* file, int64_t offset, int whence) {
     return ::fseeko(file, static_cast<off_t>(offset), whence) == 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/exception.h"
+#include "base/platform.h"
 #include "structure/catalog.h"
 #include "structure/outline.h"
 
@@ -14,7 +15,7 @@ CPdfDocument::~CPdfDocument() {
 
 void CPdfDocument::open(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = platform::OpenFile(path, "rb");
     if (file_ == nullptr) throw CPdfException("Can't open PDF file\n");
     CPdfElement none;
     none.initNull();

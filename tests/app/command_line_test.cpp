@@ -28,13 +28,33 @@ std::string RunIn(const std::vector<std::string>& arguments, const std::string& 
     fixture::RunResult run = RunProgram(arguments, dir.path());
     std::string out = run.out + "[" + std::to_string(run.status) + "]";
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
-        const std::string name = entry.path().string().substr(dir.path().size() + 1);
+        const std::string name = entry.path().generic_string().substr(dir.path().size() + 1);
         const bool kept = name == "out.pdf" && fixture::ReadFile(entry.path().string()) == "old";
         const bool input =
             name == "a.pdf" || name == "b.pdf" || name == "marks.xml" || name == "list.txt";
         if (entry.is_regular_file() && !kept && !input) out += " " + name;
     }
     return out;
+}
+
+// Names outside ASCII, with blanks, in every place a name goes: the files are
+// found and made under those names, and the messages show them as typed.
+TEST(CommandLineTest, NamesOutsideAsciiAreFilesAndMessagesAlike) {
+    fixture::TempDir dir;
+    const std::string pdf =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE4\xB8\xAD.pdf";
+    const std::string xml = "\xC3\xA9t\xC3\xA9 marks.xml";
+    fixture::WriteFile(dir.file(pdf), fixture::BuildPdf(fixture::Pages(1)));
+    fixture::WriteFile(dir.file(xml), kMarks);
+    const fixture::RunResult add =
+        RunProgram({"-i" + pdf, "-o\xCE\xB1.pdf", "-x" + xml}, dir.path());
+    EXPECT_EQ(add.out, "Input file: '" + pdf + "', XML input file: '" + xml +
+                           "', output file: '\xCE\xB1.pdf'\n\nDone.\n");
+    const fixture::RunResult exported =
+        RunProgram({"-i\xCE\xB1.pdf", "-e\xCF\x89.xml"}, dir.path());
+    EXPECT_EQ(exported.status, 0) << exported.out;
+    EXPECT_TRUE(fixture::FileExists(dir.file("\xCF\x89.xml")));
 }
 
 // The usage text is the one the README shows, with CR LF where it has them.
@@ -99,6 +119,11 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         // The list form: lines end in CR, LF or the file's end; the first failure ends the run.
         {{"-ilist.txt", "-fout", "-xmarks.xml"},
          "a.pdf\r\nb.pdf",
+         a + "'out/a.pdf'\n\nDone.\nInput file: 'b.pdf', XML input file: 'marks.xml', output "
+             "file: 'out/b.pdf'\n\nDone.\n[0] out/a.pdf out/b.pdf"},
+        {{"-ilist.txt", "-fout", "-xmarks.xml"},
+         "\xEF\xBB\xBF"
+         "a.pdf\r\nb.pdf\r\n",
          a + "'out/a.pdf'\n\nDone.\nInput file: 'b.pdf', XML input file: 'marks.xml', output "
              "file: 'out/b.pdf'\n\nDone.\n[0] out/a.pdf out/b.pdf"},
         {{"-ilist.txt", "-fout", "-xmarks.xml", "-update"},

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "app/application.h"
+#include "base/platform.h"
 #include "pdf/parser.h"
 
 namespace fixture {
@@ -32,7 +33,8 @@ TempDir::~TempDir() {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    // Names are UTF-8, as the program takes them, on every system.
+    std::ifstream file(fs::u8path(path), std::ios::binary);
     if (!file) throw std::runtime_error("cannot read " + path);
     std::ostringstream bytes;
     bytes << file.rdbuf();
@@ -40,7 +42,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(fs::u8path(path), std::ios::binary | std::ios::trunc);
     if (!file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
         throw std::runtime_error("cannot write " + path);
     }
@@ -48,7 +50,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(path, ignored);
+    return fs::exists(fs::u8path(path), ignored);
 }
 
 int QpdfWarnings(const std::string& path) {
@@ -58,7 +60,7 @@ int QpdfWarnings(const std::string& path) {
     const std::string output = ReadFile(path + ".check");
     std::remove((path + ".check").c_str());
     if (output.find("reconstruct") != std::string::npos) return -1;
-    if (status != 0 && WEXITSTATUS(status) != 3) return -1;
+    if (status != 0 && platform::ExitStatus(status) != 3) return -1;
     int warnings = 0;
     for (size_t at = output.find("WARNING"); at != std::string::npos;
          at = output.find("WARNING", at + 1))
