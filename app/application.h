@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/exception.h"
@@ -52,10 +53,11 @@ private:
     ItemCounter& counter_;
 };
 
-// The list form. Returns 0 when listName is not a list (".txt"), 1 when the
-// list is refused, 2 when it has been run.
-int RunFileList(const std::string& listName, const char* secondArgument, int argc,
-                const char* const* argv, ItemCounter& counter);
+// The list form, -i<list>.txt -f<folder> -x<bookmarks> [-update]: each entry
+// of the list into <folder>/<its base name>. Nothing when the command line is
+// not the list form; else the exit status. Throws CPdfException when an
+// argument or the list is refused, or a job fails (the run ends there).
+std::optional<int> RunFileList(int argc, const char* const* argv, ItemCounter& counter);
 
 // The refusal of an output path that names a file the job reads.
 CPdfException OverwriteRefusal(const std::string& outputPath);

@@ -1,5 +1,6 @@
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "app/application.h"
 #include "base/platform.h"
+#include "base/text_format.h"
 
 namespace {
 
@@ -71,40 +73,90 @@ void PrintUsage() {
     Print("\r\n");
 }
 
-int RunFileList(const std::string& listName, const char* secondArgument, int argc,
-                const char* const* argv, ItemCounter& counter) {
-    const std::string suffix = ".txt";
-    if (listName.size() < suffix.size() ||
-        listName.compare(listName.size() - suffix.size(), suffix.size(), suffix) != 0) {
-        return 0;
+namespace {
+
+bool EndsWithTxt(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string suffix = name.substr(name.size() - 4);
+    for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".txt";
+}
+
+// The entries of a list file: one per line (CR, LF or CR LF), blanks around
+// them trimmed, blank lines and a leading byte-order mark skipped.
+std::vector<std::string> ListEntries(std::string text) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::vector<std::string> entries;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        entries.push_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
     }
-    if (secondArgument == nullptr || !HasPrefix(secondArgument, "-f")) {
+    return entries;
+}
+
+// The entry's file name without its folders, as the output takes it.
+std::string BaseName(const std::string& entry) {
+    const size_t slash = entry.find_last_of("/\\");
+    return slash == std::string::npos ? entry : entry.substr(slash + 1);
+}
+
+// Refuses a list whose outputs would collide: two entries with one output, or
+// an output that is the input of an entry still to come.
+void CheckOutputs(const std::vector<std::string>& entries,
+                  const std::vector<std::string>& outputs) {
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        for (size_t j = i + 1; j < outputs.size(); ++j) {
+            if (outputs[i] == outputs[j]) {
+                throw CPdfException(Format("List entries would write the same output file: '%s'\n",
+                                           outputs[i].c_str()));
+            }
+            if (outputs[i] == entries[j] || platform::SameFile(outputs[i], entries[j])) {
+                throw CPdfException(Format("Output file would overwrite an input file: '%s'\n",
+                                           outputs[i].c_str()));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<int> RunFileList(int argc, const char* const* argv, ItemCounter& counter) {
+    if (!HasPrefix(argv[1], "-i") || !EndsWithTxt(argv[1] + 2)) return std::nullopt;
+    const std::string listName = argv[1] + 2;
+    if (argc < 3 || !HasPrefix(argv[2], "-f") || argv[2][2] == '\0') {
         Print("please specify -f for output folder, e.g. -fc:\\test\n");
         return 1;
     }
-    const std::string folder = secondArgument + 2;
-    platform::MakeFolder(folder);
+    if (argc < 4) throw CPdfException("-x parameter missing\n");
+    const std::string folder = argv[2] + 2;
+    // The rest of the command line is checked once, before anything is made.
+    std::vector<const char*> arguments(argv, argv + argc);
+    const std::string probeOutput = "-o" + folder;
+    arguments[2] = probeOutput.c_str();
+    CFolivants(counter).ParseArguments(argc, arguments.data());
 
-    std::optional<std::string> list = platform::ReadWholeFile(listName);
+    const std::optional<std::string> list = platform::ReadWholeFile(listName);
     if (!list) {
         std::printf("Unable to open file list: '%s'\r\n", listName.c_str());
         return 1;
     }
-    // Lists are UTF-8; editors on Windows may start them with a byte-order mark.
-    if (list->compare(0, 3, "\xEF\xBB\xBF") == 0) list->erase(0, 3);
-    for (size_t start = 0; start < list->size();) {
-        const size_t end = std::min(list->find('\n', start), list->size());
-        const std::string line = list->substr(start, end - start);
-        start = end + 1;
-        std::string entry = line.substr(0, line.find_first_of("\r\n"));
-        std::string inputArgument = "-i" + entry;
-        std::string outputArgument = "-o" + folder + "/" + entry;
-        std::vector<const char*> arguments(argv, argv + argc);
+    const std::vector<std::string> entries = ListEntries(*list);
+    std::vector<std::string> outputs;
+    for (const std::string& entry : entries) outputs.push_back(folder + "/" + BaseName(entry));
+    CheckOutputs(entries, outputs);
+    platform::MakeFolder(folder);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string inputArgument = "-i" + entries[i];
+        const std::string outputArgument = "-o" + outputs[i];
         arguments[1] = inputArgument.c_str();
         arguments[2] = outputArgument.c_str();
         RunOneJob(argc, arguments.data(), counter);
     }
-    return 2;
+    return 0;
 }
 
 int RunFolivant(int argc, const char* const* argv) {
@@ -126,10 +178,9 @@ int RunFolivant(int argc, const char* const* argv) {
     PrintBanner();
     ItemCounter counter;
     try {
-        const std::string listName = std::strlen(argv[1]) < 2 ? "" : argv[1] + 2;
-        int listResult = RunFileList(listName, argc > 2 ? argv[2] : nullptr, argc, argv, counter);
-        if (listResult == 1) return 1;
-        if (listResult == 2) return 0;
+        if (const std::optional<int> listResult = RunFileList(argc, argv, counter)) {
+            return *listResult;
+        }
         RunOneJob(argc, argv, counter);
         return 0;
     } catch (const CPdfException& failure) {

@@ -35,25 +35,24 @@ void CFolivants::ExportBookmarks() {
     document.open(inputName);
     const PageTable pages = PageTable::Build(*document.getCatalog());
 
-    // A PDF without an outline dictionary has nothing to export.
+    // Never truncate the file being read.
+    bool refused = WouldOverwriteInput(xmlName);
+    const bool xmlCreated = !refused && xmlFile.create(xmlName);
+    std::printf(", XML output file: '%s'\n", xmlName.c_str());
+    ReportRepairs(document);
+    if (refused) throw OverwriteRefusal(xmlName);
+    if (!xmlCreated) throw CPdfException("XML file open error\n");
+    // A PDF without an outline gets a bookmark file without records, so that
+    // the file of that name always belongs to the PDF just read.
     const CPdfOutline& outline = *document.getOutline();
+    std::vector<BookmarkRecord> records;
     if (outline.items) {
-        // Never truncate the file being read.
-        bool refused = WouldOverwriteInput(xmlName);
-        const bool xmlCreated = !refused && xmlFile.create(xmlName);
-        std::printf(", XML output file: '%s'\n", xmlName.c_str());
-        ReportRepairs(document);
-        if (refused) throw OverwriteRefusal(xmlName);
-        if (!xmlCreated) throw CPdfException("XML file open error\n");
-        const std::vector<BookmarkRecord> records = CollectBookmarks(
-            *outline.items, *document.getCatalog(), pages, TitleForm::Xml, counter_);
-        WriteBookmarkXml(xmlFile.get(), records);
-        // A full disk must not end in "Done." over a cut-off file.
-        if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
-    } else if (document.getXRef()->wasRebuilt()) {
-        std::printf("\n");
-        ReportRepairs(document);
+        records = CollectBookmarks(*outline.items, *document.getCatalog(), pages, TitleForm::Xml,
+                                   counter_);
     }
+    WriteBookmarkXml(xmlFile.get(), records);
+    // A full disk must not end in "Done." over a cut-off file.
+    if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
 }
 
 void CFolivants::ReportRepairs(const CPdfDocument& document) const {

@@ -34,7 +34,7 @@ int ExitStatus(int systemResult);
 // True when both paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 
-// Creates the folder when it is missing; an existing one is fine.
+// Creates the folder with every level that is missing; an existing one is fine.
 void MakeFolder(const std::string& path);
 
 // A new, empty file beside `path` under a name no other file has; the name

@@ -1,5 +1,7 @@
 // The parts of the platform seam that are the same everywhere, built on the
 // parts that are not.
+#include <filesystem>
+
 #include "base/platform.h"
 
 namespace platform {
@@ -16,6 +18,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::fclose(file);
     if (failed) return std::nullopt;
     return bytes;
+}
+
+void MakeFolder(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::u8path(path), ignored);
 }
 
 }  // namespace platform

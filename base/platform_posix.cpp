@@ -11,7 +11,14 @@
 namespace platform {
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-    return std::fopen(path.c_str(), mode);
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    // A folder opens for reading here, and would read as an empty file.
+    struct stat status {};
+    if (file != nullptr && (::fstat(::fileno(file), &status) != 0 || S_ISDIR(status.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 bool RemoveFile(const std::string& path) {
@@ -42,10 +49,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && ::stat(a.c_str(), &first) == 0 &&
            ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
-}
-
-void MakeFolder(const std::string& path) {
-    ::mkdir(path.c_str(), 0777);
 }
 
 std::FILE* CreateFileBeside(const std::string& path, std::string& tempPath) {

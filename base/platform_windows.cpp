@@ -98,10 +98,6 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.nFileIndexLow == second.nFileIndexLow;
 }
 
-void MakeFolder(const std::string& path) {
-    _wmkdir(Wide(path).c_str());
-}
-
 std::FILE* CreateFileBeside(const std::string& path, std::string& tempPath) {
     const size_t slash = path.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);

@@ -15,6 +15,8 @@ mkdir -p out
 # Update: change items by number (replace, or insert with <Insert>True</Insert>).
 "$folivant" -isample.pdf -oout/updated.pdf -xupdate.xml -update
 
-# List form: every PDF named in list.txt, written under the same name into a folder.
+# List form: every PDF named in list.txt (one per line; blank lines, blanks
+# around names and a byte-order mark are passed over), written under its base
+# name into the folder, which is created with every missing level.
 "$folivant" -ilist.txt -fout/batch -xmarks.xml
 "$folivant" -ilist.txt -fout/batch-updated -xupdate.xml -update

@@ -36,19 +36,21 @@ TEST(CatalogTest, WrongShapesAndLoopsGiveTheirMessages) {
         {{catalog, "<< /Kids [3 0 R] /Count 1 >>", "(leaf)"}, "Kid CPdfElement is wrong type\n"},
         // Only a Type of Page makes a leaf; anything else is a node and lacks Kids.
         {{catalog, "<< /Kids [3 0 R] /Count 1 >>", "<< /MediaBox [0 0 1 1] >>"}, kids},
-        {{catalog, "<< /Kids [] /Count 0 >>"}, "\nDone.\n"},
+        {{catalog, "<< /Kids [] /Count 0 >>"}, ", XML output file: 'x.xml'\n\nDone.\n"},
         // Loops end: a node met twice is refused, a page listed twice counts twice.
         {{catalog, "<< /Kids [3 0 R] /Count 1 >>", "<< /Kids [2 0 R] >>"}, kids},
         {{catalog, "<< /Kids [3 0 R 3 0 R] /Count 2 >>", "<< /Kids [4 0 R] >>", page}, kids},
-        {{catalog, "<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2 >>", page}, "\nDone.\n"},
+        {{catalog, "<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2 >>", page},
+         ", XML output file: 'x.xml'\n\nDone.\n"},
         // Count plays no part; Rotate is read from integers only.
         {{catalog, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 9.0 >>",
           "<< /Type /Page /Rotate -90 /Resources 5 0 R >>", "<< /Type /Page /Rotate 90.0 >>", "5"},
-         "\nDone.\n"},
+         ", XML output file: 'x.xml'\n\nDone.\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(ExportOf(c.objects), c.expected) << c.objects.back();
 
     // A chain of single-kid nodes: deep trees read, over-deep ones are refused.
+    const std::string done = ", XML output file: 'x.xml'\n\nDone.\n";
     for (int depth : {40, CPdfCatalog::kMaxTreeDepth + 20}) {
         std::vector<std::string> chain{catalog};
         for (int n = 2; n < depth + 2; ++n) {
@@ -56,7 +58,7 @@ TEST(CatalogTest, WrongShapesAndLoopsGiveTheirMessages) {
                             " 0 R] >>");
         }
         chain.push_back(page);
-        EXPECT_EQ(ExportOf(chain), depth == 40 ? "\nDone.\n" : kids);
+        EXPECT_EQ(ExportOf(chain), depth == 40 ? done : kids);
     }
 }
 
