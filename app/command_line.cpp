@@ -160,8 +160,13 @@ std::optional<int> RunFileList(int argc, const char* const* argv, ItemCounter& c
 }
 
 int RunFolivant(int argc, const char* const* argv) {
-    if (argc <= 1) {
+    // The conventions users try first; everything else keeps the tool's own grammar.
+    if (argc <= 1 || (argc == 2 && std::strcmp(argv[1], "--help") == 0)) {
         PrintUsage();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        Print("Folivant v1.09\n");
         return 0;
     }
     if (argc > 2) {

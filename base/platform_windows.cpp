@@ -1,11 +1,13 @@
 // Windows: names go to the wide (UTF-16) calls, files are binary, and a
 // finished file replaces an old one through MoveFileEx.
+// windows.h comes first: the other Windows headers build on it.
+#include <windows.h>
+// (a separate block, so that sorting keeps the order)
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <shellapi.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <random>
 

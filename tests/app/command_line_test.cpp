@@ -82,6 +82,12 @@ TEST(CommandLineTest, UsageTextIsTheReadmes) {
     EXPECT_EQ(text, readme.substr(0, readme.find("```")) + "\n\n");
     EXPECT_EQ(std::count(usage.out.begin(), usage.out.end(), '\r'), 6);
     EXPECT_EQ(usage.status, 0);
+    const fixture::RunResult help = RunProgram({"--help"});
+    EXPECT_EQ(help.out, usage.out);
+    EXPECT_EQ(help.status, 0);
+    const fixture::RunResult version = RunProgram({"--version"});
+    EXPECT_EQ(version.out, "Folivant v1.09\n");
+    EXPECT_EQ(version.status, 0);
 }
 
 TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
