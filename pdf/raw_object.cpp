@@ -309,13 +309,6 @@ std::optional<RawObjects::Span> RawObjects::storedSpan(uint64_t offset, uint32_t
     return Span{offset, std::min(end, fileSize) - offset, end > fileSize};
 }
 
-std::optional<std::string> RawObjects::storedObject(uint64_t offset, uint32_t number,
-                                                    uint32_t generation) const {
-    const std::optional<Span> span = storedSpan(offset, number, generation);
-    if (!span) return std::nullopt;
-    return textOf(*span);
-}
-
 std::optional<RawObjects::Span> RawObjects::span(uint32_t number) const {
     if (number >= size()) return std::nullopt;
     const XRefEntry& entry = this->entry(number);
@@ -393,9 +386,9 @@ std::optional<std::string> RawObjects::text(uint32_t objectNumber) const {
     const XRefEntry& entry = this->entry(objectNumber);
     if (!entry.isDefined()) return std::nullopt;
     if (entry.type == 1) {
-        const uint64_t position = xref_.filePosition(entry.offset);
-        if (position == UINT64_MAX) return std::nullopt;
-        return storedObject(position, objectNumber, entry.generation);
+        const std::optional<Span> stored = span(objectNumber);
+        if (!stored) return std::nullopt;
+        return textOf(*stored);
     }
     if (entry.type == 2) {
         uint32_t length = 0;

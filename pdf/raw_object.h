@@ -85,8 +85,6 @@ public:
 
 private:
     std::optional<Span> storedSpan(uint64_t offset, uint32_t number, uint32_t generation) const;
-    std::optional<std::string> storedObject(uint64_t offset, uint32_t number,
-                                            uint32_t generation) const;
 
     std::shared_ptr<FileReader> reader_;
     CPdfXRef& xref_;

@@ -11,8 +11,8 @@ namespace {
 // The first line of the file from its "%PDF-" header, as a line reader
 // gives it, or a header of its own when the file has none there.
 std::string HeaderLine(const std::string& head) {
-    std::string line =
-        head.substr(0, head.find('\n') == std::string::npos ? head.size() : head.find('\n') + 1);
+    const size_t lineEnd = head.find('\n');
+    std::string line = head.substr(0, lineEnd == std::string::npos ? head.size() : lineEnd + 1);
     line = line.substr(0, line.find('\0'));
     return line.rfind("%PDF-", 0) == 0 ? line : "%PDF-1.4\n";
 }
