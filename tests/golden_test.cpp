@@ -8,7 +8,7 @@
 //                        its result exports the same again
 //   export.xml, *.pdf    where present, that output expected in full instead
 // FOLIVANT_UPDATE_GOLDEN=1 rewrites the expected files; a failing case keeps
-// its outputs under golden-failures/ in the working folder.
+// its outputs under golden-failures/ in the build folder.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -127,7 +127,7 @@ TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
     compare("results.txt", log_);
     // A digest says only that an output changed: keep the outputs to look at.
     if (HasFailure()) {
-        const fs::path kept = fs::path("golden-failures") / GetParam();
+        const fs::path kept = fs::path(FOLIVANT_FAILURE_DUMPS) / GetParam();
         fs::create_directories(kept);
         for (const auto& entry : fs::directory_iterator(dir_.path())) {
             // An input with a gap of gigabytes would be copied in full.
@@ -135,7 +135,7 @@ TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
             fs::copy(entry.path(), kept / entry.path().filename(),
                      fs::copy_options::overwrite_existing);
         }
-        ADD_FAILURE() << "outputs kept in " << fs::absolute("golden-failures") / GetParam();
+        ADD_FAILURE() << "outputs kept in " << kept;
     }
 }
 
