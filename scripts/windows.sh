@@ -6,7 +6,8 @@
 #   bash scripts/windows.sh --build    build only (build/windows/folivant.exe)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev libgcrypt-mingw-w64-dev wine wine64
+bash scripts/deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev libgcrypt-mingw-w64-dev wine wine64 \
+  dpkg-dev
 for tool in x86_64-w64-mingw32-g++-posix wine; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run as root to install it" >&2; exit 1; }
 done
@@ -14,7 +15,10 @@ done
 export WINEPREFIX=$PWD/build/wine WINEDEBUG=-all WINEARCH=win64
 mkdir -p build
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
-cmake --preset windows >/dev/null
+# expat has no mingw package in Debian: it is built from Debian's sources.
+expat=$(bash scripts/windows-expat.sh)
+expat_lib=$(ls "$expat"/lib/libexpat*.a | head -n 1)
+cmake --preset windows -DEXPAT_INCLUDE_DIR="$expat/include" -DEXPAT_LIBRARY="$expat_lib" >/dev/null
 cmake --build --preset windows -j "$(nproc)"
 [ "${1:-}" = "--build" ] && exit 0
 ctest --preset windows -j "$(nproc)"
