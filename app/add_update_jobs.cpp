@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <sstream>
 
 #include "app/application.h"
 #include "app/file_handle.h"
@@ -41,15 +40,14 @@ void CFolivants::WriteNewPdf(bool update) {
     const PageTable pages = PageTable::Build(*document.getCatalog());
     const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
     if (!xmlText) throw CPdfException("XML file open error\n");
-    std::istringstream xml(*xmlText);
     std::string warning;
-    std::vector<BookmarkRecord> records = ReadBookmarks(xml, update, &warning);
+    std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warning);
     std::printf("%s", warning.c_str());
     if (update) {
         const CPdfOutline& outline = *document.getOutline();
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
-        std::vector<BookmarkRecord> existing = CollectBookmarks(
-            *outline.items, *document.getCatalog(), pages, TitleForm::Pdf, counter_);
+        std::vector<BookmarkRecord> existing =
+            CollectBookmarks(*outline.items, *document.getCatalog(), pages, counter_);
         for (int32_t item : MergeBookmarks(existing, records)) {
             std::printf("Warning: no item %d in the outline; its record was not applied\n", item);
         }
@@ -60,7 +58,7 @@ void CFolivants::WriteNewPdf(bool update) {
     if (!outputFile.create(outputName)) {
         throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
     }
-    PdfWriter writer(outputFile.get(), input, pages);
+    PdfWriter writer(outputFile.get(), input, *document.getCatalog(), pages);
     writer.writeWithOutline(records);
     if (!outputFile.commit()) throw CPdfException("Output file write error\n");
     for (int32_t item : writer.itemsWithoutGoTo()) {

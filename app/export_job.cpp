@@ -47,10 +47,10 @@ void CFolivants::ExportBookmarks() {
     const CPdfOutline& outline = *document.getOutline();
     std::vector<BookmarkRecord> records;
     if (outline.items) {
-        records = CollectBookmarks(*outline.items, *document.getCatalog(), pages, TitleForm::Xml,
-                                   counter_);
+        records = CollectBookmarks(*outline.items, *document.getCatalog(), pages, counter_);
     }
-    WriteBookmarkXml(xmlFile.get(), records);
+    const std::string xml = BookmarkXml(records);
+    std::fwrite(xml.data(), 1, xml.size(), xmlFile.get());
     // A full disk must not end in "Done." over a cut-off file.
     if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
 }

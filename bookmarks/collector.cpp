@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "bookmarks/bookmark_xml.h"
+#include "pdf/text_string.h"
 
 namespace {
 
@@ -11,18 +12,19 @@ namespace {
 // and it keeps a maliciously deep one from exhausting the stack.
 constexpr int kMaxOutlineLevel = 256;
 
-float ToFloat(double value) {
-    if (std::isnan(value)) return 0;
-    if (value > FLT_MAX) return FLT_MAX;
-    if (value < -FLT_MAX) return -FLT_MAX;
-    return static_cast<float>(value);
+// A coordinate of a destination as a record holds it; one left null stays NaN.
+float ToFloat(const std::optional<double>& value, double scale = 1) {
+    if (!value || std::isnan(*value)) return kAbsent;
+    const double scaled = *value * scale;
+    if (scaled > FLT_MAX) return FLT_MAX;
+    if (scaled < -FLT_MAX) return -FLT_MAX;
+    return static_cast<float>(scaled);
 }
 
 // What the walk needs at every level.
 struct Context {
     const CPdfCatalog& catalog;
     const PageTable& pages;
-    TitleForm form;
     ItemCounter& counter;
 };
 
@@ -36,7 +38,7 @@ void FillDestination(const LinkDestination& dest, const PageTable& pages, Action
     } else {
         action.page = dest.pageNumber;
     }
-    action.zoom = dest.zoom == 0 ? 0.0f : ToFloat(dest.zoom * 100.0);
+    action.zoom = ToFloat(dest.zoom, 100.0);
     action.top = ToFloat(dest.top);
     action.left = ToFloat(dest.left);
     action.bottom = ToFloat(dest.bottom);
@@ -44,49 +46,57 @@ void FillDestination(const LinkDestination& dest, const PageTable& pages, Action
     action.destination = dest.kind < 8 ? kDestKindNames[dest.kind] : "";
 }
 
-// The go-to's destination, its own or the one its name stands for in this
-// document, written into the action's destination fields.
-void FillGoToDestination(const LinkDestination* own, const std::string& namedDest,
-                         const Context& context, ActionRecord& action) {
-    std::unique_ptr<LinkDestination> named;
-    if (own == nullptr) {
-        named = context.catalog.findDest(namedDest);
-        own = named.get();
+// A go-to's destination: its own, or the one its name stands for in this
+// document, whose page keeps the file readable to people. The name stays too.
+void FillGoTo(const LinkTarget& target, const Context& context, ActionRecord& action) {
+    if (target.dest) return FillDestination(*target.dest, context.pages, action);
+    action.namedDestination = target.namedDest;
+    action.namedDestinationIsName = target.namedDestIsName;
+    if (std::unique_ptr<LinkDestination> named = context.catalog.findDest(target.namedDest)) {
+        FillDestination(*named, context.pages, action);
     }
-    if (own != nullptr) FillDestination(*own, context.pages, action);
 }
 
-// The record form of one action; type stays "none" for kinds a record cannot hold.
+// The record form of one action.
 ActionRecord RecordOf(const LinkAction& link, const Context& context) {
     ActionRecord action;
     switch (link.getKind()) {
-        case actionGoTo: {
-            const auto& goTo = static_cast<const LinkGoTo&>(link);
-            FillGoToDestination(goTo.dest.get(), goTo.namedDest, context, action);
-            action.type = actionRecordGoTo;
+        case actionGoTo:
+            action.type = ActionType::GoTo;
+            FillGoTo(static_cast<const LinkGoTo&>(link), context, action);
             break;
-        }
         case actionGoToR: {
             // A name in another file means nothing in this one: it is kept as it is.
             const auto& goToR = static_cast<const LinkGoToR&>(link);
-            if (goToR.dest) FillDestination(*goToR.dest, context.pages, action);
-            action.namedDestination = goToR.dest ? "" : goToR.namedDest;
+            action.type = ActionType::GoToR;
+            if (goToR.dest) {
+                FillDestination(*goToR.dest, context.pages, action);
+            } else {
+                action.namedDestination = goToR.namedDest;
+                action.namedDestinationIsName = goToR.namedDestIsName;
+            }
             action.fileName = goToR.fileName;
             action.newWindow = goToR.newWindow;
-            action.type = actionRecordGoToR;
             break;
         }
-        case actionLaunch:
-            action.fileName = static_cast<const LinkLaunch&>(link).fileName;
-            action.type = actionRecordLaunch;
+        case actionLaunch: {
+            const auto& launch = static_cast<const LinkLaunch&>(link);
+            action.type = ActionType::Launch;
+            action.fileName = launch.fileName;
+            action.newWindow = launch.newWindow;
             break;
+        }
         case actionURI:
+            action.type = ActionType::Uri;
             action.uri = static_cast<const LinkURI&>(link).uri;
-            action.type = actionRecordURI;
             break;
         case actionNamed:
+            action.type = ActionType::Named;
             action.actionName = static_cast<const LinkNamed&>(link).name;
-            action.type = actionRecordNamed;
+            break;
+        case actionJavaScript:
+            action.type = ActionType::JavaScript;
+            action.script = static_cast<const LinkJavaScript&>(link).script;
             break;
         default:
             break;
@@ -99,25 +109,24 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
     for (const auto& item : items) {
         BookmarkRecord record;
         for (const auto& link : item->actions) {
-            if (!link || !link->isOk()) continue;
-            ActionRecord action = RecordOf(*link, context);
-            if (action.type != actionRecordNone) record.actions.push_back(std::move(action));
+            if (link && link->isOk()) record.actions.push_back(RecordOf(*link, context));
         }
         record.item = context.counter.take();
         record.level = level;
-        record.name =
-            context.form == TitleForm::Pdf ? UpdateTitleValue(*item) : ExportTitleValue(*item);
+        record.title = pdftext::Decode(item->title);
         record.style = item->style;
         record.color = item->color;
         record.source = item->ref.first > 0 ? item->ref.first : 0;
-        record.open = item->open;
         target.push_back(std::move(record));
 
+        BookmarkRecord& own = target.back();
         if (item->first.isRef() && level + 1 < kMaxOutlineLevel) {
             item->openKids();
-            Collect(*item->kids, level + 1, context, target.back().children);
+            Collect(*item->kids, level + 1, context, own.children);
             item->closeKids();
         }
+        // Only an item with children has anything to show or hide.
+        own.open = item->open && !own.children.empty();
     }
 }
 
@@ -125,8 +134,8 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
 
 std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items,
                                              const CPdfCatalog& catalog, const PageTable& pages,
-                                             TitleForm form, ItemCounter& counter) {
+                                             ItemCounter& counter) {
     std::vector<BookmarkRecord> records;
-    Collect(items, 0, Context{catalog, pages, form, counter}, records);
+    Collect(items, 0, Context{catalog, pages, counter}, records);
     return records;
 }

@@ -5,35 +5,32 @@
 #include <string>
 #include <vector>
 
-// Action kinds as records hold them (the numbers of LinkActionKind).
-enum ActionRecordType : int32_t {
-    actionRecordGoTo = 0,
-    actionRecordGoToR = 1,
-    actionRecordLaunch = 2,
-    actionRecordURI = 3,
-    actionRecordNamed = 4,
-    actionRecordNone = 6,
-};
+// The kinds of action a bookmark record carries.
+enum class ActionType : int32_t { GoTo, GoToR, Launch, Uri, Named, JavaScript };
 
-// One action of a bookmark record, as the bookmark XML file carries it.
+// A coordinate or zoom that the destination leaves null: NaN.
 inline constexpr float kAbsent = std::numeric_limits<float>::quiet_NaN();
 
+// One action of a bookmark record, as the bookmark file carries it. Texts are
+// characters (UTF-8); links and names are bytes.
 struct ActionRecord {
-    int32_t type = actionRecordNone;
-    std::string fileName;
-    std::string uri;
-    std::string actionName;
-    std::string destination;
-    std::string namedDestination;  // a go-to into another file by a name of that file
-    int32_t page = 0;
-    // Coordinates of a go-to; NaN when the bookmark file leaves one out, which
-    // the writer keeps as null ("keep the current position").
+    ActionType type = ActionType::GoTo;
+    int32_t page = 0;         // from 1; 0 when no page is known
+    std::string destination;  // XYZ, Fit, FitH, ...; empty when none
     float top = kAbsent;
     float left = kAbsent;
     float bottom = kAbsent;
     float right = kAbsent;
-    float zoom = kAbsent;  // percent; 0 or absent means none
+    float zoom = kAbsent;  // percent
+    // A destination given by its name, and whether the PDF gives that name
+    // as a name object (else as a string).
+    std::string namedDestination;
+    bool namedDestinationIsName = false;
+    std::string fileName;  // characters
     bool newWindow = false;
+    std::string uri;         // bytes
+    std::string actionName;  // bytes
+    std::string script;      // characters
 };
 
 // One outline entry with its subtree. Records are values: copies are deep.
@@ -41,17 +38,15 @@ struct BookmarkRecord {
     std::vector<ActionRecord> actions;
     int32_t item = -1;
     int32_t level = 0;
-    std::string name;
+    std::string title;  // characters
     std::string style = "Plain";
     uint32_t color = 0;
+    bool open = false;  // shows its children
     bool insert = false;
     // For a record read from the input's outline: that item's object, whose
-    // action, destination and open state an update writes back unchanged.
+    // entries an update keeps where the bookmark file leaves them as they are.
     int32_t source = 0;
-    bool open = false;
     std::vector<BookmarkRecord> children;
-
-    void Reset() { *this = BookmarkRecord(); }
 };
 
 // The running item number of gathered entries. One counter serves a whole

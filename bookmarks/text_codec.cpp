@@ -3,72 +3,238 @@
 #include <array>
 #include <cstring>
 
-#include "structure/outline.h"
+#include "base/text_format.h"
+#include "base/utf8.h"
+#include "pdf/characters.h"
+#include "pdf/text_string.h"
 
 namespace {
 
-// Unicode characters below U+10000 that PDFDocEncoding holds, mapped to their byte.
-struct ReverseDocEncoding {
-    std::array<int16_t, 0x10000> bytes{};
-    ReverseDocEncoding() {
-        bytes.fill(-1);
-        for (int b = 255; b >= 0; --b) {
-            uint32_t code = PdfDocEncodingToUnicode(static_cast<unsigned char>(b));
-            if (code != 0) bytes[code] = static_cast<int16_t>(b);
-        }
-        for (int control : {0x09, 0x0A, 0x0D})
-            bytes[static_cast<size_t>(control)] = static_cast<int16_t>(control);
-    }
-};
+// Windows-1252 where it differs from Latin-1; 0 marks the undefined bytes.
+constexpr char16_t kCp1252From80[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-bool IsRegularNameByte(unsigned char byte) {
-    return byte >= 0x21 && byte <= 0x7E && std::strchr("()<>[]{}/%#", byte) == nullptr;
+std::string PercentEscape(unsigned char byte) {
+    return Format("%%%02X", byte);
+}
+
+std::string CharacterReference(char32_t character) {
+    return Format("&#x%04X;", static_cast<unsigned>(character));
+}
+
+// The entity of a character that XML text must not hold as it is, or null.
+const char* EntityOf(char32_t character, bool withParentheses) {
+    switch (character) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '\'':
+            return withParentheses ? "&apos;" : nullptr;
+        case '"':
+            return withParentheses ? "&quot;" : nullptr;
+        case '(':
+            return withParentheses ? "&obr;" : nullptr;
+        case ')':
+            return withParentheses ? "&cbr;" : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+// A character that stands for itself in the file, as its Windows-1252 byte;
+// references take the characters that encoding lacks.
+void AppendPlain(char32_t character, std::string& out) {
+    const int byte = Cp1252Byte(character);
+    if (byte >= 0) {
+        out += static_cast<char>(byte);
+    } else {
+        // XML holds no U+FFFE or U+FFFF, not even as references.
+        out += CharacterReference(character == 0xFFFE || character == 0xFFFF ? 0xFFFD : character);
+    }
+}
+
+// Title characters that the Name value gives as "%" and the hexadecimal value
+// of their PDFDocEncoding byte: "%" itself, the control characters XML cannot
+// hold, and the bytes PDFDocEncoding leaves undefined there (0x7F, 0x9F and
+// the soft hyphen 0xAD, which no editor shows).
+bool TitlePercentEscaped(char32_t character) {
+    return character < 0x20 || character == '%' || character == 0x7F || character == 0x9F ||
+           character == 0xAD;
+}
+
+bool ReadPercentEscape(const std::u32string& text, size_t at, unsigned char& byte) {
+    if (at + 2 >= text.size()) return false;
+    const int high = text[at + 1] < 0x80 ? HexValue(static_cast<int>(text[at + 1])) : -1;
+    const int low = text[at + 2] < 0x80 ? HexValue(static_cast<int>(text[at + 2])) : -1;
+    if (high < 0 || low < 0) return false;
+    byte = static_cast<unsigned char>(high * 16 + low);
+    return true;
+}
+
+// What stands at a bad "%": the sign and up to two characters behind it.
+std::string BadEscape(const std::u32string& text, size_t at) {
+    return utf8::FromCharacters(text.substr(at, 3));
 }
 
 }  // namespace
 
-int PdfDocEncodingByte(uint32_t character) {
-    static const ReverseDocEncoding table;
-    if (character >= 0x10000) return -1;
-    return table.bytes[character];
+int Cp1252Byte(char32_t character) {
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
+        return static_cast<int>(character);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252From80[i] != 0 && kCp1252From80[i] == character) return 0x80 + i;
+    }
+    return -1;
 }
 
-std::vector<uint32_t> DecodeUtf16Be(const std::string& bytes) {
-    std::vector<uint32_t> characters;
-    const size_t units = bytes.size() / 2;
-    characters.reserve(units);
-    auto unitAt = [&](size_t i) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) << 8 |
-               static_cast<unsigned char>(bytes[2 * i + 1]);
-    };
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t unit = unitAt(i);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-            uint32_t low = unitAt(i + 1);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                characters.push_back(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                ++i;
-                continue;
-            }
+char32_t Cp1252Character(unsigned char byte) {
+    if (byte < 0x80 || byte >= 0xA0) return byte;
+    const char16_t character = kCp1252From80[byte - 0x80];
+    return character != 0 ? character : byte;
+}
+
+std::string TitleToXml(const std::string& title) {
+    std::string out;
+    out.reserve(title.size());
+    for (char32_t character : utf8::ToCharacters(title)) {
+        if (TitlePercentEscaped(character)) {
+            out += PercentEscape(static_cast<unsigned char>(character));
+        } else if (const char* entity = EntityOf(character, true)) {
+            out += entity;
+        } else {
+            AppendPlain(character, out);
         }
-        if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-        characters.push_back(unit);
     }
-    return characters;
+    return out;
 }
 
-void AppendUtf16Be(uint32_t character, std::string& out) {
-    auto appendUnit = [&out](uint32_t unit) {
-        out += static_cast<char>(unit >> 8);
-        out += static_cast<char>(unit & 0xFF);
-    };
-    if (character >= 0x10000) {
-        uint32_t offset = character - 0x10000;
-        appendUnit(0xD800 + (offset >> 10));
-        appendUnit(0xDC00 + (offset & 0x3FF));
-    } else {
-        appendUnit(character);
+bool TitleFromXml(const std::string& value, std::string& title, std::string& bad) {
+    const std::u32string text = utf8::ToCharacters(value);
+    title.clear();
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '%') {
+            utf8::Append(text[at], title);
+            continue;
+        }
+        unsigned char byte = 0;
+        if (!ReadPercentEscape(text, at, byte)) {
+            bad = BadEscape(text, at);
+            return false;
+        }
+        at += 2;
+        const char32_t defined = pdftext::PdfDocCharacter(byte);
+        // 0x18 to 0x1F are the control characters of those values: the export
+        // writes PDFDocEncoding's accents there as references.
+        utf8::Append(byte >= 0x18 && byte < 0x20 ? byte : (defined != 0 ? defined : byte), title);
     }
+    return true;
+}
+
+std::string TextToXml(const std::string& characters) {
+    std::string out;
+    out.reserve(characters.size());
+    for (char32_t character : utf8::ToCharacters(characters)) {
+        if (const char* entity = EntityOf(character, false)) {
+            out += entity;
+        } else if (character == '\t' || character == '\n' || character == '\r' ||
+                   character == 0x7F) {
+            out += Format("&#x%X;", static_cast<unsigned>(character));
+        } else if (character < 0x20) {
+            out += PercentEscape(static_cast<unsigned char>(character));
+        } else {
+            AppendPlain(character, out);
+        }
+    }
+    return out;
+}
+
+std::string BytesToXml(const std::string& bytes, bool percentSign) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (const char* entity = EntityOf(byte, false)) {
+            out += entity;
+        } else if (byte == '\t' || byte == '\n' || byte == '\r' ||
+                   (byte >= 0x80 && byte < 0xA0 && Cp1252Byte(Cp1252Character(byte)) < 0)) {
+            // Line ends would split the element; the bytes Windows-1252 leaves
+            // undefined would make the file unreadable as XML.
+            out += Format("&#x%X;", byte);
+        } else if (byte < 0x20 || byte == 0x7F || (percentSign && byte == '%')) {
+            out += PercentEscape(byte);
+        } else {
+            out += c;  // the file's own encoding gives it its character
+        }
+    }
+    return out;
+}
+
+std::string UriToXml(const std::string& uri) {
+    std::string out;
+    out.reserve(uri.size());
+    for (char c : uri) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (const char* entity = EntityOf(byte, false)) {
+            out += entity;
+        } else if (byte > 0x20 && byte < 0x7F) {
+            out += c;
+        } else {
+            out += PercentEscape(byte);
+        }
+    }
+    return out;
+}
+
+std::string BytesFromCharacters(const std::string& characters) {
+    std::string bytes;
+    for (char32_t character : utf8::ToCharacters(characters)) {
+        const int byte = character <= 0xFF ? static_cast<int>(character) : Cp1252Byte(character);
+        if (byte >= 0) {
+            bytes += static_cast<char>(byte);
+        } else {
+            utf8::Append(character, bytes);
+        }
+    }
+    return bytes;
+}
+
+bool NamedDestinationFromXml(const std::string& value, std::string& bytes, std::string& bad) {
+    const std::u32string text = utf8::ToCharacters(value);
+    bytes.clear();
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '%') {
+            bytes += BytesFromCharacters(utf8::FromCharacters(text.substr(at, 1)));
+            continue;
+        }
+        unsigned char byte = 0;
+        if (!ReadPercentEscape(text, at, byte)) {
+            bad = BadEscape(text, at);
+            return false;
+        }
+        bytes += static_cast<char>(byte);
+        at += 2;
+    }
+    return true;
+}
+
+std::string UriFromCharacters(const std::string& characters) {
+    std::string uri;
+    for (char32_t character : utf8::ToCharacters(characters)) {
+        if (character > 0x20 && character < 0x7F) {
+            uri += static_cast<char>(character);
+            continue;
+        }
+        std::string bytes;
+        utf8::Append(character, bytes);
+        for (unsigned char byte : bytes) uri += PercentEscape(byte);
+    }
+    return uri;
 }
 
 std::string EscapeLiteralString(const std::string& bytes) {
@@ -100,8 +266,8 @@ std::string EscapePdfName(const std::string& bytes) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (char c : bytes) {
-        auto byte = static_cast<unsigned char>(c);
-        if (IsRegularNameByte(byte)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x21 && byte <= 0x7E && !IsPdfDelimiter(byte) && byte != '#') {
             out += c;
         } else {
             out += '#';
@@ -109,21 +275,5 @@ std::string EscapePdfName(const std::string& bytes) {
             out += kHex[byte & 0x0F];
         }
     }
-    return out;
-}
-
-std::string ReplaceAll(const std::string& text, const std::string& pattern,
-                       const std::string& replacement) {
-    if (pattern.empty()) return text;
-    std::string out;
-    out.reserve(text.size());
-    size_t from = 0;
-    for (size_t found = text.find(pattern); found != std::string::npos;
-         found = text.find(pattern, from)) {
-        out.append(text, from, found - from);
-        out += replacement;
-        from = found + pattern.size();
-    }
-    out.append(text, from, std::string::npos);
     return out;
 }

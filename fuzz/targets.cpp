@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "app/application.h"
 #include "base/exception.h"
@@ -36,7 +35,7 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
 }
 
 // Opens the PDF and writes its outline as XML, or the XML's records as its new outline.
-void ExportOrAdd(const std::string& pdf, std::istream* xml, bool update) {
+void ExportOrAdd(const std::string& pdf, const std::string* xml, bool update) {
     std::FILE* input = std::fopen(pdf.c_str(), "rb");
     std::FILE* output = std::fopen("/dev/null", "wb");
     try {
@@ -47,10 +46,10 @@ void ExportOrAdd(const std::string& pdf, std::istream* xml, bool update) {
         const PageTable pages = PageTable::Build(catalog);
         ItemCounter counter;
         if (xml != nullptr) {
-            PdfWriter(output, raw, pages).writeWithOutline(ReadBookmarks(*xml, update));
+            PdfWriter(output, raw, catalog, pages).writeWithOutline(ReadBookmarks(*xml, update));
         } else if (const OutlineItemList* items = document.getOutline()->items.get()) {
-            WriteBookmarkXml(output,
-                             CollectBookmarks(*items, catalog, pages, TitleForm::Xml, counter));
+            const std::string text = BookmarkXml(CollectBookmarks(*items, catalog, pages, counter));
+            std::fwrite(text.data(), 1, text.size(), output);
         }
     } catch (const CPdfException&) {
     }
@@ -69,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 1: {
             static const std::string pdf =
                 WriteTemp("fixed.pdf", fixture::BuildPdf(fixture::Pages(2)));
-            std::istringstream xml(bytes);
-            ExportOrAdd(pdf, &xml, size % 2 == 0);
+            ExportOrAdd(pdf, &bytes, size % 2 == 0);
             break;
         }
         default: {

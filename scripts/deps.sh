@@ -7,7 +7,7 @@ set -euo pipefail
 
 have_package() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-required=(cmake g++ make zlib1g-dev libgcrypt20-dev libgtest-dev)
+required=(cmake g++ make zlib1g-dev libgcrypt20-dev libexpat1-dev libgtest-dev)
 optional=("$@")
 
 missing=()

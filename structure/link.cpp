@@ -2,13 +2,17 @@
 
 #include <climits>
 
+#include "pdf/stream.h"
+#include "pdf/text_string.h"
+
 const char* const kDestKindNames[8] = {"XYZ",  "Fit",  "FitH",  "FitV",
                                        "FitR", "FitB", "FitBH", "FitBV"};
 
 namespace {
 
-// A coordinate: a number sets it, null leaves 0, anything else fails.
-bool ReadOptionalNumber(const CPdfArray& array, int index, double& field) {
+// A coordinate: a number sets it, null leaves it without a value, anything
+// else fails.
+bool ReadOptionalNumber(const CPdfArray& array, int index, std::optional<double>& field) {
     CPdfElement value;
     array.get(index, value);
     if (value.isNum()) {
@@ -18,7 +22,7 @@ bool ReadOptionalNumber(const CPdfArray& array, int index, double& field) {
     return value.isNull();
 }
 
-bool ReadRequiredNumber(const CPdfArray& array, int index, double& field) {
+bool ReadRequiredNumber(const CPdfArray& array, int index, std::optional<double>& field) {
     CPdfElement value;
     array.get(index, value);
     if (!value.isNum()) return false;
@@ -27,10 +31,10 @@ bool ReadRequiredNumber(const CPdfArray& array, int index, double& field) {
 }
 
 // Reads D of a go-to: a name or string names a destination, an array is one.
-template <typename Action>
-void ReadDestinationValue(const CPdfElement& value, Action& action) {
+void ReadDestinationValue(const CPdfElement& value, LinkTarget& action) {
     if (value.isName() || value.isString()) {
         action.namedDest = value.getText();
+        action.namedDestIsName = value.isName();
     } else if (value.isArray()) {
         auto dest = std::make_unique<LinkDestination>(*value.getArray());
         if (dest->isOk()) action.dest = std::move(dest);
@@ -51,7 +55,9 @@ std::unique_ptr<LinkAction> MakeGoToR(const CPdfDictionary& dict) {
 
 std::unique_ptr<LinkAction> MakeLaunch(const CPdfDictionary& dict) {
     auto action = std::make_unique<LinkLaunch>();
-    CPdfElement file;
+    CPdfElement file, newWindow;
+    dict.lookup("NewWindow", newWindow);
+    if (newWindow.isBool()) action->newWindow = newWindow.getBool();
     dict.lookup("F", file);
     if (!file.isNull()) {
         action->fileName = getFileSpecName(file);
@@ -69,15 +75,25 @@ std::unique_ptr<LinkAction> MakeLaunch(const CPdfDictionary& dict) {
     return action;
 }
 
-std::unique_ptr<LinkAction> MakeMovie(const CPdfDictionary& dict) {
-    auto action = std::make_unique<LinkMovie>();
-    CPdfElement annot, title;
-    dict.lookupNF("Annot", annot);
-    dict.lookup("T", title);
-    if (annot.isRef()) {
-        action->annotRef = {annot.getRefNum(), annot.getRefGen()};
-    } else if (title.isString()) {
-        action->title = title.getText();
+// The bytes of a stream's data, at most limit of them.
+std::string StreamBytes(CPdfStream& stream, size_t limit) {
+    std::string bytes;
+    stream.reset();
+    unsigned char chunk[4096];
+    for (size_t got; bytes.size() < limit && (got = stream.read(chunk, sizeof chunk)) > 0;) {
+        bytes.append(reinterpret_cast<const char*>(chunk), std::min(got, limit - bytes.size()));
+    }
+    return bytes;
+}
+
+std::unique_ptr<LinkAction> MakeJavaScript(const CPdfDictionary& dict) {
+    auto action = std::make_unique<LinkJavaScript>();
+    CPdfElement script;
+    dict.lookup("JS", script);
+    if (script.isString()) {
+        action->script = pdftext::Decode(script.getText());
+    } else if (CPdfStream* stream = script.getStream()) {
+        action->script = pdftext::Decode(StreamBytes(*stream, kMaxScriptBytes));
     }
     return action;
 }
@@ -106,10 +122,8 @@ std::unique_ptr<LinkAction> BuildAction(const CPdfDictionary& dict, const std::s
         if (name.isName()) action->name = name.getText();
         return action;
     }
-    if (type == "Movie") return MakeMovie(dict);
-    auto action = std::make_unique<LinkUnknown>();
-    action->action = type;
-    return action;
+    if (type == "JavaScript") return MakeJavaScript(dict);
+    return nullptr;
 }
 
 }  // namespace
@@ -186,18 +200,18 @@ std::unique_ptr<LinkAction> makeAction(const CPdfElement& value) {
     dict->lookup("S", type);
     if (!type.isName()) return nullptr;
     std::unique_ptr<LinkAction> action = BuildAction(*dict, type.getText());
-    if (!action->isOk()) return nullptr;
+    if (!action || !action->isOk()) return nullptr;
     return action;
 }
 
 std::string getFileSpecName(const CPdfElement& value) {
-    if (value.isString()) return value.getText();
+    if (value.isString()) return pdftext::Decode(value.getText());
     const CPdfDictionary* dict = value.getDict();
     if (dict == nullptr) return {};
     CPdfElement name;
-    dict->lookup("Unix", name);
-    if (name.isString()) return name.getText();
-    dict->lookup("F", name);
-    if (name.isString()) return name.getText();
+    for (const char* key : {"UF", "Unix", "F"}) {
+        dict->lookup(key, name);
+        if (name.isString()) return pdftext::Decode(name.getText());
+    }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "pdf/element.h"
@@ -37,11 +38,12 @@ public:
     bool pageIsRef = false;
     int32_t pageNumber = 0;
     LinkPageRef pageRef;
-    double left = 0;
-    double bottom = 0;
-    double right = 0;
-    double top = 0;
-    double zoom = 0;
+    // A coordinate the destination leaves null (or out) has no value.
+    std::optional<double> left;
+    std::optional<double> bottom;
+    std::optional<double> right;
+    std::optional<double> top;
+    std::optional<double> zoom;
     bool ok = false;
 
 private:
@@ -54,8 +56,7 @@ enum LinkActionKind : int32_t {
     actionLaunch = 2,
     actionURI = 3,
     actionNamed = 4,
-    actionMovie = 5,
-    actionUnknown = 6,
+    actionJavaScript = 5,
 };
 
 class LinkAction {
@@ -65,25 +66,28 @@ public:
     virtual int32_t getKind() const = 0;
 };
 
-class LinkGoTo : public LinkAction {
+// What a go-to's D holds: an explicit destination, or the name of one, given
+// as a PDF name or as a string (viewers look the two up in different places).
+struct LinkTarget {
+    std::unique_ptr<LinkDestination> dest;
+    std::string namedDest;
+    bool namedDestIsName = false;
+};
+
+class LinkGoTo : public LinkAction, public LinkTarget {
 public:
     bool isOk() const override { return dest != nullptr || !namedDest.empty(); }
     int32_t getKind() const override { return actionGoTo; }
-
-    std::unique_ptr<LinkDestination> dest;
-    std::string namedDest;
 };
 
-class LinkGoToR : public LinkAction {
+class LinkGoToR : public LinkAction, public LinkTarget {
 public:
     bool isOk() const override {
         return !fileName.empty() && (dest != nullptr || !namedDest.empty());
     }
     int32_t getKind() const override { return actionGoToR; }
 
-    std::string fileName;
-    std::unique_ptr<LinkDestination> dest;
-    std::string namedDest;
+    std::string fileName;  // characters, as UTF-8
     bool newWindow = false;
 };
 
@@ -92,8 +96,18 @@ public:
     bool isOk() const override { return !fileName.empty(); }
     int32_t getKind() const override { return actionLaunch; }
 
-    std::string fileName;
+    std::string fileName;  // characters, as UTF-8
     std::string params;
+    bool newWindow = false;
+};
+
+class LinkJavaScript : public LinkAction {
+public:
+    // A script may be empty; it is still an action of the item.
+    bool isOk() const override { return true; }
+    int32_t getKind() const override { return actionJavaScript; }
+
+    std::string script;  // characters, as UTF-8
 };
 
 class LinkURI : public LinkAction {
@@ -112,28 +126,13 @@ public:
     std::string name;
 };
 
-class LinkMovie : public LinkAction {
-public:
-    bool isOk() const override { return annotRef.number >= 0 || !title.empty(); }
-    int32_t getKind() const override { return actionMovie; }
-
-    LinkPageRef annotRef{-1, 0};
-    std::string title;
-};
-
-class LinkUnknown : public LinkAction {
-public:
-    bool isOk() const override { return !action.empty(); }
-    int32_t getKind() const override { return actionUnknown; }
-
-    std::string action;
-};
-
 // A go-to from an outline item's Dest value (already resolved); null when it
 // carries no usable destination.
 std::unique_ptr<LinkAction> makeGoTo(const CPdfElement& value);
 // The action a resolved action dictionary describes, or null.
 std::unique_ptr<LinkAction> makeAction(const CPdfElement& value);
-// The file name of a file specification: a string, or the Unix or F entry of
-// a dictionary; empty when there is none.
+// The file name of a file specification as characters (UTF-8): a string, or
+// the UF, Unix or F entry of a dictionary; empty when there is none.
 std::string getFileSpecName(const CPdfElement& value);
+// The longest script read from a JavaScript action's stream.
+inline constexpr size_t kMaxScriptBytes = 16u << 20;

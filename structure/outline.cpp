@@ -4,22 +4,6 @@
 
 namespace {
 
-// PDFDocEncoding where it differs from Latin-1; 0 marks bytes it leaves undefined.
-uint32_t SpecialCode(unsigned char byte) {
-    static const uint16_t kFrom18[8] = {0x02D8, 0x02C7, 0x02C6, 0x02D9,
-                                        0x02DD, 0x02DB, 0x02DA, 0x02DC};
-    static const uint16_t kFrom80[32] = {
-        0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
-        0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
-        0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0x0000};
-    if (byte < 0x18) return 0;
-    if (byte < 0x20) return kFrom18[byte - 0x18];
-    if (byte == 0x7F || byte == 0xAD) return 0;
-    if (byte >= 0x80 && byte < 0xA0) return kFrom80[byte - 0x80];
-    if (byte == 0xA0) return 0x20AC;
-    return byte;
-}
-
 // The low 8 bits of a colour component scaled to 0..255, without overflow.
 uint32_t ColorByte(const CPdfElement& component) {
     if (component.isInt()) {
@@ -41,49 +25,7 @@ int64_t TruncateToInteger(double value) {
     return static_cast<int64_t>(value);
 }
 
-// A PDF 2.0 UTF-8 text string as the UTF-16BE text string (FE FF first) the
-// rest of the tool reads; a malformed sequence gives U+FFFD.
-std::string Utf8ToUtf16Be(const std::string& utf8) {
-    std::string out = "\xFE\xFF";
-    auto append = [&out](uint32_t unit) {
-        out += static_cast<char>(unit >> 8);
-        out += static_cast<char>(unit & 0xFF);
-    };
-    for (size_t at = 0; at < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[at]);
-        const size_t length = lead < 0x80    ? 1
-                              : lead >= 0xF0 ? 4
-                              : lead >= 0xE0 ? 3
-                              : lead >= 0xC0 ? 2
-                                             : 0;
-        uint32_t code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-        bool valid = length > 0 && at + length <= utf8.size();
-        for (size_t i = 1; valid && i < length; ++i) {
-            const auto next = static_cast<unsigned char>(utf8[at + i]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        valid = valid && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-        at += valid ? length : 1;
-        if (!valid) code = 0xFFFD;
-        if (code >= 0x10000) {
-            append(0xD800 + ((code - 0x10000) >> 10));
-            append(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            append(code);
-        }
-    }
-    return out;
-}
-
 }  // namespace
-
-uint32_t PdfDocEncodingToUnicode(unsigned char byte) {
-    return SpecialCode(byte);
-}
 
 CPdfOutlineItem::CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef,
                                  OutlineBudget* budget, const CPdfOutlineItem* parentItem,
@@ -104,21 +46,7 @@ CPdfOutlineItem::CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef,
 void CPdfOutlineItem::readTitle(const CPdfDictionary& dict) {
     CPdfElement value;
     dict.lookup("Title", value);
-    if (!value.isString()) return;
-    title = value.getText();
-    if (title.compare(0, 3, "\xEF\xBB\xBF") == 0) title = Utf8ToUtf16Be(title.substr(3));
-    const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
-    if (title.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-        titleLength = static_cast<int32_t>((title.size() - 2) / 2);
-        titleCodes.reserve(static_cast<size_t>(titleLength));
-        for (int32_t i = 0; i < titleLength; ++i) {
-            titleCodes.push_back(uint32_t{bytes[2 + 2 * i]} * 256 + bytes[3 + 2 * i]);
-        }
-        return;
-    }
-    titleLength = static_cast<int32_t>(title.size());
-    titleCodes.reserve(title.size());
-    for (unsigned char byte : title) titleCodes.push_back(SpecialCode(byte));
+    if (value.isString()) title = value.getText();
 }
 
 void CPdfOutlineItem::readActions(const CPdfDictionary& dict) {

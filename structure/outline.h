@@ -34,10 +34,6 @@ private:
     size_t reads_ = 0;
 };
 
-// The byte-to-Unicode table for titles without a byte-order mark; undefined
-// bytes (tab, line feed and carriage return among them) give 0.
-uint32_t PdfDocEncodingToUnicode(unsigned char byte);
-
 // One item of an existing outline.
 class CPdfOutlineItem {
 public:
@@ -56,11 +52,9 @@ public:
     bool isOnPath(const OutlineItemRef& itemRef) const;
 
     CPdfXRef* xref;
-    std::vector<uint32_t> titleCodes;
-    std::string title;
+    std::string title;  // the bytes of the text string
     uint32_t color = 0;
     std::string style;
-    int32_t titleLength = 0;
     bool open = false;  // a positive Count: the item shows its children
     std::vector<std::unique_ptr<LinkAction>> actions;
     CPdfElement first;

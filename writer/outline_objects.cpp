@@ -7,6 +7,7 @@
 #include "base/text_format.h"
 #include "bookmarks/text_codec.h"
 #include "pdf/characters.h"
+#include "pdf/text_string.h"
 #include "writer/pdf_writer.h"
 
 namespace {
@@ -47,8 +48,25 @@ std::string DestinationArray(const ActionRecord& action, const std::string& page
     return Format("[ %s /Fit]", p);
 }
 
+// A literal string of text characters, in PDFDocEncoding or UTF-16.
+std::string TextString(const std::string& characters) {
+    return "(" + EscapeLiteralString(pdftext::Encode(characters)) + ")";
+}
+
+// A file name PDFDocEncoding cannot hold goes into UF as text too; F then
+// carries its UTF-8 bytes.
 std::string FileSpecification(const std::string& fileName) {
-    return "/F <</F(" + EscapeLiteralString(fileName) + ")/Type/Filespec>>";
+    if (pdftext::FitsPdfDoc(fileName)) {
+        return "/F <</F" + TextString(fileName) + "/Type/Filespec>>";
+    }
+    return "/F <</F(" + EscapeLiteralString(fileName) + ")/UF" + TextString(fileName) +
+           "/Type/Filespec>>";
+}
+
+// A destination's name in the form the record gives it.
+std::string DestinationName(const ActionRecord& action) {
+    if (action.namedDestinationIsName) return "/" + EscapePdfName(action.namedDestination);
+    return "(" + EscapeLiteralString(action.namedDestination) + ")";
 }
 
 }  // namespace
@@ -84,9 +102,21 @@ std::string FormatColor(uint32_t color) {
            ColorComponent((color >> 8) & 0xFF) + " " + ColorComponent(color & 0xFF) + " ]\n";
 }
 
+bool PdfWriter::goesByName(const ActionRecord& action) const {
+    if (action.type != ActionType::GoTo || action.namedDestination.empty()) return false;
+    try {
+        return catalog_.findDest(action.namedDestination) != nullptr;
+    } catch (const CPdfException&) {
+        return false;  // a name that holds no destination is no better than none
+    }
+}
+
 std::string PdfWriter::actionBody(const ActionRecord& action) const {
     switch (action.type) {
-        case actionRecordGoTo: {
+        case ActionType::GoTo: {
+            // The name, where the document has it, keeps the go-to where the
+            // document's own tables send it.
+            if (goesByName(action)) return "/D" + DestinationName(action) + " /S/GoTo\n";
             if (action.page < 1 || static_cast<uint32_t>(action.page) > pages_.count()) {
                 throw CPdfException(
                     "Error in .xml file: Page number more than number of pages in .pdf file\n");
@@ -95,25 +125,25 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
             std::string page = Format("%u %u R", pageObject, input_.generationOf(pageObject));
             return "/D" + DestinationArray(action, page) + " /S/GoTo\n";
         }
-        case actionRecordGoToR: {
+        case ActionType::GoToR: {
             std::string page = Format("%lld", static_cast<long long>(action.page) - 1);
-            const std::string destination =
-                action.namedDestination.empty()
-                    ? DestinationArray(action, page)
-                    : "(" + EscapeLiteralString(action.namedDestination) + ")";
+            const std::string destination = action.namedDestination.empty()
+                                                ? DestinationArray(action, page)
+                                                : DestinationName(action);
             return FileSpecification(action.fileName) + "/D" + destination +
                    (action.newWindow ? " /NewWindow true" : "") + " /S/GoToR\n";
         }
-        case actionRecordLaunch:
+        case ActionType::Launch:
             return FileSpecification(action.fileName) + " /S/Launch/NewWindow " +
                    (action.newWindow ? "true\n" : "false\n");
-        case actionRecordURI:
+        case ActionType::Uri:
             return "/URI(" + EscapeLiteralString(action.uri) + ")/S/URI\n";
-        case actionRecordNamed:
+        case ActionType::Named:
             return "/N/" + EscapePdfName(action.actionName) + " /S/Named\n";
-        default:
-            return std::string();
+        case ActionType::JavaScript:
+            return "/JS" + TextString(action.script) + " /S/JavaScript\n";
     }
+    return std::string();
 }
 
 std::string PdfWriter::writeActions(uint32_t item, const BookmarkRecord& record) {
@@ -121,7 +151,7 @@ std::string PdfWriter::writeActions(uint32_t item, const BookmarkRecord& record)
     // not resolve: the item is written without that action.
     std::vector<const ActionRecord*> actions;
     for (const ActionRecord& action : record.actions) {
-        if (action.type == actionRecordGoTo && action.page == 0) continue;
+        if (action.type == ActionType::GoTo && action.page == 0 && !goesByName(action)) continue;
         actions.push_back(&action);
     }
     if (actions.size() < record.actions.size()) itemsWithoutGoTo_.push_back(record.item);
@@ -195,7 +225,7 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     if (links.first != 0) text += Format("/First %u 0 R\n", links.first);
     if (links.last != 0) text += Format("/Last %u 0 R\n", links.last);
     if (links.prev != 0) text += Format("/Prev %u 0 R\n", links.prev);
-    text += sealed(number, "/Title(" + record.name + ")") + "\n";
+    text += sealed(number, "/Title" + TextString(record.title)) + "\n";
     int flags = 0;
     if (record.style.find("Bold") != std::string::npos) flags += 2;
     if (record.style.find("Italic") != std::string::npos) flags += 1;

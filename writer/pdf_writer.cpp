@@ -19,8 +19,9 @@ std::string HeaderLine(const std::string& head) {
 
 }  // namespace
 
-PdfWriter::PdfWriter(std::FILE* output, const RawObjects& input, const PageTable& pages)
-    : output_(output), input_(input), pages_(pages), objects_(input.size()) {
+PdfWriter::PdfWriter(std::FILE* output, const RawObjects& input, const CPdfCatalog& catalog,
+                     const PageTable& pages)
+    : output_(output), input_(input), catalog_(catalog), pages_(pages), objects_(input.size()) {
     // Positions are counted as the text goes out: asking the file each time
     // costs a system call per object.
     const int64_t start = platform::Tell(output_);

@@ -7,6 +7,7 @@
 
 #include "bookmarks/record.h"
 #include "pdf/raw_object.h"
+#include "structure/catalog.h"
 #include "structure/page_table.h"
 
 // Writes a new PDF from an opened input: the input's header and every object
@@ -19,7 +20,8 @@
 // The job owns the output file itself, and removes it when anything fails.
 class PdfWriter {
 public:
-    PdfWriter(std::FILE* output, const RawObjects& input, const PageTable& pages);
+    PdfWriter(std::FILE* output, const RawObjects& input, const CPdfCatalog& catalog,
+              const PageTable& pages);
     PdfWriter(const PdfWriter&) = delete;
     PdfWriter& operator=(const PdfWriter&) = delete;
 
@@ -68,6 +70,8 @@ private:
     // The action and destination entries of the input item a record came from.
     std::string keptEntries(uint32_t number, const BookmarkRecord& record);
     std::string actionBody(const ActionRecord& action) const;
+    // Whether a go-to is written by its name: the document has a destination of that name.
+    bool goesByName(const ActionRecord& action) const;
     // Appends an entry for a new object and returns its number.
     uint32_t newObject();
     // Writes the text of object number (its entry must exist) and records
@@ -86,6 +90,7 @@ private:
 
     std::FILE* output_;
     const RawObjects& input_;
+    const CPdfCatalog& catalog_;
     const PageTable& pages_;
     std::vector<ObjectEntry> objects_;
     uint64_t position_ = 0;

@@ -2,72 +2,61 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
-#include <sstream>
 
 #include "base/exception.h"
 #include "base/text_format.h"
-#include "bookmarks/text_codec.h"
-#include "support/harness.h"
 
 namespace {
 
 using namespace std::string_literals;
 
-// Hand-written names: escapes in either case, decimal references, and what is
-// not an escape kept as it stands.
-TEST(XmlReaderTest, NameValuesDecodeToLiteralStringBytes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"100%25%4a%4A", "100%JJ"},
-        {"50%", "50%"},
-        {"5%2", "5%2"},
-        {"A&amp;lt;B", "A&lt;B"},
-        {"%0Aa%0Db\r", "\\na\\rb"},
-        {"&#xE9;&#233;&#x2019;&#x28;", "\xE9\xE9\x90\\("},
-        {"Gr&#xF6;e &#x4E2D;&#20013;", "\xFE\xFF\0G\0r\0\xF6\0e\0 \x4E\x2D\x4E\x2D"s},
-        {"&obr;&#x4E28;&#x5C00;&#x1F600;&#x10000;",
-         "\xFE\xFF\0\\(\x4E\\(\\\\\0\xD8\x3D\xDE\0\xD8\0\xDC\0"s},
-        {"&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;", "&#xD800;&#x110000;&#xZZ;&#x41&#;&nbsp;"},
-        {"&#xDFFF;&#xE000;&#x7FF;&#x800;", "\xFE\xFF\0&\0#\0x\0D\0F\0F\0F\0;\xE0\0\a\xFF\b\0"s},
-    };
-    for (const auto& [value, bytes] : cases) EXPECT_EQ(DecodeNameValue(value), bytes) << value;
-    EXPECT_EQ(EscapePdfName("a /(c)[]<>{}%#\x7F\xE9!~"),
-              "a#20#2F#28c#29#5B#5D#3C#3E#7B#7D#25#23#7F#E9!~");
-    EXPECT_EQ(DecodeXmlText("&amp;amp;&lt;&gt;&apos;&quot;&unknown;&#x4E2D;&#x7FF;&#x800;&"),
-              "&amp;<>'\"&unknown;\xE4\xB8\xAD\xDF\xBF\xE0\xA0\x80&");
-    EXPECT_EQ(EscapeXmlText("a&b<c>\t\r\n\x81\x9D\x01\xE9%20"),
-              "a&amp;b&lt;c&gt;&#x9;&#xD;&#xA;&#x81;&#x9D;%01\xE9%20");
-}
-
-// The tree as "item/level" with children in parentheses, then each record's
-// other fields where they differ from a fresh record.
+// Every field of the records, the tree as children in parentheses; fields
+// left as a fresh record has them are not shown.
 std::string Describe(const std::vector<BookmarkRecord>& records) {
+    auto number = [](float value) { return std::isnan(value) ? "-"s : Format("%g", value); };
     std::string out;
     for (const BookmarkRecord& r : records) {
         out += Format("%s%d/%d", out.empty() ? "" : ",", r.item, r.level) +
-               (r.name.empty() ? "" : " '" + r.name + "'") +
+               (r.title.empty() ? "" : " '" + r.title + "'") +
                (r.style == "Plain" ? "" : " " + r.style) +
-               (r.color ? Format(" #%X", r.color) : "") + (r.insert ? " insert" : "");
+               (r.color ? Format(" #%X", r.color) : "") + (r.open ? " open" : "") +
+               (r.insert ? " insert" : "");
         for (const ActionRecord& a : r.actions) {
-            out += Format(" [%d ", a.type) +
-                   (a.type == actionRecordGoTo
-                        ? Format("%d %s %g %g %g %g %g", a.page, a.destination.c_str(), a.zoom,
-                                 a.top, a.left, a.bottom, a.right)
-                        : a.fileName + a.uri + a.actionName) +
-                   (a.newWindow ? " new]" : "]");
+            static const char* const kKinds[] = {"goto", "gotor", "launch", "uri", "named", "js"};
+            out += Format(" [%s]", kKinds[static_cast<int>(a.type)]);
+            if (a.type == ActionType::GoTo || a.type == ActionType::GoToR) {
+                out += Format(" %d %s ", a.page, a.destination.c_str()) + number(a.zoom) + " " +
+                       number(a.top) + " " + number(a.left) + " " + number(a.bottom) + " " +
+                       number(a.right);
+            }
+            if (!a.namedDestination.empty()) {
+                out += (a.namedDestinationIsName ? " /" : " (") + a.namedDestination;
+            }
+            for (const std::string* text : {&a.fileName, &a.uri, &a.actionName, &a.script}) {
+                if (!text->empty()) out += " " + *text;
+            }
+            if (a.newWindow) out += " new";
         }
         if (!r.children.empty()) out += "(" + Describe(r.children) + ")";
     }
     return out;
 }
 
-std::string Read(const std::string& text, bool forUpdate = false) {
-    std::istringstream input("<Bookmarks>\n" + text);
+// The records of a file, or the message it is refused with; a warning goes first.
+std::string Read(const std::string& file, bool forUpdate = false) {
     try {
-        return Describe(ReadBookmarks(input, forUpdate));
+        std::string warning;
+        const std::string records = Describe(ReadBookmarks(file, forUpdate, &warning));
+        return warning + records;
     } catch (const CPdfException& failure) {
         return failure.Message();
     }
+}
+
+std::string InFile(const std::string& records) {
+    return "<Bookmarks>\n" + records + "</Bookmarks>\n";
 }
 
 // A Bookmark block with its Item and Level lines and any further lines.
@@ -87,77 +76,280 @@ std::string Action(const std::string& type, const std::string& lines = "") {
     return "\t\t<Action>\r\n\t\t\t<Type>" + type + "</Type>\r\n" + lines + "\t\t</Action>\r\n";
 }
 
-TEST(XmlReaderTest, RecordsTreesAndValues) {
-    const std::string goTo = "Go to a page in this document";
-    const std::string deep = [] {
-        std::string text;
-        for (int level = 0; level < 300; ++level) text += Block(level + 1, level);
-        return text;
-    }();
+const std::string kGoTo = "Go to a page in this document";
+const std::string kQuotes = "He said \u201Chi\u201D \u2013 costs \u20AC5 \u2026 Stra\u00DFe";
+
+// The same title in the encodings a bookmark file comes in, and what each
+// reading says of it.
+TEST(BookmarkFileTest, EncodingsAsDeclared) {
+    auto with = [&](const char* declaration, const std::string& title) {
+        return std::string(declaration) + "<Bookmarks><Bookmark><Name>" + title +
+               "</Name></Bookmark></Bookmarks>";
+    };
+    const std::string cp1252 =
+        "He said \x93hi\x94 \x96 costs \x80"
+        "5 \x85 Stra\xDF"
+        "e";
+    auto utf16 = [](const std::string& ascii, bool bigEndian, bool mark) {
+        std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (char c : ascii) out += bigEndian ? "\0"s + c : std::string(1, c) + '\0';
+        return out;
+    };
+    const std::string declared = "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>";
+    const std::string asUtf8 = "Warning: the bookmark file is read as UTF-8, as all its text is\n";
+    const std::string undeclared =
+        "Warning: the bookmark file declares no encoding and is not UTF-8; it is read as "
+        "Windows-1252\n";
     const struct {
-        std::string text;
+        std::string file;
         std::string expected;
     } cases[] = {
-        // Elements in any order; values decimal only; nan and inf read as 0.
-        {"<Bookmarks>\r\n\t<Bookmark><Style>Italic</Style>\r\n" +
-             Action(goTo,
-                    "<Page>  +12</Page>\n<Destination></Destination>\n<Zoom>1.5e2</Zoom>\n"
-                    "<Top>nan</Top>\n<Left>-10.5</Left>\n<Bottom>inf</Bottom>\n"
-                    "<Right>7abc</Right>\n") +
-             "<Item>42x</Item>\n<Name>T</Name>\n<Level>0</Level>\n<Color>00ff00</Color>\n"
-             "<Insert>True</Insert>\n</Bookmark>\r\n</Bookmarks>",
-         "42/0 'T' Italic #FF00 [0 12 FitH 150 0 -10.5 0 7]"},
-        {Block(1, 0, Action(goTo, "<Zoom>0x10</Zoom>\n<Top>0x1p4</Top>\n<Left>1e1x</Left>\n")),
-         "1/0 [0 0  0 0 10 nan nan]"},
+        {with(declared.c_str(), cp1252), "-1/0 '" + kQuotes + "'"},
+        {with(declared.c_str(), kQuotes), asUtf8 + "-1/0 '" + kQuotes + "'"},
+        {with("", cp1252), undeclared + "-1/0 '" + kQuotes + "'"},
+        {with("", kQuotes), "-1/0 '" + kQuotes + "'"},
+        {"\xEF\xBB\xBF" + with(declared.c_str(), kQuotes), "-1/0 '" + kQuotes + "'"},
+        {with("<?xml version='1.0' encoding='utf-8'?>", kQuotes), "-1/0 '" + kQuotes + "'"},
+        {with("<?xml version='1.0' encoding='ISO-8859-1'?>",
+              "Stra\xDF"
+              "e \x80"),
+         "-1/0 'Stra\u00DFe \u0080'"},
+        {with("<?xml version='1.0' encoding='US-ASCII'?>", "&#xDF;"), "-1/0 '\u00DF'"},
+        {utf16(with(declared.c_str(), "G&#x4E2D;"), false, true), "-1/0 'G\u4E2D'"},
+        {utf16(with(declared.c_str(), "G"), true, true), "-1/0 'G'"},
+        {utf16(with("<?xml version='1.0'?>", "G"), false, false), "-1/0 'G'"},
+        {with(declared.c_str(), "&#x1F600;&#233;&#x41;"), "-1/0 '\U0001F600\u00E9A'"},
+        // What the encoding leaves undefined reads as the character of its value.
+        {with(declared.c_str(), "\x81\x9D"), "-1/0 '\u0081\u009D'"},
+        {with("<?xml version='1.0' encoding='UTF-8'?>", cp1252),
+         "Error in .xml file: line 1, column 74: not well-formed (invalid token)\n"},
+        {with("<?xml version='1.0' encoding='EBCDIC'?>", "x"),
+         "Error in .xml file: line 1, column 31: unknown encoding\n"},
+        {with("<?xml version='1.0' encoding='US-ASCII'?>", "\xE9"),
+         "Error in .xml file: line 1, column 69: not well-formed (invalid token)\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Read(c.file), c.expected) << c.file;
+}
+
+// CDATA, references, entities of the file's own DTD, comments and processing
+// instructions anywhere, attributes: read as XML reads them.
+TEST(BookmarkFileTest, XmlIsReadAsXml) {
+    const struct {
+        std::string file;
+        std::string expected;
+    } cases[] = {
+        {InFile("<Bookmark><Name><![CDATA[Tom & Jerry]]></Name></Bookmark>"
+                "<Bookmark><Name>x<![CDATA[a > b]]>y</Name></Bookmark>"),
+         "-1/0 'Tom & Jerry',-1/0 'xa > by'"},
+        {InFile("<Bookmark id='1' note=\"a>b\"><Name lang='x>'>T</Name></Bookmark>"), "-1/0 'T'"},
+        {"<?xml version='1.0'?>\n<!DOCTYPE Bookmarks [<!ENTITY co 'Smith &amp; Co'>\n"
+         "<!ENTITY obr '['>]>" +
+             InFile("<!-- a --><?pi x?><Bookmark><Name>&co;&obr;&cbr;&lt;&gt;&amp;&apos;&quot;"
+                    "</Name><!-- b --></Bookmark>"),
+         "-1/0 'Smith & Co[)<>&'\"'"},
+        {"<!DOCTYPE Bookmarks SYSTEM 'http://example.org/none.dtd'>" +
+             InFile("<Bookmark><Name>&obr;&cbr;</Name></Bookmark>"),
+         "-1/0 '()'"},
+        // The format's entities in every value that holds text.
+        {InFile("<Bookmark>" + Action("Open weblink", "<Uri>&obr;&cbr;</Uri>") +
+                Action("Run a JavaScript", "<Script>f&obr;&cbr;;</Script>") + "</Bookmark>"),
+         "-1/0 [uri] () [js] f();"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Read(c.file), c.expected) << c.file;
+}
+
+// A file that is not well-formed, or not of this format, is refused whole,
+// with the place and what the parser found.
+TEST(BookmarkFileTest, MalformedFilesAreRefused) {
+    const std::string two = "<Bookmark><Name>a</Name></Bookmark><Bookmark><Name>b</Name>";
+    const struct {
+        std::string file;
+        std::string expected;
+    } cases[] = {
+        {"<Bookmarks>" + two + "<!-- </Bookmark></Bookmarks>", "line 1, column 71: unclosed token"},
+        {"<Bookmarks>\n" + two + "\n</Bookmarks>", "line 3, column 3: mismatched tag"},
+        {"<Bookmarks>" + two.substr(0, 50), "line 1, column 57: unclosed token"},
+        {"<Bookmarks>" + two + "</Bookmark>", "line 1, column 82: no element found"},
+        {"<Bookmarks><Bookmark><Bookmark/></Bookmark></Bookmarks>",
+         "line 1, column 22: <Bookmark> cannot stand inside <Bookmark>"},
+        {"<Bookmarks><Bookmark><Name>a<b/></Name></Bookmark></Bookmarks>",
+         "line 1, column 29: <b> cannot stand inside <Name>"},
+        {"<Bookmarks><Bookmark><Colour>FF0000</Colour></Bookmark></Bookmarks>",
+         "line 1, column 22: <Colour> cannot stand inside <Bookmark>"},
+        {"<Bookmarks><Item>1</Item></Bookmarks>",
+         "line 1, column 12: <Item> cannot stand inside <Bookmarks>"},
+        {"<Bookmarks><Bookmark><Name>a</Name><Name>b</Name></Bookmark></Bookmarks>",
+         "line 1, column 43: <Name> given twice"},
+        {"<Bookmarks><Bookmark><Name>&nbsp;</Name></Bookmark></Bookmarks>",
+         "line 1, column 28: undefined entity &nbsp;"},
+        {"<!DOCTYPE Bookmarks [<!ENTITY x SYSTEM '/etc/passwd'>]><Bookmarks><Bookmark><Name>&x;"
+         "</Name></Bookmark></Bookmarks>",
+         "line 1, column 83: error in processing external entity reference"},
+        {"", "line 1, column 1: no element found"},
+        {"%PDF-1.4\n\x80\x81\n", "line 1, column 9: not well-formed (invalid token)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read(c.file), "Error in .xml file: " + c.expected + "\n") << c.file;
+    }
+    EXPECT_EQ(Read("<?xml version='1.0'?><html><Bookmarks/></html>"),
+              "Error in .xml file: no <Bookmarks> element\n");
+}
+
+// Values of the format: words in any case and spacing, numbers as the
+// elements want them, and mistakes named with their line and item.
+TEST(BookmarkFileTest, ValuesAreReadOrNamed) {
+    const struct {
+        std::string records;
+        std::string expected;
+    } cases[] = {
+        {"<Bookmark><Style>italic</Style>\n" +
+             Action(" go to a PAGE\n  in this document ",
+                    "<Page> +12 </Page><Destination></Destination><Zoom>1.5e2</Zoom>"
+                    "<Top>0</Top><Left>-10.5</Left><Bottom></Bottom>") +
+             "<Item>42</Item><Name> a b </Name><Level>0</Level><Color> #00ff00 </Color>"
+             "<Open> true </Open><Insert>True</Insert></Bookmark>",
+         "42/0 ' a b ' Italic #FF00 open insert [goto] 12 FitH 150 0 -10.5 - -"},
         {Block(
              1, 0,
-             Action(
-                 "Go to a page in another document",
-                 "<Filename>a&amp;amp;&lt;&obr;&#x41;</Filename>\n<NewWindow>true</NewWindow>\n") +
-                 Action("Open a file", "<NewWindow>True</NewWindow>\n") +
-                 Action("Open weblink", "<Uri>http://x/?a=1&amp;b=2</Uri>\n") +
-                 Action("Execute a menu item", "<Actionname>Next&lt;</Actionname>\n") +
-                 Action("Go to a page") + Action("open weblink") +
-                 "<Action>\n<Page>3</Page>\n</Action>\n"),
-         "1/0 [1 a&amp;<&obr;A new] [2  new] [3 http://x/?a=1&b=2] [4 Next<]"},
-        // A colour may start with "#"; one that does not read changes nothing; it saturates.
-        {Block(1, 0, "<Color> #1A2B3C </Color>\n<Color>zz</Color>\n"), "1/0 #1A2B3C"},
-        // Markup wherever the lines break, attributes, comments, spaces and case.
-        {"<?xml version='1.0'?><!-- x --><Bookmark id=\"3\"><Item> 4 </Item><Level>1</Level>"
-         "<Style>bolditalic</Style><Insert>true</Insert><Name> a b </Name><Action><Type> Open "
-         "weblink </Type><Uri>u</Uri></Action></Bookmark><Bookmark>\n<Item>5</Item></Bookmark>",
-         "4/1 ' a b ' BoldItalic [3 u],5/0"},
-        // UTF-8, declared, marked or found, becomes character references.
-        {"<?xml encoding=\"UTF-8\"?>" +
-             Block(1, 0, "<Name>Gr\xC3\xB6\xC3\x9F\xE4\xB8\xAD</Name>\n"),
-         "1/0 '\xFE\xFF\0G\0r\0\xF6\0\xDF\x4E\x2D'"s},
-        {"\xEF\xBB\xBF" + Block(1, 0, "<Name>\xC2\xA9\xC3\xA9</Name>\n"), "1/0 '\xA9\xE9'"},
-        {Block(1, 0, "<Name>\x80\xC3\xA9</Name>\n"), "1/0 '\x80\xC3\xA9'"},
-        {Block(1, 0, "<Name>\xE9\xC3</Name>\n"), "1/0 '\xE9\xC3'"},
-        {Block(1, 0, "<Color>123456789</Color>\n"), "1/0 #FFFFFFFF"},
-        {Block(1, 0, "<Name>%G1</Name>\n"), "Wrong PDFEncoding code"},
-        {Block(1, 0, "<Name>%%41</Name>\n"), "Wrong PDFEncoding code"},
-        // Records go under the nearest earlier record of a lower level.
+             Action("Go to a page in another document",
+                    "<NamedDestination>ch%00a%25&amp;\xC3\xA9</NamedDestination>"
+                    "<NamedDestinationType>name</NamedDestinationType>"
+                    "<Filename>a&amp;b \xE4\xB8\xAD.pdf</Filename><NewWindow>TRUE</NewWindow>") +
+                 Action("Open a file", "<Filename>x</Filename><NewWindow>False</NewWindow>") +
+                 Action("Open weblink", "<Uri>\n https://x.org/K\xC3\xB6ln?a=1&amp;b=%41 </Uri>") +
+                 Action("Execute a menu item",
+                        "<Actionname>Next\xE2\x82\xAC\xC3\xA9</Actionname>") +
+                 Action("Go to a page in this document",
+                        "<Page>0</Page><NamedDestination>sec</NamedDestination>")),
+         "1/0 [gotor] 0  - - - - - /ch\0a%&\xE9 a&b \u4E2D.pdf new [launch] x "
+         "[uri] https://x.org/K%C3%B6ln?a=1&b=%41 [named] Next\x80\xE9 [goto] 0  - - - - - (sec"s},
+        {Block(1, 0, "<Name>100%25%4a%4A %18%1B%1F%80%9F%AD%0D</Name>"),
+         "1/0 '100%JJ \x18\x1B\x1F\u2022\u009F\u00AD\r'"},
+        {Block(3, 0, "<Color>F00</Color>"),
+         "line 5, item 3: <Color> must be six hexadecimal digits (RRGGBB), not 'F00'"},
+        {Block(3, 0, "<Color>red</Color>"),
+         "line 5, item 3: <Color> must be six hexadecimal digits (RRGGBB), not 'red'"},
+        {Block(3, 0, "\n<Style>NotBold</Style>"), "line 6, item 3: unknown <Style> 'NotBold'"},
+        {Block(3, 0, "<Insert>Yes</Insert>"),
+         "line 5, item 3: <Insert> must be True or False, not 'Yes'"},
+        {Block(3, 0, Action(kGoTo, "<Page>1.5e2</Page>")),
+         "line 7, item 3: <Page> must be a whole number, not '1.5e2'"},
+        {Block(3, 0, Action(kGoTo, "<Page>-2</Page>")), "line 7, item 3: a negative <Page>: '-2'"},
+        {Block(3, 0, Action(kGoTo, "<Page>99999999999</Page>")),
+         "line 7, item 3: <Page> is out of range: '99999999999'"},
+        {Block(3, 0, Action(kGoTo, "<Top>0x10</Top>")),
+         "line 7, item 3: <Top> must be a number, not '0x10'"},
+        {Block(3, 0, Action(kGoTo, "<Destination>Fit Page</Destination>")),
+         "line 7, item 3: unknown <Destination> 'Fit Page'"},
+        {Block(3, 0, Action("Go to page")), "line 6, item 3: unknown action type 'Go to page'"},
+        {Block(3, 0, "<Action><Page>1</Page></Action>"),
+         "line 5, item 3: an action without <Type>"},
+        {Block(3, -1), "line 4, item 3: a negative <Level>: '-1'"},
+        {"<Bookmark><Level>x</Level></Bookmark>",
+         "line 2: <Level> must be a whole number, not 'x'"},
+        {Block(3, 0, "<Name>100%</Name>"),
+         "line 5, item 3: Wrong PDFEncoding code '%': \"%\" must be followed by two hexadecimal "
+         "digits"},
+        {Block(3, 0,
+               Action("Go to a page in another document",
+                      "<NamedDestination>%G1</NamedDestination>")),
+         "line 7, item 3: Wrong PDFEncoding code '%G1': \"%\" must be followed by two "
+         "hexadecimal digits"},
+    };
+    for (const auto& c : cases) {
+        const std::string read = Read(InFile(c.records), true);
+        const bool refused = read.rfind("Error in .xml file: ", 0) == 0;
+        EXPECT_EQ(refused ? read.substr(20, read.size() - 21) : read, c.expected) << c.records;
+    }
+    EXPECT_EQ(Read(InFile(Block(1, 0, "<Insert>True</Insert>"))), "1/0");
+}
+
+TEST(BookmarkFileTest, LevelsMakeTheTree) {
+    const struct {
+        std::string records;
+        std::string expected;
+    } cases[] = {
         {Blocks({0, 1, 2, 1, 0}), "1/0(2/1(3/2),4/1),5/0"},
         {Blocks({0, 2, 1}), "1/0(2/2,3/1)"},
         {Blocks({1, 2, 0}), "1/1(2/2),3/0"},
-        {Blocks({0, 1, -1, 0, 1}), "1/0(2/1),3/-1(4/0(5/1))"},
-        // Line ends, empty lines, a last line without an end, text outside blocks.
-        {"\n\n\t<Bookmark>\n\t\t<Item>2</Item>\n\t</Bookmark>", "2/0"},
-        {Block(1, 0) + "\t<Bookmark>\r\n\t\t<Item>2</Item>\r\n", "1/0"},
-        {"<Type>Open weblink</Type>\n" + Block(1, 0, "</Action>\n") +
-             "<Action>\n<Type>Open a file</Type>\n" + Block(2, 0, "</Action>\n"),
-         "1/0,2/0"},
-        // A second closing line appends the last record once more.
-        {Block(1, 0) + Block(2, 1) + "</Bookmark>\n" + Block(3, 0) + "</Bookmark>\n",
-         "1/0(2/1,2/1),3/0,3/0"},
+        {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(Read(c.text), c.expected) << c.text;
-    EXPECT_EQ(Read(Block(1, 0, "<Insert>True</Insert>\n"), true), "1/0 insert");
+    for (const auto& c : cases) EXPECT_EQ(Read(InFile(c.records)), c.expected) << c.records;
     // Beyond 256 levels a record goes under the deepest record allowed.
-    const std::string tree = Read(deep);
+    std::string deep;
+    for (int level = 0; level < 300; ++level) deep += Block(level + 1, level);
+    const std::string tree = Read(InFile(deep));
     EXPECT_NE(tree.find("(256/255,257/256,258/257,"), std::string::npos);
     EXPECT_EQ(std::count(tree.begin(), tree.end(), '('), 255);
+}
+
+// What the export writes reads back as the same records, for every kind of
+// field and the characters each one must carry.
+TEST(BookmarkFileTest, EveryFieldComesBackThroughTheFile) {
+    BookmarkRecord parent;
+    parent.item = 1;
+    parent.title =
+        "a\x18"
+        "b\x1F"
+        "c \u4E2D \x1B"
+        "en\x1B %25 (x) & <y> \"'\t\n\r \u02D8\u02DC"
+        "\u2022\u20AC\u0080\u009F\u00A0\u00AD\u007F\U0001F600\uFB01";
+    parent.style = "BoldItalic";
+    parent.color = 0xFF8000;
+    parent.open = true;
+    ActionRecord goTo;
+    goTo.page = 2;
+    goTo.destination = "XYZ";
+    goTo.zoom = 0;
+    goTo.top = 792;
+    goTo.left = 0;
+    goTo.namedDestination = "chapter.3";
+    goTo.namedDestinationIsName = true;
+    ActionRecord remote;
+    remote.type = ActionType::GoToR;
+    remote.namedDestination = "\xFE\xFF\0c\0h %"s;
+    remote.fileName = "far \u4E2D & \u20AC.pdf";
+    remote.newWindow = true;
+    ActionRecord launch;
+    launch.type = ActionType::Launch;
+    launch.fileName = "run me.exe";
+    launch.newWindow = true;
+    ActionRecord uri;
+    uri.type = ActionType::Uri;
+    uri.uri = "https://x.org/K%C3%B6ln?a=1&b=(2)\x01\xE9";
+    ActionRecord named;
+    named.type = ActionType::Named;
+    named.actionName = "NextPage";
+    ActionRecord script;
+    script.type = ActionType::JavaScript;
+    script.script = "if (a < b && c > 1) {\n\tapp.alert('100% \u4E2D');\r\n}";
+    parent.actions = {goTo, remote, launch, uri, named, script};
+    BookmarkRecord child;
+    child.item = 2;
+    child.level = 1;
+    child.title = "c";
+    ActionRecord fitR;
+    fitR.page = 1;
+    fitR.destination = "FitR";
+    fitR.left = 0;
+    fitR.bottom = -5;
+    fitR.right = 100;
+    fitR.top = 200;
+    child.actions = {fitR};
+    parent.children = {child};
+
+    const std::vector<BookmarkRecord> records{parent};
+    const std::string file = BookmarkXml(records);
+    // Links come back ASCII: their other bytes as percent escapes.
+    std::vector<BookmarkRecord> expected = records;
+    expected[0].actions[3].uri = "https://x.org/K%C3%B6ln?a=1&b=(2)%01%E9";
+    EXPECT_EQ(Read(file), Describe(expected)) << file;
+    EXPECT_NE(file.find("<Uri>https://x.org/K%C3%B6ln?a=1&amp;b=(2)%01%E9</Uri>"),
+              std::string::npos);
+    EXPECT_NE(file.find("<Name>a%18b%1Fc &#x4E2D; %1Ben%1B %2525 &obr;x&cbr; &amp; &lt;y&gt; "
+                        "&quot;&apos;%09%0A%0D &#x02D8;\x98\x95\x80&#x0080;%9F\xA0%AD%7F&#x1F600;"
+                        "&#xFB01;</Name>"),
+              std::string::npos);
 }
 
 }  // namespace

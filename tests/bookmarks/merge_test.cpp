@@ -22,8 +22,7 @@ std::vector<BookmarkRecord> Read(const std::string& text) {
         xml += "<Bookmark><Item>" + item + "</Item><Level>" + level + "</Level><Name>" + name +
                "</Name><Insert>" + (insert == "i" ? "True" : "False") + "</Insert></Bookmark>\n";
     }
-    std::istringstream input(xml + "</Bookmarks>\n");
-    return ReadBookmarks(input, true);
+    return ReadBookmarks(xml + "</Bookmarks>\n", true);
 }
 
 // The tree as "item" or "item'name'" with children in parentheses.
@@ -31,7 +30,7 @@ std::string Shape(const std::vector<BookmarkRecord>& records) {
     std::string out;
     for (const BookmarkRecord& r : records) {
         out += (out.empty() ? "" : " ") + std::to_string(r.item) +
-               (r.name.empty() ? "" : "'" + r.name + "'") +
+               (r.title.empty() ? "" : "'" + r.title + "'") +
                (r.children.empty() ? "" : "(" + Shape(r.children) + ")");
     }
     return out;

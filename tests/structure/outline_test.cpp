@@ -1,31 +1,58 @@
-// Titles in PDFDocEncoding: the bytes where it differs from Latin-1.
-#include "structure/outline.h"
-
+// Text strings: PDFDocEncoding where it differs from Latin-1, UTF-16 and UTF-8.
 #include <gtest/gtest.h>
+
+#include "pdf/text_string.h"
 
 namespace {
 
-TEST(OutlineTest, PdfDocEncodingBytesGiveTheirCharacters) {
+using namespace std::string_literals;
+
+TEST(TextStringTest, PdfDocEncodingBytesGiveTheirCharacters) {
     // From the encoding's table: the accents from 0x18, the punctuation and
     // letters from 0x80, the euro at 0xA0; 0x9F, 0x7F and 0xAD are undefined.
-    const uint32_t from18[] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
-    const uint32_t from80[] = {
+    const char32_t from18[] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
+    const char32_t from80[] = {
         0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
         0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
         0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0x0000, 0x20AC};
-    for (unsigned byte = 0x18; byte < 0x20; ++byte) {
-        EXPECT_EQ(PdfDocEncodingToUnicode(static_cast<unsigned char>(byte)), from18[byte - 0x18])
-            << byte;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        char32_t expected = byte;
+        if (byte >= 0x18 && byte < 0x20) expected = from18[byte - 0x18];
+        if (byte >= 0x80 && byte <= 0xA0) expected = from80[byte - 0x80];
+        if (byte < 0x18 || byte == 0x7F || byte == 0xAD) expected = 0;
+        EXPECT_EQ(pdftext::PdfDocCharacter(static_cast<unsigned char>(byte)), expected) << byte;
+        // Every byte string decodes and encodes back to itself.
+        const std::string one(1, static_cast<char>(byte));
+        if (byte != 0xFE && byte != 0xEF) {
+            EXPECT_EQ(pdftext::Encode(pdftext::Decode(one)), one) << byte;
+        }
     }
-    for (unsigned byte = 0x80; byte <= 0xA0; ++byte) {
-        EXPECT_EQ(PdfDocEncodingToUnicode(static_cast<unsigned char>(byte)), from80[byte - 0x80])
-            << byte;
-    }
-    for (const unsigned byte : {0x20u, 0x41u, 0x7Eu, 0xA1u, 0xE9u, 0xFFu}) {
-        EXPECT_EQ(PdfDocEncodingToUnicode(static_cast<unsigned char>(byte)), byte);
-    }
-    for (const unsigned byte : {0x00u, 0x17u, 0x7Fu, 0xADu}) {
-        EXPECT_EQ(PdfDocEncodingToUnicode(static_cast<unsigned char>(byte)), 0u) << byte;
+}
+
+TEST(TextStringTest, CharactersGoToPdfDocEncodingOrUtf16) {
+    const struct {
+        std::string bytes;
+        std::string characters;
+        std::string encoded;  // when it differs from bytes
+    } cases[] = {
+        {"\x8D"
+         "hi\x8E \xA0",
+         "\u201Chi\u201D \u20AC", ""},
+        {"\xFE\xFF\0G\x4E\x2D\xD8\x3D\xDE\0"s, "G\u4E2D\U0001F600", ""},
+        {"\xFE\xFF\0a\0\x18\0\x1B\0b"s,
+         "a\x18\x1B"
+         "b",
+         ""},
+        {"\xFE\xFF\0a\xD8\0\0b"s, "a\uFFFDb", "\xFE\xFF\0a\xFF\xFD\0b"s},
+        {"\xFE\xFF\0A\0B"s, "AB", "AB"},
+        {"\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F\xE4\xB8\xAD", "Gr\u00FC\u00DF\u4E2D",
+         "\xFE\xFF\0G\0r\0\xFC\0\xDF\x4E\x2D"s},
+        {"\xEF\xBB\xBF\xC3", "\uFFFD", "\xFE\xFF\xFF\xFD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pdftext::Decode(c.bytes), c.characters) << c.characters;
+        EXPECT_EQ(pdftext::Encode(c.characters), c.encoded.empty() ? c.bytes : c.encoded)
+            << c.characters;
     }
 }
 

@@ -39,7 +39,7 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
         ASSERT_TRUE(platform::Seek(output, static_cast<int64_t>(start), SEEK_SET));
         std::string outcome;
         try {
-            PdfWriter(output, raw, pages).writeWithOutline({});
+            PdfWriter(output, raw, *document.getCatalog(), pages).writeWithOutline({});
             // The written part: its table and trailer give positions past the start.
             char tail[4096] = {};
             platform::Seek(output, static_cast<int64_t>(start), SEEK_SET);
