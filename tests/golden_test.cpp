@@ -3,10 +3,12 @@
 //   input.txt            the input PDF, as fixture text (support/fixture.h)
 //   add*.xml, update*.xml   bookmark files, a run of that job each; else the
 //                        add takes the export back, the update no records
-//   results.txt          a line per run: status, what it printed, a digest of
-//                        what it wrote, and for a taken-back export whether
-//                        its result exports the same again
-//   export.xml, *.pdf    where present, that output expected in full instead
+//   results.txt          a line per run: status, what it printed, what it
+//                        wrote, and for a taken-back export whether its result
+//                        exports the same again
+//   *.xml                each bookmark file the runs write, in full
+//   *.pdf.txt            each PDF the runs write, as text: its digest, the
+//                        objects it writes anew or changes, its table and trailer
 // FOLIVANT_UPDATE_GOLDEN=1 rewrites the expected files; a failing case keeps
 // its outputs under golden-failures/ in the build folder.
 #include <gtest/gtest.h>
@@ -36,15 +38,6 @@ std::vector<std::string> Names(const fs::path& folder, const std::string& patter
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// FNV-1a, 64 bits: enough to tell any two outputs of a case apart.
-std::string Digest(const std::string& bytes) {
-    uint64_t hash = 14695981039346656037ULL;
-    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ULL;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
 }
 
 class GoldenTest : public testing::TestWithParam<std::string> {
@@ -79,25 +72,26 @@ protected:
         log_ += line + "\n";
     }
 
-    // A digest of the output, or "kept" where the case keeps it in full.
+    // The output's name; what it holds is kept beside the case, a PDF as text.
     std::string written(const std::string& name) {
-        if (name.find(".pdf") != std::string::npos) {
-            const int warnings = fixture::QpdfWarnings(produced(name));
-            const int before = fixture::QpdfWarnings(produced("in.pdf"));
-            EXPECT_TRUE(warnings >= 0 && (warnings <= before || before < 0))
-                << name << ": " << warnings << " warnings";
+        if (name.find(".pdf") == std::string::npos) {
+            compare(name, ReadFile(produced(name)));
+            return name;
         }
-        const std::string bytes = ReadFile(produced(name));
-        if (!FileExists(expected(name))) return Digest(bytes);
-        compare(name, bytes);
-        return "kept";
+        const int warnings = fixture::QpdfWarnings(produced(name));
+        const int before = fixture::QpdfWarnings(produced("in.pdf"));
+        EXPECT_TRUE(warnings >= 0 && (warnings <= before || before < 0))
+            << name << ": " << warnings << " warnings";
+        compare(name + ".txt", fixture::PdfAsText(produced(name), produced("in.pdf")));
+        return name;
     }
 
     void compare(const std::string& name, const std::string& actual) {
         if (std::getenv("FOLIVANT_UPDATE_GOLDEN") != nullptr) {
             return fixture::WriteFile(expected(name), actual);
         }
-        ASSERT_TRUE(FileExists(expected(name))) << name << " is missing";
+        ASSERT_TRUE(FileExists(expected(name)))
+            << name << " is missing: FOLIVANT_UPDATE_GOLDEN=1 writes it";
         EXPECT_EQ(actual, ReadFile(expected(name))) << name << " differs";
     }
 
@@ -125,7 +119,7 @@ TEST_P(GoldenTest, JobsWriteAndPrintWhatTheCaseExpects) {
         }
     }
     compare("results.txt", log_);
-    // A digest says only that an output changed: keep the outputs to look at.
+    // Keep the outputs to look at.
     if (HasFailure()) {
         const fs::path kept = fs::path(FOLIVANT_FAILURE_DUMPS) / GetParam();
         fs::create_directories(kept);

@@ -11,8 +11,11 @@
 #include <stdexcept>
 
 #include "app/application.h"
+#include "base/exception.h"
 #include "base/platform.h"
 #include "pdf/parser.h"
+#include "pdf/raw_object.h"
+#include "structure/document.h"
 
 namespace fixture {
 
@@ -118,7 +121,85 @@ std::string Printable(const std::string& bytes, const char* special) {
     return out;
 }
 
+// Text that reads as lines: CR LF and LF end lines, a lone CR shows as \r.
+std::string AsLines(const std::string& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\r') {
+            out += i + 1 < bytes.size() && bytes[i + 1] == '\n' ? "" : "\\r\n";
+        } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F)) {
+            out += static_cast<char>(c);
+        } else {
+            out += Printable(std::string(1, static_cast<char>(c)), "");
+        }
+    }
+    return out;
+}
+
+// FNV-1a, 64 bits: enough to tell any two outputs of a case apart.
+std::string Digest(const std::string& bytes) {
+    uint64_t hash = 14695981039346656037ULL;
+    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ULL;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// The objects of a file as the tool reads them: its table and their texts.
+class ObjectTexts {
+public:
+    explicit ObjectTexts(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+        try {
+            document_.open(path);
+            if (file_ != nullptr) raw_ = std::make_unique<RawObjects>(file_, *document_.getXRef());
+        } catch (const CPdfException&) {
+            raw_.reset();
+        }
+    }
+    ~ObjectTexts() {
+        raw_.reset();
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    ObjectTexts(const ObjectTexts&) = delete;
+    ObjectTexts& operator=(const ObjectTexts&) = delete;
+
+    size_t size() const { return raw_ ? raw_->size() : 0; }
+    std::optional<std::string> text(uint32_t number) const {
+        return raw_ ? raw_->text(number) : std::nullopt;
+    }
+    const CPdfXRef* xref() const { return raw_ ? &raw_->xref() : nullptr; }
+
+private:
+    std::FILE* file_;
+    CPdfDocument document_;
+    std::unique_ptr<RawObjects> raw_;
+};
+
 }  // namespace
+
+std::string PdfAsText(const std::string& output, const std::string& input) {
+    const std::string bytes = ReadFile(output);
+    std::string text = "digest " + Digest(bytes) + ", " + std::to_string(bytes.size()) + " bytes\n";
+    const ObjectTexts written(output);
+    const ObjectTexts read(input);
+    if (written.xref() == nullptr) return text + "(does not open)\n";
+    for (uint32_t number = 1; number < written.size(); ++number) {
+        const std::optional<std::string> object = written.text(number);
+        if (!object) continue;
+        const std::optional<std::string> before = read.text(number);
+        if (before && *before == *object) continue;
+        text += std::string(before ? "--- changed" : "--- new") + "\n" + AsLines(*object) + "\n";
+    }
+    // The table and trailer, from where startxref points to the end.
+    const size_t startxref = bytes.rfind("startxref");
+    const size_t table =
+        startxref == std::string::npos
+            ? bytes.size()
+            : static_cast<size_t>(std::strtoull(bytes.c_str() + startxref + 9, nullptr, 10));
+    text += "--- cross-reference and trailer\n";
+    return text + AsLines(bytes.substr(std::min(table, bytes.size()))) + "\n";
+}
 
 std::string Describe(const CPdfElement& element) {
     std::string out;

@@ -55,6 +55,12 @@ private:
     std::FILE* file_;
 };
 
+// What a job wrote into a PDF, as text to read and compare: a digest of the
+// whole file, every object whose text differs from the input's object of its
+// number (or that the input lacks), and the cross-reference and trailer.
+// Bytes outside printable ASCII are written \xHH.
+std::string PdfAsText(const std::string& output, const std::string& input);
+
 // The objects of the bytes, parsed without a cross-reference table.
 std::vector<CPdfElement> ParseAll(const std::string& bytes);
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with

@@ -1,0 +1,395 @@
+#include "pdf/lexer.h"
+
+#include <array>
+#include <cstdlib>
+#include <limits>
+
+namespace pdf {
+
+namespace {
+
+constexpr std::array<ByteClass, 256> MakeClasses() {
+    std::array<ByteClass, 256> classes{};
+    for (unsigned char c : {0, 9, 10, 12, 13, 32}) classes[c] = ByteClass::White;
+    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
+        classes[c] = ByteClass::Delimiter;
+    }
+    return classes;
+}
+
+constexpr std::array<ByteClass, 256> kClasses = MakeClasses();
+
+// The end of the literal string that opens at `at`; npos when the bytes end first.
+size_t LiteralStringEnd(std::string_view bytes, size_t at) {
+    int depth = 0;
+    for (; at < bytes.size(); ++at) {
+        const char c = bytes[at];
+        if (c == '\\') {
+            ++at;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return at + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+size_t RegularRunEnd(std::string_view bytes, size_t at) {
+    while (at < bytes.size() && IsRegular(static_cast<unsigned char>(bytes[at]))) ++at;
+    return at;
+}
+
+}  // namespace
+
+ByteClass ClassOf(unsigned char byte) {
+    return kClasses[byte];
+}
+
+int HexValue(int c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+size_t Lexer::skipWhiteAndComments(size_t at) const {
+    while (at < bytes_.size()) {
+        const auto c = static_cast<unsigned char>(bytes_[at]);
+        if (IsWhite(c)) {
+            ++at;
+        } else if (c == '%') {
+            while (at < bytes_.size() && bytes_[at] != '\r' && bytes_[at] != '\n') ++at;
+        } else {
+            break;
+        }
+    }
+    return at;
+}
+
+Token Lexer::scan(size_t at) const {
+    at = skipWhiteAndComments(at);
+    const size_t size = bytes_.size();
+    if (at >= size) return {TokenKind::End, size, size, false};
+    const char c = bytes_[at];
+    auto token = [&](TokenKind kind, size_t end, bool cutOff = false) {
+        return Token{kind, at, end, cutOff};
+    };
+    switch (c) {
+        case '(': {
+            const size_t end = LiteralStringEnd(bytes_, at);
+            return end == std::string_view::npos ? token(TokenKind::LiteralString, size, true)
+                                                 : token(TokenKind::LiteralString, end);
+        }
+        case '<': {
+            if (at + 1 >= size) return token(TokenKind::HexString, size, true);
+            if (bytes_[at + 1] == '<') return token(TokenKind::DictBegin, at + 2);
+            const size_t close = bytes_.find('>', at + 1);
+            return close == std::string_view::npos ? token(TokenKind::HexString, size, true)
+                                                   : token(TokenKind::HexString, close + 1);
+        }
+        case '>':
+            if (at + 1 >= size) return token(TokenKind::Error, size, true);
+            if (bytes_[at + 1] == '>') return token(TokenKind::DictEnd, at + 2);
+            return token(TokenKind::Error, at + 1);
+        case '[':
+            return token(TokenKind::ArrayBegin, at + 1);
+        case ']':
+            return token(TokenKind::ArrayEnd, at + 1);
+        case ')':
+        case '{':
+        case '}':
+            return token(TokenKind::Error, at + 1);
+        case '/': {
+            const size_t end = RegularRunEnd(bytes_, at + 1);
+            return token(TokenKind::Name, end, end == size);
+        }
+        default:
+            break;
+    }
+    if (c == '+' || c == '-' || c == '.' || IsDigit(c)) {
+        // A number is its first byte and the digits and points behind it.
+        size_t end = at + 1;
+        bool real = c == '.';
+        while (end < size && (IsDigit(bytes_[end]) || bytes_[end] == '.')) {
+            real = real || bytes_[end] == '.';
+            ++end;
+        }
+        return token(real ? TokenKind::Real : TokenKind::Integer, end, end == size);
+    }
+    const size_t end = RegularRunEnd(bytes_, at + 1);
+    return token(TokenKind::Keyword, end, end == size);
+}
+
+Token Lexer::next() {
+    const Token token = scan(at_);
+    at_ = token.end;
+    return token;
+}
+
+Token Lexer::peek() const {
+    return scan(at_);
+}
+
+size_t Lexer::skipValue(const Token& first) {
+    if (first.kind == TokenKind::ArrayBegin || first.kind == TokenKind::DictBegin) {
+        // Brackets of either kind count alike, as a damaged value needs.
+        int depth = 1;
+        for (Token token = next(); token.kind != TokenKind::End; token = next()) {
+            if (token.kind == TokenKind::ArrayBegin || token.kind == TokenKind::DictBegin) {
+                ++depth;
+            } else if ((token.kind == TokenKind::ArrayEnd || token.kind == TokenKind::DictEnd) &&
+                       --depth == 0) {
+                return token.end;
+            }
+        }
+        return at_;
+    }
+    if (first.kind == TokenKind::Integer) {
+        // "N G R" is one value.
+        const size_t after = at_;
+        const Token generation = next();
+        const Token r = next();
+        if (generation.kind == TokenKind::Integer && isKeyword(r, "R")) return r.end;
+        at_ = after;
+    }
+    return first.end;
+}
+
+std::string NameBytes(std::string_view token) {
+    std::string name;
+    name.reserve(token.size());
+    for (size_t at = !token.empty() && token[0] == '/' ? 1 : 0; at < token.size(); ++at) {
+        if (token[at] == '#' && at + 1 < token.size() && HexValue(token[at + 1]) >= 0) {
+            // The byte after the first digit is taken whatever it is.
+            const int high = HexValue(token[at + 1]);
+            const int low = at + 2 < token.size() ? HexValue(token[at + 2]) : -1;
+            name += static_cast<char>(high * 16 + (low < 0 ? 0 : low));
+            at += at + 2 < token.size() ? 2 : 1;
+            continue;
+        }
+        name += token[at];
+    }
+    return name;
+}
+
+namespace {
+
+std::string LiteralBytes(std::string_view token) {
+    std::string bytes;
+    // The closing parenthesis, when there is one, is not part of the string.
+    size_t end = token.size();
+    if (end >= 2 && token.back() == ')' && LiteralStringEnd(token, 0) == end) --end;
+    for (size_t at = 1; at < end; ++at) {
+        char c = token[at];
+        if (c != '\\') {
+            bytes += c;
+            continue;
+        }
+        if (++at >= end) break;
+        c = token[at];
+        switch (c) {
+            case '\n':
+                continue;
+            case '\r':
+                if (at + 1 < end && token[at + 1] == '\n') ++at;
+                continue;
+            case 'b':
+                bytes += '\b';
+                continue;
+            case 'f':
+                bytes += '\f';
+                continue;
+            case 'n':
+                bytes += '\n';
+                continue;
+            case 'r':
+                bytes += '\r';
+                continue;
+            case 't':
+                bytes += '\t';
+                continue;
+            default:
+                break;
+        }
+        if (c >= '0' && c <= '7') {
+            int value = c - '0';
+            for (int digits = 1;
+                 digits < 3 && at + 1 < end && token[at + 1] >= '0' && token[at + 1] <= '7';
+                 ++digits) {
+                value = value * 8 + (token[++at] - '0');
+            }
+            c = static_cast<char>(value & 0xFF);
+        }
+        bytes += c;
+    }
+    return bytes;
+}
+
+std::string HexBytes(std::string_view token) {
+    std::string bytes;
+    int high = -1;
+    for (size_t at = 1; at < token.size() && token[at] != '>'; ++at) {
+        if (IsWhite(static_cast<unsigned char>(token[at]))) continue;
+        int value = HexValue(static_cast<unsigned char>(token[at]));
+        if (value < 0) value = 0;
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes += static_cast<char>(high * 16 + value);
+            high = -1;
+        }
+    }
+    if (high >= 0) bytes += static_cast<char>(high * 16);
+    return bytes;
+}
+
+}  // namespace
+
+std::string StringBytes(std::string_view token) {
+    if (!token.empty() && token[0] == '(') return LiteralBytes(token);
+    if (!token.empty() && token[0] == '<') return HexBytes(token);
+    return std::string();
+}
+
+int64_t IntegerValue(std::string_view token) {
+    size_t at = 0;
+    bool negative = false;
+    if (at < token.size() && (token[at] == '-' || token[at] == '+')) negative = token[at++] == '-';
+    uint64_t value = 0;
+    constexpr uint64_t kLimit = uint64_t{std::numeric_limits<int64_t>::max()};
+    for (; at < token.size() && IsDigit(token[at]); ++at) {
+        const auto digit = static_cast<uint64_t>(token[at] - '0');
+        value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
+    }
+    return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+}
+
+double RealValue(std::string_view token) {
+    return std::strtod(std::string(token).c_str(), nullptr);
+}
+
+std::optional<DictionaryText> DictionaryText::Find(std::string_view text) {
+    Lexer lexer(text);
+    Token token = lexer.next();
+    if (token.kind == TokenKind::Integer) {
+        // The object's header comes first.
+        const Token generation = lexer.next();
+        const Token obj = lexer.next();
+        if (generation.kind != TokenKind::Integer || !lexer.isKeyword(obj, "obj")) return {};
+        token = lexer.next();
+    }
+    if (token.kind != TokenKind::DictBegin) return {};
+    DictionaryText dict;
+    dict.begin_ = token.begin;
+    for (token = lexer.next(); token.kind != TokenKind::DictEnd; token = lexer.next()) {
+        if (token.kind == TokenKind::End) return {};
+        // What stands where a key belongs is passed over a token at a time,
+        // as the parser passes it over.
+        if (token.kind != TokenKind::Name) continue;
+        const Token value = lexer.next();
+        if (value.kind == TokenKind::DictEnd) {
+            token = value;
+            break;
+        }
+        if (value.kind == TokenKind::End) return {};
+        if (value.kind == TokenKind::Error) continue;
+        const size_t valueEnd = lexer.skipValue(value);
+        dict.entries_.push_back({NameBytes(lexer.text(token)), token.begin, value.begin, valueEnd});
+    }
+    dict.end_ = token.end;
+    return dict;
+}
+
+const DictionaryText::Entry* DictionaryText::find(std::string_view key) const {
+    for (const Entry& entry : entries_) {
+        if (entry.key == key) return &entry;
+    }
+    return nullptr;
+}
+
+std::string DictionaryText::removed(std::string_view text, std::string_view key) const {
+    std::string out;
+    size_t from = 0;
+    for (const Entry& entry : entries_) {
+        if (entry.key != key) continue;
+        out.append(text.substr(from, entry.keyBegin - from));
+        from = entry.valueEnd;
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+std::string DictionaryText::replaced(std::string_view text, std::string_view key,
+                                     const std::string& value) const {
+    const Entry* first = find(key);
+    if (first == nullptr) return inserted(text, key, value);
+    // Later entries of the same key go: readers differ in which one they take.
+    std::string out(text.substr(0, first->valueBegin));
+    out += value;
+    size_t from = first->valueEnd;
+    for (const Entry& entry : entries_) {
+        if (&entry == first || entry.key != key) continue;
+        out.append(text.substr(from, entry.keyBegin - from));
+        from = entry.valueEnd;
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+std::string DictionaryText::inserted(std::string_view text, std::string_view key,
+                                     const std::string& value) const {
+    if (find(key) != nullptr) return replaced(text, key, value);
+    std::string out(text.substr(0, begin_ + 2));
+    out += NameToken(std::string(key)) + " " + value + "\n";
+    out.append(text.substr(begin_ + 2));
+    return out;
+}
+
+std::string NameToken(const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out = "/";
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x21 && byte <= 0x7E && IsRegular(byte) && byte != '#') {
+            out += c;
+        } else {
+            out += '#';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::optional<ObjectNumber> ReadTriple(std::string_view text, std::string_view keyword) {
+    Lexer lexer(text);
+    const Token number = lexer.next();
+    const Token generation = lexer.next();
+    const Token word = lexer.next();
+    if (number.kind != TokenKind::Integer || generation.kind != TokenKind::Integer ||
+        !lexer.isKeyword(word, keyword)) {
+        return {};
+    }
+    const int64_t n = IntegerValue(lexer.text(number));
+    const int64_t g = IntegerValue(lexer.text(generation));
+    if (n < 0 || g < 0 || n > std::numeric_limits<uint32_t>::max() ||
+        g > std::numeric_limits<uint32_t>::max()) {
+        return {};
+    }
+    return ObjectNumber{static_cast<uint32_t>(n), static_cast<uint32_t>(g)};
+}
+
+}  // namespace
+
+std::optional<ObjectNumber> ReadReference(std::string_view text) {
+    return ReadTriple(text, "R");
+}
+
+std::optional<ObjectNumber> ReadObjectHeader(std::string_view text) {
+    return ReadTriple(text, "obj");
+}
+
+}  // namespace pdf

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// PDF syntax read in one place: the classes of bytes, and tokens with their
+// kind and their span over a buffer. Everything that reads PDF bytes (the
+// parser, the rebuilding scan, the writer's edits of object text) reads them
+// through here.
+namespace pdf {
+
+enum class ByteClass : uint8_t { Regular, White, Delimiter };
+
+// The one table of byte classes.
+ByteClass ClassOf(unsigned char byte);
+inline bool IsWhite(int c) {
+    return c >= 0 && c < 256 && ClassOf(static_cast<unsigned char>(c)) == ByteClass::White;
+}
+inline bool IsDelimiter(int c) {
+    return c >= 0 && c < 256 && ClassOf(static_cast<unsigned char>(c)) == ByteClass::Delimiter;
+}
+inline bool IsRegular(int c) {
+    return c >= 0 && c < 256 && ClassOf(static_cast<unsigned char>(c)) == ByteClass::Regular;
+}
+inline bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+// The value of a hexadecimal digit, or -1.
+int HexValue(int c);
+
+enum class TokenKind : uint8_t {
+    End,            // no more tokens
+    Integer,        // 12, -3, +7
+    Real,           // 1.5, -.25, 4.
+    LiteralString,  // (...) with its nesting and escapes
+    HexString,      // <...>
+    Name,           // /Name, with #xx escapes
+    Keyword,        // true, false, null, R, obj, endobj, stream, xref, ...
+    ArrayBegin,     // [
+    ArrayEnd,       // ]
+    DictBegin,      // <<
+    DictEnd,        // >>
+    Error,          // a byte no token starts with: ), }, {, a lone >
+};
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    size_t begin = 0;
+    size_t end = 0;
+    // The bytes ran out before the token was complete: a string or a name
+    // (or any token) that may go on in bytes not given.
+    bool cutOff = false;
+
+    bool is(TokenKind k) const { return kind == k; }
+};
+
+// Tokens of a buffer, from a position on. Comments and white space between
+// tokens are passed over.
+class Lexer {
+public:
+    explicit Lexer(std::string_view bytes, size_t at = 0) : bytes_(bytes), at_(at) {}
+
+    Token next();
+    Token peek() const;
+    size_t position() const { return at_; }
+    void seek(size_t at) { at_ = at; }
+    std::string_view bytes() const { return bytes_; }
+    std::string_view text(const Token& token) const {
+        return bytes_.substr(token.begin, token.end - token.begin);
+    }
+    bool isKeyword(const Token& token, std::string_view word) const {
+        return token.kind == TokenKind::Keyword && text(token) == word;
+    }
+    // The end of the value that starts with first: an array or dictionary
+    // with everything it holds, "N G R" as one value, or the token alone.
+    // Arrays and dictionaries nest at most kMaxNesting deep.
+    size_t skipValue(const Token& first);
+
+    static constexpr int kMaxNesting = 256;
+
+private:
+    size_t skipWhiteAndComments(size_t at) const;
+    Token scan(size_t at) const;
+
+    std::string_view bytes_;
+    size_t at_;
+};
+
+// The bytes a name token stands for, without its slash, #xx decoded.
+std::string NameBytes(std::string_view token);
+// A name's bytes as a name token: "/", then the printable regular bytes as
+// they are and every other byte (and "#") as #xx.
+std::string NameToken(const std::string& bytes);
+// The bytes a literal or hexadecimal string token stands for.
+std::string StringBytes(std::string_view token);
+// A number token's value, saturated at the 64-bit limits.
+int64_t IntegerValue(std::string_view token);
+double RealValue(std::string_view token);
+
+// The dictionary of an object's text ("N G obj << ... >>", or a bare
+// dictionary) as its entries, for reading and editing keys where they stand.
+// Keys are matched as names: /Outl#69nes is /Outlines. The first of a key
+// that stands twice is the one that counts, as for readers.
+class DictionaryText {
+public:
+    struct Entry {
+        std::string key;  // the name's bytes
+        size_t keyBegin;  // where its "/" stands
+        size_t valueBegin;
+        size_t valueEnd;
+    };
+
+    // Nothing when the text holds no dictionary where a value starts.
+    static std::optional<DictionaryText> Find(std::string_view text);
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    const Entry* find(std::string_view key) const;
+    // Where "<<" and ">>" stand; the text after the dictionary is left as it is.
+    size_t begin() const { return begin_; }
+    size_t end() const { return end_; }
+
+    // Whole texts with one key's value replaced, the key removed, or a key
+    // inserted as the dictionary's first entry.
+    std::string replaced(std::string_view text, std::string_view key,
+                         const std::string& value) const;
+    std::string removed(std::string_view text, std::string_view key) const;
+    std::string inserted(std::string_view text, std::string_view key,
+                         const std::string& value) const;
+
+private:
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    std::vector<Entry> entries_;
+};
+
+// The object number and generation of "N G R" or of a header "N G obj" at
+// the start of text (white space and comments before it passed over).
+struct ObjectNumber {
+    uint32_t number = 0;
+    uint32_t generation = 0;
+};
+std::optional<ObjectNumber> ReadReference(std::string_view text);
+std::optional<ObjectNumber> ReadObjectHeader(std::string_view text);
+
+}  // namespace pdf
