@@ -12,6 +12,20 @@
 #include "structure/page_table.h"
 #include "writer/pdf_writer.h"
 
+namespace {
+
+// "item 2", "items 2 and 4", "items 2, 4 and 5".
+std::string ItemList(const std::vector<int32_t>& items) {
+    std::string list = items.size() == 1 ? "item " : "items ";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) list += i + 1 == items.size() ? " and " : ", ";
+        list += std::to_string(items[i]);
+    }
+    return list;
+}
+
+}  // namespace
+
 void CFolivants::AddBookmarks() {
     WriteNewPdf(false);
 }
@@ -48,8 +62,16 @@ void CFolivants::WriteNewPdf(bool update) {
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
             CollectBookmarks(*outline.items, *document.getCatalog(), pages, counter_);
-        for (int32_t item : MergeBookmarks(existing, records)) {
-            std::printf("Warning: no item %d in the outline; its record was not applied\n", item);
+        for (const EditReport& report : MergeBookmarks(existing, records)) {
+            if (!report.matched) {
+                std::printf("Warning: no item %d in the outline; its record was not applied\n",
+                            report.item);
+            } else {
+                std::printf(
+                    "Warning: the record of item %d removes %s, which the bookmark file does not "
+                    "hold\n",
+                    report.item, ItemList(report.removed).c_str());
+            }
         }
         records = std::move(existing);
     }

@@ -5,7 +5,8 @@
 // the objects a job reads lie far into the file.
 //
 //   make_bench_pdf OUT.pdf [--pages N] [--items M] [--named] [--levels L]
-//                  [--objstm] [--filler-mb S]
+//                  [--objstm] [--filler-mb S] [--flat]
+// --flat makes every item a top-level item.
 #include <zlib.h>
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct Options {
     int levels = 2;
     bool objectStreams = false;
     uint64_t fillerMegabytes = 0;
+    bool flat = false;
 };
 
 constexpr uint32_t kPageFanOut = 16;
@@ -47,6 +49,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.levels = std::atoi(value());
         } else if (arg == "--objstm") {
             options.objectStreams = true;
+        } else if (arg == "--flat") {
+            options.flat = true;
         } else if (arg == "--filler-mb") {
             options.fillerMegabytes = std::strtoull(value(), nullptr, 10);
         } else if (!arg.empty() && arg[0] != '-' && options.output.empty()) {
@@ -177,8 +181,13 @@ struct Item {
     std::vector<int> kids;
 };
 
-std::vector<Item> BuildItemTree(uint32_t count) {
+std::vector<Item> BuildItemTree(uint32_t count, bool flat) {
     std::vector<Item> items;
+    if (flat) {
+        for (uint32_t i = 1; i <= count; ++i)
+            items.push_back({-1, 0, "Item " + std::to_string(i), {}});
+        return items;
+    }
     for (uint32_t chapter = 1; items.size() < count; ++chapter) {
         const int c = static_cast<int>(items.size());
         items.push_back({-1, 0, "Chapter " + std::to_string(chapter), {}});
@@ -343,7 +352,7 @@ bool WriteFile(const Options& options) {
     std::vector<uint32_t> pages;
     const uint32_t pageRoot = BuildPageTree(doc, options.pages, pages);
     uint32_t namesRoot = 0;
-    const std::vector<Item> items = BuildItemTree(options.items);
+    const std::vector<Item> items = BuildItemTree(options.items, options.flat);
     const uint32_t outline =
         BuildOutline(doc, items, pages, options.named, options.levels, namesRoot);
     std::string catalogText = "<</Type/Catalog/Pages " + Ref(pageRoot) + "/Outlines " +

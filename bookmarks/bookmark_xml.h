@@ -12,8 +12,15 @@ const char* ActionTypeName(ActionType type);
 // The whole bookmark XML file: declaration, root element and one Bookmark
 // block per record, depth first.
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records);
-// The Bookmark block of one record, without its children's.
-std::string BookmarkBlock(const BookmarkRecord& record);
+// What the export writes for each part of a record, to tell which parts a
+// bookmark file leaves as they were.
+struct RecordParts {
+    std::string title;
+    std::string color;
+    std::string style;
+    std::string actions;
+};
+RecordParts PartsOf(const BookmarkRecord& record);
 
 // Reads the records of a bookmark XML file, in the encoding it declares. A
 // record goes under the nearest record before it whose level is lower, or to

@@ -117,6 +117,8 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
         record.style = item->style;
         record.color = item->color;
         record.source = item->ref.first > 0 ? item->ref.first : 0;
+        // An item no edit touches comes out as it went in.
+        if (record.source != 0) record.kept = {true, true, true, true};
         target.push_back(std::move(record));
 
         BookmarkRecord& own = target.back();

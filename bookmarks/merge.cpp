@@ -2,52 +2,66 @@
 
 #include <algorithm>
 #include <iterator>
+#include <list>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "bookmarks/bookmark_xml.h"
 
 namespace {
 
 constexpr int kMaxLevels = 256;  // as every outline the tool reads or writes
 
+struct Node;
+using NodeList = std::list<std::unique_ptr<Node>>;
+
 struct Node {
     BookmarkRecord record;  // its children live in kids
-    std::vector<std::unique_ptr<Node>> kids;
+    NodeList kids;
     Node* parent = nullptr;
-    int depth = 0;        // 0 at the top level
-    size_t inserted = 0;  // nodes already inserted after this one
+    NodeList::iterator self;  // its place among its siblings
+    int depth = 0;            // 0 at the top level
+    size_t inserted = 0;      // nodes already inserted after this one
 };
-using NodeList = std::vector<std::unique_ptr<Node>>;
+
+// An input item as the export wrote it, to tell which parts a record changes.
+struct InputItem {
+    int32_t source;
+    RecordParts parts;
+};
 
 // The outline as a tree of nodes that stay where they are while others are
 // inserted, with every node findable by its item number.
 class Outline {
 public:
     // Takes the records over: an outline of many items is held once, not twice.
-    explicit Outline(std::vector<BookmarkRecord> records) {
-        for (BookmarkRecord& record : records) build(root_.kids, &root_, 0, std::move(record));
+    Outline(std::vector<BookmarkRecord> records, const std::vector<BookmarkRecord>& edits) {
+        for (const BookmarkRecord& edit : edits) noteNumbers(edit);
+        for (BookmarkRecord& record : records) {
+            build(root_.kids, root_.kids.end(), &root_, 0, std::move(record), false);
+        }
     }
 
-    // False when no item has the edit's number.
-    bool apply(const BookmarkRecord& edit) {
+    EditReport apply(const BookmarkRecord& edit) {
+        EditReport report;
+        report.item = edit.item;
         Node* match = find(edit.item);
-        if (match == nullptr) return false;
+        if (match == nullptr) return report;
+        report.matched = true;
         NodeList& siblings = match->parent->kids;
-        const auto at = std::find_if(siblings.begin(), siblings.end(),
-                                     [match](const auto& node) { return node.get() == match; });
-        NodeList made;
-        build(made, match->parent, match->depth, edit);
         if (edit.insert) {
-            const auto position = std::next(at, 1 + static_cast<std::ptrdiff_t>(match->inserted));
-            match->inserted += made.size();
-            siblings.insert(position, std::make_move_iterator(made.begin()),
-                            std::make_move_iterator(made.end()));
+            auto position = std::next(match->self);
+            for (size_t k = 0; k < match->inserted && position != siblings.end(); ++k) ++position;
+            // An inserted record is a new item, whatever its number says.
+            match->inserted += build(siblings, position, match->parent, match->depth, edit, true);
         } else {
+            for (const auto& kid : match->kids) gatherRemoved(*kid, report.removed);
             forget(*match);
-            const auto position = siblings.erase(at);
-            siblings.insert(position, std::make_move_iterator(made.begin()),
-                            std::make_move_iterator(made.end()));
+            const auto position = siblings.erase(match->self);
+            build(siblings, position, match->parent, match->depth, edit, false);
         }
-        return true;
+        return report;
     }
 
     // The records of the outline as it now stands; the outline is left empty.
@@ -57,25 +71,61 @@ public:
     }
 
 private:
-    // Adds the record and its subtree to list at depth; below the deepest
-    // level, children join the list instead of nesting further.
-    void build(NodeList& list, Node* parent, int depth, BookmarkRecord record) {
+    // The numbers the bookmark file holds, and the input items a record of it
+    // may stand for.
+    void noteNumbers(const BookmarkRecord& record) {
+        inFile_.insert(record.item);
+        for (const BookmarkRecord& child : record.children) noteNumbers(child);
+    }
+
+    // A record of the file takes over the input item of its number.
+    void matchInputItem(BookmarkRecord& record) const {
+        const auto found = inputItems_.find(record.item);
+        if (found == inputItems_.end()) return;
+        const RecordParts parts = PartsOf(record);
+        const RecordParts& input = found->second.parts;
+        record.source = found->second.source;
+        record.kept = {parts.title == input.title, parts.color == input.color,
+                       parts.style == input.style, parts.actions == input.actions};
+    }
+
+    // Puts the record and its subtree into list before position, at depth;
+    // below the deepest level, children join the list instead of nesting
+    // further. Returns how many nodes went into list.
+    size_t build(NodeList& list, NodeList::iterator position, Node* parent, int depth,
+                 BookmarkRecord record, bool isNew) {
         std::vector<BookmarkRecord> children = std::move(record.children);
         record.children.clear();
+        if (record.source != 0) {
+            // From the input's outline: remembered as the export wrote it.
+            inputItems_.emplace(record.item, InputItem{record.source, PartsOf(record)});
+        } else if (!isNew) {
+            matchInputItem(record);
+        }
         auto node = std::make_unique<Node>();
-        byItem_[record.item].push_back(node.get());
-        node->record = std::move(record);
-        node->parent = parent;
-        node->depth = depth;
         Node* own = node.get();
-        list.push_back(std::move(node));
+        byItem_[record.item].push_back(own);
+        own->record = std::move(record);
+        own->parent = parent;
+        own->depth = depth;
+        own->self = list.insert(position, std::move(node));
+        size_t placed = 1;
         for (BookmarkRecord& child : children) {
             if (depth + 1 < kMaxLevels) {
-                build(own->kids, own, depth + 1, std::move(child));
+                build(own->kids, own->kids.end(), own, depth + 1, std::move(child), false);
             } else {
-                build(list, parent, depth, std::move(child));
+                placed += build(list, position, parent, depth, std::move(child), false);
             }
         }
+        return placed;
+    }
+
+    // The input items of a subtree that the bookmark file does not hold.
+    void gatherRemoved(const Node& node, std::vector<int32_t>& removed) const {
+        if (node.record.source != 0 && inFile_.count(node.record.item) == 0) {
+            removed.push_back(node.record.item);
+        }
+        for (const auto& kid : node.kids) gatherRemoved(*kid, removed);
     }
 
     // Takes a node and its subtree out of the index.
@@ -86,26 +136,30 @@ private:
     }
 
     // The first node with the item number in depth-first order.
-    Node* find(int32_t item) {
+    Node* find(int32_t item) const {
         const auto found = byItem_.find(item);
         if (found == byItem_.end() || found->second.empty()) return nullptr;
         const std::vector<Node*>& nodes = found->second;
-        return *std::min_element(nodes.begin(), nodes.end(),
-                                 [](Node* a, Node* b) { return PathOf(a) < PathOf(b); });
+        return *std::min_element(nodes.begin(), nodes.end(), Precedes);
     }
 
-    // The positions among siblings from the top down to the node.
-    static std::vector<size_t> PathOf(const Node* node) {
-        std::vector<size_t> path;
-        for (; node->parent != nullptr; node = node->parent) {
-            const NodeList& siblings = node->parent->kids;
-            path.push_back(static_cast<size_t>(
-                std::find_if(siblings.begin(), siblings.end(),
-                             [node](const auto& other) { return other.get() == node; }) -
-                siblings.begin()));
+    // Whether a stands before b, depth first.
+    static bool Precedes(const Node* a, const Node* b) {
+        if (a == b) return false;
+        // Bring both to the same depth; an ancestor stands before its descendants.
+        const Node* x = a;
+        const Node* y = b;
+        while (x->depth > y->depth) x = x->parent;
+        while (y->depth > x->depth) y = y->parent;
+        if (x == y) return a->depth < b->depth;
+        while (x->parent != y->parent) {
+            x = x->parent;
+            y = y->parent;
         }
-        std::reverse(path.begin(), path.end());
-        return path;
+        for (auto at = std::next(x->self); at != x->parent->kids.end(); ++at) {
+            if (at->get() == y) return true;
+        }
+        return false;
     }
 
     static std::vector<BookmarkRecord> TakeRecordsOf(NodeList& nodes) {
@@ -121,17 +175,20 @@ private:
 
     Node root_;
     std::unordered_map<int32_t, std::vector<Node*>> byItem_;
+    std::unordered_map<int32_t, InputItem> inputItems_;
+    std::unordered_set<int32_t> inFile_;
 };
 
 }  // namespace
 
-std::vector<int32_t> MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                                    const std::vector<BookmarkRecord>& records) {
-    Outline outline(std::move(existing));
-    std::vector<int32_t> unmatched;
+std::vector<EditReport> MergeBookmarks(std::vector<BookmarkRecord>& existing,
+                                       const std::vector<BookmarkRecord>& records) {
+    Outline outline(std::move(existing), records);
+    std::vector<EditReport> reports;
     for (const BookmarkRecord& edit : records) {
-        if (!outline.apply(edit)) unmatched.push_back(edit.item);
+        EditReport report = outline.apply(edit);
+        if (!report.matched || !report.removed.empty()) reports.push_back(std::move(report));
     }
     existing = outline.takeRecords();
-    return unmatched;
+    return reports;
 }

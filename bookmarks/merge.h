@@ -5,13 +5,25 @@
 
 #include "bookmarks/record.h"
 
-// Applies the edits of a bookmark file to an existing outline. The records at
-// the top of the file's tree are the edits, in file order: each is matched by
-// item number against the outline as it stands, depth first, and the first
-// match either gives way to the record with its subtree or, with insert set,
-// has it put in after it (after earlier insertions there). Records nested
-// under another travel with it. The outline stays at most 256 levels deep: a
-// record that would go deeper joins the deepest level. Returns the item
-// numbers of the edits that matched nothing.
-std::vector<int32_t> MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                                    const std::vector<BookmarkRecord>& records);
+// What an edit of the bookmark file did that the user should hear of.
+struct EditReport {
+    int32_t item = 0;
+    bool matched = false;          // false: no item has the edit's number
+    std::vector<int32_t> removed;  // items below the replaced one the file does not hold
+};
+
+// Applies the edits of a bookmark file to an existing outline, gathered by
+// CollectBookmarks. The records at the top of the file's tree are the edits,
+// in file order: each is matched by item number against the outline as it
+// stands, depth first, and the first match either gives way to the record
+// with its subtree or, with insert set, has it put in after it (after
+// earlier insertions there). Records nested under another travel with it.
+//
+// Every record of the file but an inserted edit stands for the input item of
+// its number, if there is one: it keeps that item's object, and the parts
+// (title, colour, style, actions) it leaves as the export wrote them are
+// copied as they stand. The outline stays at most 256 levels deep: a record
+// that would go deeper joins the deepest level. Returns, in edit order, the
+// edits that matched nothing and the replacements that removed items.
+std::vector<EditReport> MergeBookmarks(std::vector<BookmarkRecord>& existing,
+                                       const std::vector<BookmarkRecord>& records);

@@ -43,9 +43,16 @@ struct BookmarkRecord {
     uint32_t color = 0;
     bool open = false;  // shows its children
     bool insert = false;
-    // For a record read from the input's outline: that item's object, whose
-    // entries an update keeps where the bookmark file leaves them as they are.
+    // For a record that stands for an item of the input's outline: that
+    // item's object, and which of its entries the update copies as they stand
+    // because the bookmark file leaves them as the export wrote them.
     int32_t source = 0;
+    struct Kept {
+        bool title = false;
+        bool color = false;
+        bool style = false;
+        bool actions = false;  // A, Dest and SE
+    } kept;
     std::vector<BookmarkRecord> children;
 };
 

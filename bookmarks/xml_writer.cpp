@@ -37,7 +37,9 @@ void WriteCoordinate(std::string& file, const char* tag, float value) {
 void WriteDestinationElements(std::string& file, const ActionRecord& action) {
     WriteXmlIntElement(file, 3, "Page", action.page);
     WriteCoordinate(file, "Zoom", action.zoom);
-    WriteXmlElement(file, 3, "Destination", action.destination);
+    // A destination that could not be found has no kind; an empty element
+    // would read as FitH.
+    if (!action.destination.empty()) WriteXmlElement(file, 3, "Destination", action.destination);
     WriteCoordinate(file, "Top", action.top);
     WriteCoordinate(file, "Left", action.left);
     WriteCoordinate(file, "Bottom", action.bottom);
@@ -128,8 +130,11 @@ std::string BookmarkXml(const std::vector<BookmarkRecord>& records) {
     return file + "</Bookmarks>\r\n";
 }
 
-std::string BookmarkBlock(const BookmarkRecord& record) {
-    std::string block;
-    WriteBookmarkBlock(block, record);
-    return block;
+RecordParts PartsOf(const BookmarkRecord& record) {
+    RecordParts parts;
+    parts.title = TitleToXml(record.title);
+    parts.color = Format("%06X", record.color);
+    parts.style = record.style;
+    for (const ActionRecord& action : record.actions) WriteActionBlock(parts.actions, action);
+    return parts;
 }

@@ -2,11 +2,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "base/exception.h"
 #include "base/text_format.h"
 #include "bookmarks/text_codec.h"
 #include "pdf/characters.h"
+#include "pdf/lexer.h"
 #include "pdf/text_string.h"
 #include "writer/pdf_writer.h"
 
@@ -70,15 +72,6 @@ std::string DestinationName(const ActionRecord& action) {
 }
 
 }  // namespace
-
-// How many items an open item shows: its children and what open children show.
-uint32_t VisibleDescendants(const BookmarkRecord& record) {
-    uint32_t count = 0;
-    for (const BookmarkRecord& child : record.children) {
-        count += 1 + (child.open ? VisibleDescendants(child) : 0);
-    }
-    return count;
-}
 
 size_t SkipPdfWhite(const std::string& text, size_t at) {
     while (at < text.size() && IsPdfWhite(static_cast<unsigned char>(text[at]))) ++at;
@@ -174,48 +167,107 @@ std::string PdfWriter::writeActions(uint32_t item, const BookmarkRecord& record)
     return entry;
 }
 
-// The entries of the input's item that the update was not asked to change,
-// as they stand there: its action, destination and structure element.
-std::string PdfWriter::keptEntries(uint32_t number, const BookmarkRecord& record) {
-    const auto source = static_cast<uint32_t>(record.source);
-    std::optional<std::string> item = input_.text(source);
-    if (!item) return writeActions(number, record);
-    std::string entries;
-    for (const std::string key : {"/A", "/Dest", "/SE"}) {
-        const size_t keyEnd = FindDictionaryKey(*item, key);
-        if (keyEnd == 0) continue;
-        size_t end = SkipDirectValue(*item, SkipPdfWhite(*item, keyEnd + 1));
-        // A reference is three tokens: the number just passed, a generation and R.
-        const size_t generation = SkipPdfWhite(*item, end);
-        const size_t r = SkipPdfWhite(*item, SkipDirectValue(*item, generation));
-        if (generation < item->size() && IsDecimalDigit((*item)[generation]) && r < item->size() &&
-            (*item)[r] == 'R') {
-            end = r + 1;
-        }
-        const size_t start = keyEnd + 1 - key.size();
-        entries += rekeyed(item->substr(start, end - start), source, number) + "\n";
-    }
-    return entries;
+namespace {
+
+// The keys of an item that say where it stands in the outline: always written anew.
+bool IsLinkKey(const std::string& key) {
+    return key == "Parent" || key == "Prev" || key == "Next" || key == "First" || key == "Last" ||
+           key == "Count";
 }
 
-uint32_t PdfWriter::writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent) {
+}  // namespace
+
+std::string PdfWriter::newPart(uint32_t number, const BookmarkRecord& record, Part part) {
+    switch (part) {
+        case Part::Title:
+            return sealed(number, "/Title" + TextString(record.title)) + "\n";
+        case Part::Style: {
+            int flags = 0;
+            if (record.style.find("Bold") != std::string::npos) flags += 2;
+            if (record.style.find("Italic") != std::string::npos) flags += 1;
+            return Format("/F %d\n", flags);
+        }
+        case Part::Color:
+            return record.color != 0 ? FormatColor(record.color) : std::string();
+        case Part::Actions:
+            return writeActions(number, record);
+    }
+    return std::string();
+}
+
+std::string PdfWriter::itemEntries(uint32_t number, const BookmarkRecord& record) {
+    constexpr Part kParts[] = {Part::Title, Part::Style, Part::Color, Part::Actions};
+    const auto source = static_cast<uint32_t>(record.source);
+    const std::optional<std::string> item =
+        record.source != 0 ? input_.text(source) : std::optional<std::string>();
+    const std::optional<pdf::DictionaryText> dict =
+        item ? pdf::DictionaryText::Find(*item) : std::optional<pdf::DictionaryText>();
+    if (!dict) {
+        std::string text;
+        for (Part part : kParts) text += newPart(number, record, part);
+        return text;
+    }
+    // The item's entries as they stand, but for the parts the bookmark file
+    // changes, written anew where they stood; the first of a key that stands
+    // twice is the one readers take.
+    auto partOf = [](const std::string& key) -> std::optional<Part> {
+        if (key == "Title") return Part::Title;
+        if (key == "F") return Part::Style;
+        if (key == "C") return Part::Color;
+        if (key == "A" || key == "Dest" || key == "SE") return Part::Actions;
+        return std::nullopt;
+    };
+    const BookmarkRecord::Kept& kept = record.kept;
+    auto keeps = [&kept](Part part) {
+        return part == Part::Title   ? kept.title
+               : part == Part::Style ? kept.style
+               : part == Part::Color ? kept.color
+                                     : kept.actions;
+    };
+    std::string text;
+    std::set<std::string> seen;
+    std::set<Part> written;
+    for (const pdf::DictionaryText::Entry& entry : dict->entries()) {
+        const std::string& key = entry.key;
+        if (IsLinkKey(key) || !seen.insert(key).second) continue;
+        const std::optional<Part> part = partOf(key);
+        if (part && !keeps(*part)) {
+            if (written.insert(*part).second) text += newPart(number, record, *part);
+            continue;
+        }
+        text +=
+            rekeyed(item->substr(entry.keyBegin, entry.valueEnd - entry.keyBegin), source, number) +
+            "\n";
+    }
+    for (Part part : kParts) {
+        if (!keeps(part) && written.count(part) == 0) text += newPart(number, record, part);
+    }
+    return text;
+}
+
+PdfWriter::ItemList PdfWriter::writeOutlineItems(const std::vector<BookmarkRecord>& records,
+                                                 uint32_t parent) {
+    ItemList list;
     uint32_t previous = 0;
-    uint32_t own = 0;
     for (size_t i = 0; i < records.size(); ++i) {
         const BookmarkRecord& record = records[i];
-        own = newObject();
+        const uint32_t own = newObject();
         ItemLinks links;
         if (!record.children.empty()) {
+            const ItemList kids = writeOutlineItems(record.children, own);
             links.first = own + 1;
-            links.last = writeOutlineItems(record.children, own);
+            links.last = kids.last;
+            links.descendants = kids.visible;
         }
         links.parent = parent;
         links.prev = previous;
         links.next = i + 1 < records.size() ? 1 : 0;
         writeOutlineItem(own, links, record);
         previous = own;
+        list.last = own;
+        list.visible += 1 + (record.open ? links.descendants : 0);
     }
-    return own;
+    return list;
 }
 
 void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
@@ -225,15 +277,12 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     if (links.first != 0) text += Format("/First %u 0 R\n", links.first);
     if (links.last != 0) text += Format("/Last %u 0 R\n", links.last);
     if (links.prev != 0) text += Format("/Prev %u 0 R\n", links.prev);
-    text += sealed(number, "/Title" + TextString(record.title)) + "\n";
-    int flags = 0;
-    if (record.style.find("Bold") != std::string::npos) flags += 2;
-    if (record.style.find("Italic") != std::string::npos) flags += 1;
-    text += Format("/F %d\n", flags);
-    if (record.color != 0) text += FormatColor(record.color);
-    const uint32_t visible = record.open ? VisibleDescendants(record) : 0;
-    if (visible > 0) text += Format("/Count %u\n", visible);
-    text += record.source != 0 ? keptEntries(number, record) : writeActions(number, record);
+    text += itemEntries(number, record);
+    // An item with descendants counts those it shows, or would show when
+    // opened as a negative number.
+    if (links.descendants > 0) {
+        text += Format("/Count %s%u\n", record.open ? "" : "-", links.descendants);
+    }
     // The next sibling takes the first number after this item's descendants
     // and extra action objects.
     if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));

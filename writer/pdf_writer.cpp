@@ -34,8 +34,8 @@ void PdfWriter::writeWithOutline(const std::vector<BookmarkRecord>& records) {
     // The outline root takes the first number after the input's objects, and
     // its items follow it.
     const uint32_t root = newObject();
-    const uint32_t last = writeOutlineItems(records, root);
-    writeOutlineRoot(root, root + 1, last, static_cast<uint32_t>(records.size()));
+    const ItemList items = writeOutlineItems(records, root);
+    writeOutlineRoot(root, root + 1, items.last, items.visible);
     writeCatalog(root);
     const uint64_t xrefPosition = position();
     writeXrefTable();

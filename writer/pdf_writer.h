@@ -36,9 +36,14 @@ public:
     // The steps, in the order writeWithOutline takes them.
     void copyHeader();
     void copyObjects();
-    // Numbers and writes a list of sibling records with their descendants;
-    // returns the object number of the last one (0 for none).
-    uint32_t writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent);
+    // A list of sibling items as written: the object number of the last one
+    // (0 for none), and how many items an open parent of theirs shows.
+    struct ItemList {
+        uint32_t last = 0;
+        uint32_t visible = 0;
+    };
+    // Numbers and writes a list of sibling records with their descendants.
+    ItemList writeOutlineItems(const std::vector<BookmarkRecord>& records, uint32_t parent);
     void writeOutlineRoot(uint32_t number, uint32_t first, uint32_t last, uint32_t count);
     void writeCatalog(uint32_t outlinesNumber);
     void writeXrefTable();
@@ -61,14 +66,18 @@ private:
         uint32_t parent = 0;
         uint32_t first = 0;
         uint32_t last = 0;
+        uint32_t descendants = 0;  // those it shows when open
     };
 
     void writeOutlineItem(uint32_t number, const ItemLinks& links, const BookmarkRecord& record);
     // Writes every action after the first as an object of its own and returns
     // the first one's entry for the item.
     std::string writeActions(uint32_t number, const BookmarkRecord& record);
-    // The action and destination entries of the input item a record came from.
-    std::string keptEntries(uint32_t number, const BookmarkRecord& record);
+    // The item's own entries: those of the input item a record stands for as
+    // they stand, but for the parts the record changes, which are written anew.
+    std::string itemEntries(uint32_t number, const BookmarkRecord& record);
+    enum class Part { Title, Style, Color, Actions };
+    std::string newPart(uint32_t number, const BookmarkRecord& record, Part part);
     std::string actionBody(const ActionRecord& action) const;
     // Whether a go-to is written by its name: the document has a destination of that name.
     bool goesByName(const ActionRecord& action) const;

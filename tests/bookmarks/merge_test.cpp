@@ -25,13 +25,46 @@ std::vector<BookmarkRecord> Read(const std::string& text) {
     return ReadBookmarks(xml + "</Bookmarks>\n", true);
 }
 
-// The tree as "item" or "item'name'" with children in parentheses.
+// An outline as gathered from a PDF: each record stands for the input item
+// whose object has its number plus 100.
+std::vector<BookmarkRecord> Input(const std::string& text) {
+    std::vector<BookmarkRecord> records = Read(text);
+    struct Mark {
+        static void Of(std::vector<BookmarkRecord>& list) {
+            for (BookmarkRecord& record : list) {
+                record.source = record.item + 100;
+                record.kept = {true, true, true, true};
+                Of(record.children);
+            }
+        }
+    };
+    Mark::Of(records);
+    return records;
+}
+
+// The tree as "item" or "item'name'", the input item a record stands for and
+// the parts it keeps as "@object:tcsa", children in parentheses.
 std::string Shape(const std::vector<BookmarkRecord>& records) {
     std::string out;
     for (const BookmarkRecord& r : records) {
         out += (out.empty() ? "" : " ") + std::to_string(r.item) +
-               (r.title.empty() ? "" : "'" + r.title + "'") +
-               (r.children.empty() ? "" : "(" + Shape(r.children) + ")");
+               (r.title.empty() ? "" : "'" + r.title + "'");
+        if (r.source != 0) {
+            out += "@" + std::to_string(r.source) + ":" + (r.kept.title ? "t" : "") +
+                   (r.kept.color ? "c" : "") + (r.kept.style ? "s" : "") +
+                   (r.kept.actions ? "a" : "");
+        }
+        if (!r.children.empty()) out += "(" + Shape(r.children) + ")";
+    }
+    return out;
+}
+
+std::string Reports(const std::vector<EditReport>& reports) {
+    std::string out;
+    for (const EditReport& report : reports) {
+        out += (out.empty() ? "" : "; ") + std::to_string(report.item) +
+               (report.matched ? " removes" : " unmatched");
+        for (int32_t item : report.removed) out += " " + std::to_string(item);
     }
     return out;
 }
@@ -41,24 +74,37 @@ TEST(MergeTest, EditsApplyOnceInFileOrder) {
     const struct {
         std::string edits;
         std::string expected;
+        std::string reports;
     } cases[] = {
-        {outline, "1(2 3) 4(5(6))"},  // the whole export changes nothing
+        // The whole export changes nothing: every record stands for its item.
+        {outline, "1@101:tcsa(2@102:tcsa 3@103:tcsa) 4@104:tcsa(5@105:tcsa(6@106:tcsa))", ""},
+        // One insert where it stands: a new item, whatever its number.
         {"1/0 2/1 3/1 7/1/new/i 4/0 5/1 6/2",
-         "1(2 3 7'new') 4(5(6))"},  // one insert, where it stands
-        {"5/0/renamed",
-         "1(2 3) 4(5'renamed')"},  // a child renamed (it takes the record's children)
-        {"2/0/a/i 2/0/b/i 2/0/c/i", "1(2 2'a' 2'b' 2'c' 3) 4(5(6))"},
-        {"4/0/chapter/i 3/1/x 6/1/y", "1(2 3) 4(5(6)) 4'chapter'(3'x' 6'y')"},
-        {"99/0/nothing", "1(2 3) 4(5(6))"},
-        {"1/0/one 1/0/again", "1'again' 4(5(6))"},  // the second edit finds the first's record
+         "1@101:tcsa(2@102:tcsa 3@103:tcsa 7'new') 4@104:tcsa(5@105:tcsa(6@106:tcsa))", ""},
+        // A rename keeps everything but the title; the child it drops is named.
+        {"5/0/renamed", "1@101:tcsa(2@102:tcsa 3@103:tcsa) 4@104:tcsa(5'renamed'@105:csa)",
+         "5 removes 6"},
+        {"2/0/a/i 2/0/b/i 2/0/c/i",
+         "1@101:tcsa(2@102:tcsa 2'a' 2'b' 2'c' 3@103:tcsa) 4@104:tcsa(5@105:tcsa(6@106:tcsa))", ""},
+        // Inserted after 4, a chapter takes 3 and 6 along: they leave their places.
+        {"4/0/chapter/i 3/1/x 6/1/y",
+         "1@101:tcsa(2@102:tcsa 3@103:tcsa) 4@104:tcsa(5@105:tcsa(6@106:tcsa)) "
+         "4'chapter'(3'x'@103:csa 6'y'@106:csa)",
+         ""},
+        {"99/0/nothing", "1@101:tcsa(2@102:tcsa 3@103:tcsa) 4@104:tcsa(5@105:tcsa(6@106:tcsa))",
+         "99 unmatched"},
+        // The second edit finds the first's record.
+        {"1/0/one 1/0/again", "1'again'@101:csa 4@104:tcsa(5@105:tcsa(6@106:tcsa))",
+         "1 removes 2 3"},
+        // Editing a parent and a child of it, the blocks between left out.
+        {"1/0 3/1 4/0", "1@101:tcsa(3@103:tcsa) 4@104:tcsa", "1 removes 2; 4 removes 5 6"},
     };
     for (const auto& c : cases) {
-        std::vector<BookmarkRecord> merged = Read(outline);
-        MergeBookmarks(merged, Read(c.edits));
+        std::vector<BookmarkRecord> merged = Input(outline);
+        const std::vector<EditReport> reports = MergeBookmarks(merged, Read(c.edits));
         EXPECT_EQ(Shape(merged), c.expected) << c.edits;
+        EXPECT_EQ(Reports(reports), c.reports) << c.edits;
     }
-    std::vector<BookmarkRecord> merged = Read(outline);
-    EXPECT_EQ(MergeBookmarks(merged, Read("99/0 -5/0 3/0/x")), (std::vector<int32_t>{99, -5}));
 }
 
 TEST(MergeTest, ChainedReplacementsStayWithinTheDepthLimit) {
@@ -66,8 +112,8 @@ TEST(MergeTest, ChainedReplacementsStayWithinTheDepthLimit) {
     std::string edits;
     for (int i = 1; i <= 3000; ++i)
         edits += std::to_string(i) + "/0 " + std::to_string(i + 1) + "/1 ";
-    std::vector<BookmarkRecord> merged = Read("1/0");
-    EXPECT_TRUE(MergeBookmarks(merged, Read(edits)).empty());
+    std::vector<BookmarkRecord> merged = Input("1/0");
+    EXPECT_EQ(Reports(MergeBookmarks(merged, Read(edits))), "");
     size_t depth = 0, items = 0;
     for (const std::vector<BookmarkRecord>* level = &merged; !level->empty(); ++depth) {
         items += level->size();
