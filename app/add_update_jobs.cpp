@@ -38,7 +38,7 @@ void CFolivants::WriteNewPdf(bool update) {
     FileHandle inputFile;
     FileHandle xmlFile;
     OutputFile outputFile;
-    CPdfDocument document;
+    Document document;
     OpenInput(inputFile);
     // Opened only to prove early that the bookmark file can be read.
     const bool opened = xmlFile.open(xmlName, "rb");
@@ -50,18 +50,18 @@ void CFolivants::WriteNewPdf(bool update) {
     ReportRepairs(document);
     if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
-    const RawObjects input(inputFile.get(), *document.getXRef());
-    const PageTable pages = PageTable::Build(*document.getCatalog());
+    const pdf::RawObjects input(document.xref());
+    const PageTable pages = PageTable::Build(document.catalog());
     const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
     if (!xmlText) throw CPdfException("XML file open error\n");
     std::string warning;
     std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warning);
     std::printf("%s", warning.c_str());
     if (update) {
-        const CPdfOutline& outline = *document.getOutline();
+        const Outline& outline = document.outline();
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
-            CollectBookmarks(*outline.items, *document.getCatalog(), pages, counter_);
+            CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
         for (const EditReport& report : MergeBookmarks(existing, records)) {
             if (!report.matched) {
                 std::printf("Warning: no item %d in the outline; its record was not applied\n",
@@ -80,7 +80,7 @@ void CFolivants::WriteNewPdf(bool update) {
     if (!outputFile.create(outputName)) {
         throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
     }
-    PdfWriter writer(outputFile.get(), input, *document.getCatalog(), pages);
+    PdfWriter writer(outputFile.get(), input, document.catalog(), pages);
     writer.writeWithOutline(records);
     if (!outputFile.commit()) throw CPdfException("Output file write error\n");
     for (int32_t item : writer.itemsWithoutGoTo()) {

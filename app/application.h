@@ -8,7 +8,7 @@
 #include "bookmarks/record.h"
 
 class FileHandle;
-class CPdfDocument;
+class Document;
 
 // The program's entry point: returns the process exit status.
 int RunFolivant(int argc, const char* const* argv);
@@ -48,7 +48,7 @@ private:
     // Opens the input and prints its line; throws when it cannot be read.
     void OpenInput(FileHandle& inputFile) const;
     // The warning line for an input whose cross-reference had to be rebuilt.
-    void ReportRepairs(const CPdfDocument& document) const;
+    void ReportRepairs(const Document& document) const;
 
     ItemCounter& counter_;
 };

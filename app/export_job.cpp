@@ -30,10 +30,10 @@ void CFolivants::OpenInput(FileHandle& inputFile) const {
 void CFolivants::ExportBookmarks() {
     FileHandle inputFile;
     OutputFile xmlFile;
-    CPdfDocument document;
+    Document document;
     OpenInput(inputFile);
     document.open(inputName);
-    const PageTable pages = PageTable::Build(*document.getCatalog());
+    const PageTable pages = PageTable::Build(document.catalog());
 
     // Never truncate the file being read.
     bool refused = WouldOverwriteInput(xmlName);
@@ -44,17 +44,17 @@ void CFolivants::ExportBookmarks() {
     if (!xmlCreated) throw CPdfException("XML file open error\n");
     // A PDF without an outline gets a bookmark file without records, so that
     // the file of that name always belongs to the PDF just read.
-    const CPdfOutline& outline = *document.getOutline();
+    const Outline& outline = document.outline();
     std::vector<BookmarkRecord> records;
-    if (outline.items) {
-        records = CollectBookmarks(*outline.items, *document.getCatalog(), pages, counter_);
-    }
-    const std::string xml = BookmarkXml(records);
-    std::fwrite(xml.data(), 1, xml.size(), xmlFile.get());
+    if (outline.items)
+        records = CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
+    WriteBookmarkXml(records, [&xmlFile](const std::string& piece) {
+        std::fwrite(piece.data(), 1, piece.size(), xmlFile.get());
+    });
     // A full disk must not end in "Done." over a cut-off file.
     if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
 }
 
-void CFolivants::ReportRepairs(const CPdfDocument& document) const {
-    if (document.getXRef()->wasRebuilt()) std::printf("Warning: damaged cross-reference rebuilt\n");
+void CFolivants::ReportRepairs(const Document& document) const {
+    if (document.xref().wasRebuilt()) std::printf("Warning: damaged cross-reference rebuilt\n");
 }

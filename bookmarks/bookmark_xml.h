@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@
 const char* ActionTypeName(ActionType type);
 
 // The whole bookmark XML file: declaration, root element and one Bookmark
-// block per record, depth first.
+// block per record, depth first; given to sink a piece at a time.
+void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
+                      const std::function<void(const std::string&)>& sink);
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records);
 // What the export writes for each part of a record, to tell which parts a
 // bookmark file leaves as they were.

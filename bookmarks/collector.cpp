@@ -23,7 +23,7 @@ float ToFloat(const std::optional<double>& value, double scale = 1) {
 
 // What the walk needs at every level.
 struct Context {
-    const CPdfCatalog& catalog;
+    const Catalog& catalog;
     const PageTable& pages;
     ItemCounter& counter;
 };
@@ -106,6 +106,7 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context) {
 
 void Collect(const OutlineItemList& items, int level, const Context& context,
              std::vector<BookmarkRecord>& target) {
+    target.reserve(items.size());
     for (const auto& item : items) {
         BookmarkRecord record;
         for (const auto& link : item->actions) {
@@ -122,7 +123,7 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
         target.push_back(std::move(record));
 
         BookmarkRecord& own = target.back();
-        if (item->first.isRef() && level + 1 < kMaxOutlineLevel) {
+        if (item->first.isReference() && level + 1 < kMaxOutlineLevel) {
             item->openKids();
             Collect(*item->kids, level + 1, context, own.children);
             item->closeKids();
@@ -134,9 +135,8 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
 
 }  // namespace
 
-std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items,
-                                             const CPdfCatalog& catalog, const PageTable& pages,
-                                             ItemCounter& counter) {
+std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const Catalog& catalog,
+                                             const PageTable& pages, ItemCounter& counter) {
     std::vector<BookmarkRecord> records;
     Collect(items, 0, Context{catalog, pages, counter}, records);
     return records;

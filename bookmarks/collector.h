@@ -12,6 +12,5 @@
 // the catalog, page objects through the page table. The records hold what
 // the bookmark file says of each item, so that reading the file written from
 // them gives them back.
-std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items,
-                                             const CPdfCatalog& catalog, const PageTable& pages,
-                                             ItemCounter& counter);
+std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const Catalog& catalog,
+                                             const PageTable& pages, ItemCounter& counter);

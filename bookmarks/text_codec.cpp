@@ -5,7 +5,7 @@
 
 #include "base/text_format.h"
 #include "base/utf8.h"
-#include "pdf/characters.h"
+#include "pdf/lexer.h"
 #include "pdf/text_string.h"
 
 namespace {
@@ -67,10 +67,16 @@ bool TitlePercentEscaped(char32_t character) {
            character == 0xAD;
 }
 
+// Printable ASCII that stands for itself in every value: no entity, no escape.
+bool IsPlainAscii(unsigned char c) {
+    return c >= 0x20 && c < 0x7F && c != '%' && c != '&' && c != '<' && c != '>' && c != '\'' &&
+           c != '"' && c != '(' && c != ')';
+}
+
 bool ReadPercentEscape(const std::u32string& text, size_t at, unsigned char& byte) {
     if (at + 2 >= text.size()) return false;
-    const int high = text[at + 1] < 0x80 ? HexValue(static_cast<int>(text[at + 1])) : -1;
-    const int low = text[at + 2] < 0x80 ? HexValue(static_cast<int>(text[at + 2])) : -1;
+    const int high = text[at + 1] < 0x80 ? pdf::HexValue(static_cast<int>(text[at + 1])) : -1;
+    const int low = text[at + 2] < 0x80 ? pdf::HexValue(static_cast<int>(text[at + 2])) : -1;
     if (high < 0 || low < 0) return false;
     byte = static_cast<unsigned char>(high * 16 + low);
     return true;
@@ -102,7 +108,17 @@ char32_t Cp1252Character(unsigned char byte) {
 std::string TitleToXml(const std::string& title) {
     std::string out;
     out.reserve(title.size());
-    for (char32_t character : utf8::ToCharacters(title)) {
+    for (size_t at = 0; at < title.size();) {
+        // Runs of plain ASCII, most of every title, go in as they are.
+        size_t plain = at;
+        while (plain < title.size() && IsPlainAscii(static_cast<unsigned char>(title[plain])))
+            ++plain;
+        out.append(title, at, plain - at);
+        at = plain;
+        if (at == title.size()) break;
+        char32_t character = 0xFFFD;
+        const size_t length = utf8::Decode(title, at, character);
+        at += length == 0 ? 1 : length;
         if (TitlePercentEscaped(character)) {
             out += PercentEscape(static_cast<unsigned char>(character));
         } else if (const char* entity = EntityOf(character, true)) {
@@ -235,45 +251,4 @@ std::string UriFromCharacters(const std::string& characters) {
         for (unsigned char byte : bytes) uri += PercentEscape(byte);
     }
     return uri;
-}
-
-std::string EscapeLiteralString(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + 8);
-    for (char byte : bytes) {
-        switch (byte) {
-            case '(':
-            case ')':
-            case '\\':
-                out += '\\';
-                out += byte;
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            default:
-                out += byte;
-                break;
-        }
-    }
-    return out;
-}
-
-std::string EscapePdfName(const std::string& bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x21 && byte <= 0x7E && !IsPdfDelimiter(byte) && byte != '#') {
-            out += c;
-        } else {
-            out += '#';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
-        }
-    }
-    return out;
 }

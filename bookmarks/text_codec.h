@@ -46,10 +46,3 @@ std::string UriToXml(const std::string& uri);
 // A link as the file gives it, made ASCII: other characters become the
 // percent escapes of their UTF-8 bytes.
 std::string UriFromCharacters(const std::string& characters);
-
-// Bytes made ready to stand inside a PDF literal string: "(", ")" and the
-// backslash get a backslash, CR and LF become \r and \n.
-std::string EscapeLiteralString(const std::string& bytes);
-// A name's bytes made a valid PDF name (without its slash): bytes outside the
-// printable regular characters, and "#", become #xx.
-std::string EscapePdfName(const std::string& bytes);

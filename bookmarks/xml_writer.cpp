@@ -1,24 +1,51 @@
+#include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <string_view>
 
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 
 namespace {
 
-void WriteXmlElement(std::string& file, int depth, const char* tag, const std::string& value) {
-    file.append(static_cast<size_t>(depth), '\t');
-    file += '<';
-    file += tag;
-    file += '>';
-    file += value;
-    file += "</";
-    file += tag;
-    file += ">\r\n";
+void WriteXmlElement(std::string& file, int depth, std::string_view tag, std::string_view value) {
+    char line[64];
+    // Most elements fit a line of their own on the stack and go in with one append.
+    const size_t length = static_cast<size_t>(depth) + 2 * tag.size() + value.size() + 7;
+    if (length > sizeof line) {
+        file.append(static_cast<size_t>(depth), '\t');
+        file.append("<").append(tag).append(">").append(value).append("</").append(tag);
+        file.append(">\r\n");
+        return;
+    }
+    char* at = line;
+    for (int i = 0; i < depth; ++i) *at++ = '\t';
+    *at++ = '<';
+    at = std::copy(tag.begin(), tag.end(), at);
+    *at++ = '>';
+    at = std::copy(value.begin(), value.end(), at);
+    *at++ = '<';
+    *at++ = '/';
+    at = std::copy(tag.begin(), tag.end(), at);
+    *at++ = '>';
+    *at++ = '\r';
+    *at++ = '\n';
+    file.append(line, static_cast<size_t>(at - line));
 }
 
-void WriteXmlIntElement(std::string& file, int depth, const char* tag, int value) {
-    WriteXmlElement(file, depth, tag, Format("%d", value));
+void WriteXmlIntElement(std::string& file, int depth, std::string_view tag, int value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    WriteXmlElement(file, depth, tag, std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+// RRGGBB.
+std::string ColorValue(uint32_t color) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text(6, '0');
+    for (int i = 5; i >= 0; --i, color >>= 4) text[static_cast<size_t>(i)] = kHex[color & 0xF];
+    return text;
 }
 
 // A float field of a record truncated to a 32-bit integer, saturating: the
@@ -30,7 +57,7 @@ int TruncateToInt(float value) {
 }
 
 // Only a coordinate the PDF leaves null is left out; 0 is a place like any other.
-void WriteCoordinate(std::string& file, const char* tag, float value) {
+void WriteCoordinate(std::string& file, std::string_view tag, float value) {
     if (!std::isnan(value)) WriteXmlIntElement(file, 3, tag, TruncateToInt(value));
 }
 
@@ -90,17 +117,25 @@ void WriteBookmarkBlock(std::string& file, const BookmarkRecord& record) {
     WriteXmlIntElement(file, 2, "Item", record.item);
     WriteXmlIntElement(file, 2, "Level", record.level);
     WriteXmlElement(file, 2, "Name", TitleToXml(record.title));
-    WriteXmlElement(file, 2, "Color", Format("%06X", record.color));
+    WriteXmlElement(file, 2, "Color", ColorValue(record.color));
     WriteXmlElement(file, 2, "Style", record.style);
     if (record.open) WriteXmlElement(file, 2, "Open", "True");
     for (const ActionRecord& action : record.actions) WriteActionBlock(file, action);
     file += "\t</Bookmark>\r\n";
 }
 
-void WriteBookmarkTree(std::string& file, const std::vector<BookmarkRecord>& records) {
+// The blocks go to sink a few at a time: an outline of many items is never
+// held whole as text.
+void WriteBookmarkTree(std::string& pending, const std::vector<BookmarkRecord>& records,
+                       const std::function<void(const std::string&)>& sink) {
+    constexpr size_t kPiece = 64 << 10;
     for (const BookmarkRecord& record : records) {
-        WriteBookmarkBlock(file, record);
-        WriteBookmarkTree(file, record.children);
+        WriteBookmarkBlock(pending, record);
+        if (pending.size() >= kPiece) {
+            sink(pending);
+            pending.clear();
+        }
+        WriteBookmarkTree(pending, record.children, sink);
     }
 }
 
@@ -124,16 +159,23 @@ const char* ActionTypeName(ActionType type) {
     return "";
 }
 
+void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
+                      const std::function<void(const std::string&)>& sink) {
+    std::string pending = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n";
+    WriteBookmarkTree(pending, records, sink);
+    sink(pending + "</Bookmarks>\r\n");
+}
+
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records) {
-    std::string file = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n";
-    WriteBookmarkTree(file, records);
-    return file + "</Bookmarks>\r\n";
+    std::string file;
+    WriteBookmarkXml(records, [&file](const std::string& piece) { file += piece; });
+    return file;
 }
 
 RecordParts PartsOf(const BookmarkRecord& record) {
     RecordParts parts;
     parts.title = TitleToXml(record.title);
-    parts.color = Format("%06X", record.color);
+    parts.color = ColorValue(record.color);
     parts.style = record.style;
     for (const ActionRecord& action : record.actions) WriteActionBlock(parts.actions, action);
     return parts;

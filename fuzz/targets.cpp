@@ -36,25 +36,23 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
 
 // Opens the PDF and writes its outline as XML, or the XML's records as its new outline.
 void ExportOrAdd(const std::string& pdf, const std::string* xml, bool update) {
-    std::FILE* input = std::fopen(pdf.c_str(), "rb");
     std::FILE* output = std::fopen("/dev/null", "wb");
     try {
-        CPdfDocument document;
+        Document document;
         document.open(pdf);
-        const RawObjects raw(input, *document.getXRef());
-        const CPdfCatalog& catalog = *document.getCatalog();
+        const pdf::RawObjects raw(document.xref());
+        const Catalog& catalog = document.catalog();
         const PageTable pages = PageTable::Build(catalog);
         ItemCounter counter;
         if (xml != nullptr) {
             PdfWriter(output, raw, catalog, pages).writeWithOutline(ReadBookmarks(*xml, update));
-        } else if (const OutlineItemList* items = document.getOutline()->items.get()) {
+        } else if (const OutlineItemList* items = document.outline().items.get()) {
             const std::string text = BookmarkXml(CollectBookmarks(*items, catalog, pages, counter));
             std::fwrite(text.data(), 1, text.size(), output);
         }
     } catch (const CPdfException&) {
     }
     std::fclose(output);
-    std::fclose(input);
 }
 
 }  // namespace

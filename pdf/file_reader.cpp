@@ -5,6 +5,18 @@
 
 #include "base/platform.h"
 
+namespace pdf {
+
+std::shared_ptr<FileReader> FileReader::Open(const std::string& path) {
+    std::FILE* file = platform::OpenFile(path, "rb");
+    if (file == nullptr) return nullptr;
+    return std::shared_ptr<FileReader>(new FileReader(file));
+}
+
+FileReader::~FileReader() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
 FileReader::FileReader(std::FILE* file) : file_(file), blocks_(kBlockCount) {
     if (file_ != nullptr && platform::Seek(file_, 0, SEEK_END)) {
         const int64_t end = platform::Tell(file_);
@@ -54,3 +66,5 @@ size_t FileReader::read(uint64_t offset, void* out, size_t count) {
     }
     return done;
 }
+
+}  // namespace pdf

@@ -8,17 +8,6 @@ namespace pdf {
 
 namespace {
 
-constexpr std::array<ByteClass, 256> MakeClasses() {
-    std::array<ByteClass, 256> classes{};
-    for (unsigned char c : {0, 9, 10, 12, 13, 32}) classes[c] = ByteClass::White;
-    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
-        classes[c] = ByteClass::Delimiter;
-    }
-    return classes;
-}
-
-constexpr std::array<ByteClass, 256> kClasses = MakeClasses();
-
 // The end of the literal string that opens at `at`; npos when the bytes end first.
 size_t LiteralStringEnd(std::string_view bytes, size_t at) {
     int depth = 0;
@@ -41,10 +30,6 @@ size_t RegularRunEnd(std::string_view bytes, size_t at) {
 }
 
 }  // namespace
-
-ByteClass ClassOf(unsigned char byte) {
-    return kClasses[byte];
-}
 
 int HexValue(int c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -346,6 +331,31 @@ std::string DictionaryText::inserted(std::string_view text, std::string_view key
     return out;
 }
 
+std::string LiteralStringToken(const std::string& bytes) {
+    std::string out = "(";
+    out.reserve(bytes.size() + 8);
+    for (char byte : bytes) {
+        switch (byte) {
+            case '(':
+            case ')':
+            case '\\':
+                out += '\\';
+                out += byte;
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            default:
+                out += byte;
+                break;
+        }
+    }
+    return out + ")";
+}
+
 std::string NameToken(const std::string& bytes) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out = "/";
@@ -359,6 +369,43 @@ std::string NameToken(const std::string& bytes) {
             out += kHex[byte & 0x0F];
         }
     }
+    return out;
+}
+
+std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes) {
+    Lexer lexer(bytes);
+    for (Token token = lexer.next(); token.kind != TokenKind::End; token = lexer.next()) {
+        if (token.cutOff) return std::nullopt;  // the token may go on
+        if (token.kind != TokenKind::Keyword) continue;
+        const std::string_view word = lexer.text(token);
+        if (word == "endobj") return ObjectEnd{token.begin, false};
+        if (word == "stream" && (bytes[token.end] == '\r' || bytes[token.end] == '\n')) {
+            return ObjectEnd{token.begin, true};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string TransformStrings(std::string_view text,
+                             const std::function<std::string(const std::string&)>& change) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    Lexer lexer(text);
+    size_t copied = 0;
+    for (Token token = lexer.next(); token.kind != TokenKind::End; token = lexer.next()) {
+        if (token.kind != TokenKind::LiteralString && token.kind != TokenKind::HexString) continue;
+        // Comments and everything else between strings stay as they stand.
+        out.append(text.substr(copied, token.begin - copied));
+        out += '<';
+        for (unsigned char c : change(StringBytes(lexer.text(token)))) {
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+        out += '>';
+        copied = token.end;
+    }
+    out.append(text.substr(copied));
     return out;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,8 +16,22 @@ namespace pdf {
 
 enum class ByteClass : uint8_t { Regular, White, Delimiter };
 
+namespace detail {
+constexpr std::array<ByteClass, 256> MakeByteClasses() {
+    std::array<ByteClass, 256> classes{};
+    for (unsigned char c : {0, 9, 10, 12, 13, 32}) classes[c] = ByteClass::White;
+    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
+        classes[c] = ByteClass::Delimiter;
+    }
+    return classes;
+}
 // The one table of byte classes.
-ByteClass ClassOf(unsigned char byte);
+inline constexpr std::array<ByteClass, 256> kByteClasses = MakeByteClasses();
+}  // namespace detail
+
+inline ByteClass ClassOf(unsigned char byte) {
+    return detail::kByteClasses[byte];
+}
 inline bool IsWhite(int c) {
     return c >= 0 && c < 256 && ClassOf(static_cast<unsigned char>(c)) == ByteClass::White;
 }
@@ -94,6 +110,9 @@ std::string NameBytes(std::string_view token);
 // A name's bytes as a name token: "/", then the printable regular bytes as
 // they are and every other byte (and "#") as #xx.
 std::string NameToken(const std::string& bytes);
+// Bytes as a literal string token: "(", ")" and the backslash get a
+// backslash, CR and LF become \r and \n.
+std::string LiteralStringToken(const std::string& bytes);
 // The bytes a literal or hexadecimal string token stands for.
 std::string StringBytes(std::string_view token);
 // A number token's value, saturated at the 64-bit limits.
@@ -135,6 +154,22 @@ private:
     size_t end_ = 0;
     std::vector<Entry> entries_;
 };
+
+// Where an object's bytes end: the first "endobj" keyword, or the "stream"
+// keyword followed by an end of line, read as tokens so that strings,
+// comments and names holding those words are passed over.
+struct ObjectEnd {
+    size_t keyword;  // where the keyword begins
+    bool isStream;
+};
+// Nothing when the bytes end before either keyword.
+std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes);
+
+// The bytes of an object's text with each string changed: change gets a
+// string's bytes, and its result is written as a hexadecimal string. Names,
+// comments and the rest stay as they stand.
+std::string TransformStrings(std::string_view text,
+                             const std::function<std::string(const std::string&)>& change);
 
 // The object number and generation of "N G R" or of a header "N G obj" at
 // the start of text (white space and comments before it passed over).

@@ -4,9 +4,12 @@
 
 #include "base/crypto.h"
 #include "base/exception.h"
-#include "pdf/element.h"
+
+namespace pdf {
 
 namespace {
+
+using Resolve = std::function<Object(const Object&)>;
 
 // The padding that stands in for a password of fewer than 32 bytes.
 const std::string kPadding(
@@ -22,19 +25,17 @@ const std::string kPadding(
     throw CPdfException("PDF file is encrypted");
 }
 
-int IntegerOf(const CPdfDictionary& dict, const char* key, int fallback) {
-    CPdfElement value;
-    dict.lookup(key, value);
+int IntegerOf(const Dictionary& dict, const char* key, int fallback, const Resolve& resolve) {
+    const Object value = resolve(dict.get(key));
     if (value.isNull()) return fallback;
-    if (!value.isInt()) Unreadable();
-    return value.getInt();
+    if (!value.isInteger()) Unreadable();
+    return value.integer();
 }
 
-std::string StringOf(const CPdfDictionary& dict, const char* key) {
-    CPdfElement value;
-    dict.lookup(key, value);
+std::string StringOf(const Dictionary& dict, const char* key, const Resolve& resolve) {
+    const Object value = resolve(dict.get(key));
     if (!value.isString()) Unreadable();
-    return value.getText();
+    return value.text();
 }
 
 std::string LittleEndian(uint32_t value, int bytes) {
@@ -50,17 +51,16 @@ std::string WithEachByte(const std::string& key, unsigned char mask) {
 }
 
 // How a crypt filter of a version 4 or 5 dictionary encrypts.
-SecurityHandler::Method FilterMethod(const CPdfDictionary& encrypt, const char* which) {
-    CPdfElement name;
-    encrypt.lookup(which, name);
+SecurityHandler::Method FilterMethod(const Dictionary& encrypt, const char* which,
+                                     const Resolve& resolve) {
+    const Object name = resolve(encrypt.get(which));
     if (name.isNull() || name.isName("Identity")) return SecurityHandler::Method::None;
     if (!name.isName()) Unreadable();
-    CPdfElement filters, filter, method;
-    encrypt.lookup("CF", filters);
-    if (!filters.isDict()) Unreadable();
-    filters.getDict()->lookup(name.getText(), filter);
-    if (!filter.isDict()) Unreadable();
-    filter.getDict()->lookup("CFM", method);
+    const Object filters = resolve(encrypt.get("CF"));
+    if (!filters.isDictionary()) Unreadable();
+    const Object filter = resolve(filters.dictionary()->get(name.text()));
+    if (!filter.isDictionary()) Unreadable();
+    const Object method = resolve(filter.dictionary()->get("CFM"));
     if (method.isNull() || method.isName("None")) return SecurityHandler::Method::None;
     if (method.isName("V2")) return SecurityHandler::Method::Rc4;
     if (method.isName("AESV2")) return SecurityHandler::Method::Aes128;
@@ -116,26 +116,24 @@ bool UserPasswordIsEmpty(const std::string& key, int revision, const std::string
 
 }  // namespace
 
-std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& encrypt,
-                                                       const std::string& firstId) {
-    CPdfElement filter;
-    encrypt.lookup("Filter", filter);
-    if (!filter.isName("Standard")) Unreadable();
-    const int version = IntegerOf(encrypt, "V", 0);
-    const int revision = IntegerOf(encrypt, "R", -1);
+std::unique_ptr<SecurityHandler> SecurityHandler::Open(const Dictionary& encrypt,
+                                                       const std::string& firstId,
+                                                       const Resolve& resolve) {
+    if (!resolve(encrypt.get("Filter")).isName("Standard")) Unreadable();
+    const int version = IntegerOf(encrypt, "V", 0, resolve);
+    const int revision = IntegerOf(encrypt, "R", -1, resolve);
     auto handler = std::unique_ptr<SecurityHandler>(new SecurityHandler());
-    CPdfElement metadata;
-    encrypt.lookup("EncryptMetadata", metadata);
-    handler->encryptMetadata_ = !(metadata.isBool() && !metadata.getBool());
-    const std::string owner = StringOf(encrypt, "O");
-    const std::string user = StringOf(encrypt, "U");
+    const Object metadata = resolve(encrypt.get("EncryptMetadata"));
+    handler->encryptMetadata_ = !(metadata.isBoolean() && !metadata.boolean());
+    const std::string owner = StringOf(encrypt, "O", resolve);
+    const std::string user = StringOf(encrypt, "U", resolve);
 
     if (version == 5) {
         if ((revision != 5 && revision != 6) || owner.size() < 48 || user.size() < 48) Unreadable();
-        const std::string userKey = StringOf(encrypt, "UE");
+        const std::string userKey = StringOf(encrypt, "UE", resolve);
         if (userKey.size() < 32) Unreadable();
-        handler->strings_ = FilterMethod(encrypt, "StrF");
-        handler->streams_ = FilterMethod(encrypt, "StmF");
+        handler->strings_ = FilterMethod(encrypt, "StrF", resolve);
+        handler->streams_ = FilterMethod(encrypt, "StmF", resolve);
         const std::string validation = user.substr(32, 8), keySalt = user.substr(40, 8);
         const bool hardened = revision == 6;
         const std::string check =
@@ -150,10 +148,10 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& enc
 
     if (version < 1 || version > 4 || revision < 2 || revision > 4) Unreadable();
     if (owner.size() < 32 || user.size() < 32) Unreadable();
-    int length = version == 1 ? 40 : IntegerOf(encrypt, "Length", 40);
+    int length = version == 1 ? 40 : IntegerOf(encrypt, "Length", 40, resolve);
     if (version == 4) {
-        handler->strings_ = FilterMethod(encrypt, "StrF");
-        handler->streams_ = FilterMethod(encrypt, "StmF");
+        handler->strings_ = FilterMethod(encrypt, "StrF", resolve);
+        handler->streams_ = FilterMethod(encrypt, "StmF", resolve);
         if (handler->strings_ == Method::Aes256 || handler->streams_ == Method::Aes256) {
             Unreadable();
         }
@@ -163,15 +161,14 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const CPdfDictionary& enc
         handler->strings_ = handler->streams_ = Method::Rc4;
     }
     if (length < 40 || length > 128 || length % 8 != 0) Unreadable();
-    const auto permissions = static_cast<uint32_t>(IntegerOf(encrypt, "P", 0));
+    const auto permissions = static_cast<uint32_t>(IntegerOf(encrypt, "P", 0, resolve));
     const std::string seed =
         kPadding + owner.substr(0, 32) + LittleEndian(permissions, 4) + firstId +
         (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : "");
     const size_t keyBytes = revision == 2 ? 5 : static_cast<size_t>(length / 8);
     handler->fileKey_ = FileKey(seed, revision, keyBytes);
     // Without a Length, a key of 128 bits is the other one files use.
-    CPdfElement stated;
-    encrypt.lookup("Length", stated);
+    const Object stated = resolve(encrypt.get("Length"));
     if (!UserPasswordIsEmpty(handler->fileKey_, revision, user, firstId) && revision >= 3 &&
         stated.isNull()) {
         handler->fileKey_ = FileKey(seed, revision, 16);
@@ -222,46 +219,4 @@ std::string SecurityHandler::encryptString(const std::string& bytes, ObjectId id
     }
 }
 
-CPdfDecryptStream::CPdfDecryptStream(CPdfStream* base, const Decryption& decryption)
-    : CPdfDecodingStream(base), decryption_(decryption) {}
-
-void CPdfDecryptStream::load() {
-    if (loaded_) return;
-    loaded_ = true;
-    std::string encrypted;
-    constexpr size_t kChunk = 64 << 10;
-    for (;;) {
-        const size_t before = encrypted.size();
-        encrypted.resize(before + kChunk);
-        const size_t got =
-            base_->read(reinterpret_cast<unsigned char*>(encrypted.data()) + before, kChunk);
-        encrypted.resize(before + got);
-        if (got < kChunk) break;
-    }
-    data_ = decryption_.handler->decryptStream(encrypted, decryption_.id);
-    reset();
-}
-
-void CPdfDecryptStream::reset() {
-    if (!loaded_) return;
-    next_ = reinterpret_cast<const unsigned char*>(data_.data());
-    end_ = next_ + data_.size();
-}
-
-int CPdfDecryptStream::getChar() {
-    load();
-    return next_ < end_ ? *next_++ : -1;
-}
-
-int CPdfDecryptStream::lookChar() {
-    load();
-    return next_ < end_ ? *next_ : -1;
-}
-
-size_t CPdfDecryptStream::read(unsigned char* out, size_t count) {
-    load();
-    const size_t take = std::min(count, static_cast<size_t>(end_ - next_));
-    std::copy(next_, next_ + take, out);
-    next_ += take;
-    return take;
-}
+}  // namespace pdf

@@ -6,6 +6,8 @@
 #include "base/exception.h"
 #include "pdf/parser.h"
 
+namespace pdf {
+
 namespace {
 
 // Keeps the numbers of the objects being fetched, innermost last, for as long
@@ -45,12 +47,12 @@ private:
 
 }  // namespace
 
-CPdfXRef::~CPdfXRef() = default;
+XRef::XRef(std::shared_ptr<ByteSource> file, uint64_t start)
+    : file_(std::move(file)), start_(start) {
+    resolver_ = [this](const Object& value) { return resolve(value); };
+}
 
-void CPdfXRef::init(CPdfStream* stream, bool repair) {
-    stream_ = stream;
-    start_ = stream->getStart();
-
+void XRef::init(bool repair) {
     try {
         readSections();
     } catch (const CPdfException&) {
@@ -58,61 +60,47 @@ void CPdfXRef::init(CPdfStream* stream, bool repair) {
         if (!repair || !rebuild()) throw;
         rebuilt_ = true;
     }
-    CPdfElement encrypt;
-    trailer_.getDict()->lookupNF("Encrypt", encrypt);
+    const Object& encrypt = trailer_.get("Encrypt");
     // Entries that point where their object is not are mended from a scan;
     // an entry whose object is nowhere in the file stays as it was listed.
-    if (repair && !rebuilt_ && !encrypt.isRef() && !encrypt.isDict()) {
+    if (repair && !rebuilt_ && !encrypt.isReference() && !encrypt.isDictionary()) {
         rebuilt_ = repairStaleEntries();
     }
     rawObjStms_.clear();
 
-    const CPdfDictionary* trailer = trailer_.getDict();
-    CPdfElement root;
-    trailer->lookupNF("Root", root);
-    rootNum = root.getRefNum();
-    rootGen = root.getRefGen();
-
-    CPdfElement info;
-    trailer->lookupNF("Info", info);
-    if (info.isRef()) {
-        infoNum = info.getRefNum();
-        infoGen = info.getRefGen();
-    }
-
-    trailer->lookupNF("Encrypt", encrypt);
-    if (encrypt.isRef() || encrypt.isDict()) openSecurity(encrypt);
-
-    trailer_.getDict()->setXRef(this);
+    root_ = trailer_.get("Root").reference();
+    const Object& info = trailer_.get("Info");
+    if (info.isReference()) info_ = info.reference();
+    if (encrypt.isReference() || encrypt.isDictionary()) openSecurity(encrypt);
 }
 
-void CPdfXRef::openSecurity(const CPdfElement& encrypt) {
+void XRef::openSecurity(const Object& encrypt) {
     // Only an Encrypt dictionary of its own object is read: the writer copies
     // that object as it stands.
-    if (!encrypt.isRef()) throw CPdfException("PDF file is encrypted");
+    if (!encrypt.isReference()) throw CPdfException("PDF file is encrypted");
     const char* unreadable = "Encryption dictionary is damaged or of an unknown kind";
-    CPdfElement dict;
+    Object dict;
     try {
-        fetch(encrypt.getRefNum(), encrypt.getRefGen(), dict);
+        dict = fetch(encrypt.reference());
     } catch (const CPdfException&) {
         throw CPdfException(unreadable);
     }
-    if (!dict.isDict()) throw CPdfException(unreadable);
+    if (!dict.isDictionary()) throw CPdfException(unreadable);
     // The key depends on the first part of the file identifier.
-    CPdfElement id, first;
-    trailer_.getDict()->lookup("ID", id);
-    if (id.isArray()) id.getArray()->get(0, first);
-    security_ = SecurityHandler::Open(*dict.getDict(), first.isString() ? first.getText() : "");
-    encryptNum = encrypt.getRefNum();
-    encryptGen = encrypt.getRefGen();
+    const Object id = resolve(trailer_.get("ID"));
+    const Object first = id.isArray() ? resolve(id.array()->at(0)) : Object();
+    security_ =
+        SecurityHandler::Open(*dict.dictionary(), first.isString() ? first.text() : "", resolver_);
+    encrypt_ = encrypt.reference();
 }
 
-Decryption CPdfXRef::decryptionOf(int32_t number, int32_t generation) const {
-    if (security_ == nullptr || number == encryptNum) return {};
-    return {security_.get(), {static_cast<uint32_t>(number), static_cast<uint32_t>(generation)}};
+Decryption XRef::decryptionOf(Reference reference) const {
+    if (security_ == nullptr || reference.number == encrypt_.number) return {};
+    return {security_.get(),
+            {static_cast<uint32_t>(reference.number), static_cast<uint32_t>(reference.generation)}};
 }
 
-void CPdfXRef::readSections() {
+void XRef::readSections() {
     uint64_t offset = findStartXref();
     if (offset == 0) Damaged();
     // A chain that comes back to a section already read ends there.
@@ -123,27 +111,16 @@ void CPdfXRef::readSections() {
         if (!readXRef(offset, next)) break;
         offset = next;
     }
-    const CPdfDictionary* trailer = trailer_.getDict();
-    if (trailer == nullptr) Damaged();
-    CPdfElement root;
-    trailer->lookupNF("Root", root);
-    if (!root.isRef()) Damaged();
+    if (!haveTrailer_) Damaged();
+    if (!trailer_.get("Root").isReference()) Damaged();
 }
 
-uint64_t CPdfXRef::findStartXref() {
-    constexpr uint32_t kTailSize = 1023;
-    stream_->setPos(0, 2);
-    const uint64_t size = stream_->getPos();
-    stream_->setPos(static_cast<int64_t>(size > kTailSize ? size - kTailSize : 0), 0);
-
-    std::string tail;
-    tail.reserve(kTailSize);
-    for (uint32_t i = 0; i < kTailSize; ++i) {
-        int c = stream_->getChar();
-        if (c < 0) break;
-        tail += c == 0 ? ' ' : static_cast<char>(c);
-    }
-    size_t found = tail.rfind("startxref");
+uint64_t XRef::findStartXref() {
+    constexpr uint64_t kTailSize = 1023;
+    const uint64_t size = file_->size();
+    std::string tail = file_->bytes(size > kTailSize ? size - kTailSize : 0, kTailSize);
+    std::replace(tail.begin(), tail.end(), '\0', ' ');
+    const size_t found = tail.rfind("startxref");
     if (found == std::string::npos) return 0;
 
     size_t i = found + 9;
@@ -158,186 +135,172 @@ uint64_t CPdfXRef::findStartXref() {
     return value;
 }
 
-CPdfStream* CPdfXRef::makeParserInput(uint64_t offset) {
-    CPdfElement none;
-    none.initNull();
-    return stream_->makeSubStream(filePosition(offset), 0, none);
-}
-
-void CPdfXRef::growTo(int64_t size) {
+void XRef::growTo(int64_t size) {
     if (size < 0 || size > kMaxEntries) Damaged();
     if (static_cast<size_t>(size) > entries_.size()) entries_.resize(static_cast<size_t>(size));
 }
 
-bool CPdfXRef::readXRef(uint64_t offset, uint64_t& nextOffset) {
-    if (filePosition(offset) == UINT64_MAX) throw CPdfException("Couldn't parse an xref");
-    // No xref: references inside the section's dictionaries stay unresolved.
-    CPdfParser parser(nullptr, makeParserInput(offset));
-    CPdfElement first;
-    parser.getObj(first);
-    if (first.isCmd("xref")) return readClassicTable(parser, nextOffset);
-    if (!first.isInt()) throw CPdfException("Couldn't parse an xref");
+bool XRef::readXRef(uint64_t offset, uint64_t& nextOffset) {
+    const uint64_t position = filePosition(offset);
+    if (position == UINT64_MAX) throw CPdfException("Couldn't parse an xref");
+    // No resolution: references inside the section's dictionaries stay as they are.
+    Parser parser(*file_, position);
+    const Object first = parser.next();
+    if (first.isKeyword("xref")) return readClassicTable(parser, nextOffset);
+    if (!first.isInteger()) throw CPdfException("Couldn't parse an xref");
 
-    CPdfElement generation, keyword, object;
-    parser.getObj(generation);
-    if (generation.isInt()) parser.getObj(keyword);
-    if (keyword.isCmd("obj")) parser.getObj(object);
+    const Object generation = parser.next();
+    const Object keyword = generation.isInteger() ? parser.next() : Object();
+    const Object object = keyword.isKeyword("obj") ? parser.next() : Object();
     if (!object.isStream()) throw CPdfException("Couldn't parse an xref stream");
-    return readXRefStream(object, nextOffset);
+    return readXRefStream(*object.stream(), nextOffset);
 }
 
-bool CPdfXRef::readClassicTable(CPdfParser& parser, uint64_t& nextOffset) {
+bool XRef::readClassicTable(Parser& parser, uint64_t& nextOffset) {
     for (;;) {
-        CPdfElement first;
-        parser.getObj(first);
-        if (first.isCmd("trailer")) break;
-        if (!first.isInt()) throw CPdfException("Couldn't parse an xref table");
-        CPdfElement count;
-        parser.getObj(count);
-        if (!count.isInt()) throw CPdfException("Couldn't parse an xref table");
-        if (first.getInt() < 0 || count.getInt() < 0) {
+        const Object first = parser.next();
+        if (first.isKeyword("trailer")) break;
+        if (!first.isInteger()) throw CPdfException("Couldn't parse an xref table");
+        const Object count = parser.next();
+        if (!count.isInteger()) throw CPdfException("Couldn't parse an xref table");
+        if (first.integer() < 0 || count.integer() < 0) {
             throw CPdfException("Couldn't parse an xref table");
         }
-        int64_t end = int64_t{first.getInt()} + count.getInt();
+        const int64_t end = int64_t{first.integer()} + count.integer();
         if (end > kMaxEntries) Damaged();
         growTo(end);
-        for (int64_t number = first.getInt(); number < end; ++number) {
-            CPdfElement offset, generation, kind;
-            parser.getObj(offset);
-            parser.getObj(generation);
-            parser.getObj(kind);
-            if (!offset.isInt() || !generation.isInt() || !(kind.isCmd("n") || kind.isCmd("f"))) {
+        for (int64_t number = first.integer(); number < end; ++number) {
+            const Object offset = parser.next();
+            const Object generation = parser.next();
+            const Object kind = parser.next();
+            if (!offset.isInteger() || !generation.isInteger() ||
+                !(kind.isKeyword("n") || kind.isKeyword("f"))) {
                 throw CPdfException("Couldn't parse an xref table");
             }
             XRefEntry& entry = entries_[static_cast<size_t>(number)];
             if (entry.isDefined()) continue;
-            entry.offset = static_cast<uint64_t>(offset.getInt64());
-            entry.generation = static_cast<uint32_t>(generation.getInt());
-            entry.type = kind.isCmd("n") ? 1 : 0;
+            entry.offset = static_cast<uint64_t>(offset.integer64());
+            entry.generation = static_cast<uint32_t>(generation.integer());
+            entry.type = kind.isKeyword("n") ? 1 : 0;
         }
     }
 
-    CPdfElement trailer;
-    parser.getObj(trailer);
-    if (!trailer.isDict()) throw CPdfException("Trailer dictionary is wrong type");
-    if (trailer_.isNone()) trailer.copy(trailer_);
+    const Object trailer = parser.next();
+    const Dictionary* dict = trailer.dictionary();
+    if (dict == nullptr) throw CPdfException("Trailer dictionary is wrong type");
+    if (!haveTrailer_) {
+        trailer_ = *dict;
+        haveTrailer_ = true;
+    }
 
     // A hybrid file lists some objects only in the cross-reference stream its
     // classic trailer points at; they rank behind this section, before older ones.
-    CPdfElement hidden;
-    trailer.getDict()->lookupNF("XRefStm", hidden);
-    if (hidden.isInt() && hidden.getInt64() > 0)
-        readHiddenXRefStream(static_cast<uint64_t>(hidden.getInt64()));
-
-    return readPrev(trailer.getDict(), nextOffset);
+    const Object& hidden = dict->get("XRefStm");
+    if (hidden.isInteger() && hidden.integer64() > 0) {
+        readHiddenXRefStream(static_cast<uint64_t>(hidden.integer64()));
+    }
+    return readPrev(*dict, nextOffset);
 }
 
-void CPdfXRef::readHiddenXRefStream(uint64_t offset) {
+void XRef::readHiddenXRefStream(uint64_t offset) {
     // The classic table already makes the file readable, so a hidden stream
     // that cannot be read is passed over.
     try {
         if (filePosition(offset) == UINT64_MAX) return;
-        CPdfParser parser(nullptr, makeParserInput(offset));
-        CPdfElement number, generation, keyword, object;
-        parser.getObj(number);
-        if (!number.isInt()) return;
-        parser.getObj(generation);
-        if (!generation.isInt()) return;
-        parser.getObj(keyword);
-        if (!keyword.isCmd("obj")) return;
-        parser.getObj(object);
+        Parser parser(*file_, filePosition(offset));
+        if (!parser.next().isInteger() || !parser.next().isInteger() ||
+            !parser.next().isKeyword("obj")) {
+            return;
+        }
+        const Object object = parser.next();
         if (!object.isStream()) return;
         uint64_t ignoredPrev = 0;
-        readXRefStream(object, ignoredPrev);
+        readXRefStream(*object.stream(), ignoredPrev);
     } catch (const CPdfException&) {
     }
 }
 
-bool CPdfXRef::readPrev(const CPdfDictionary* dict, uint64_t& nextOffset) {
-    CPdfElement prev;
-    dict->lookupNF("Prev", prev);
-    if (prev.isInt()) {
-        nextOffset = static_cast<uint64_t>(prev.getInt64());
+bool XRef::readPrev(const Dictionary& dict, uint64_t& nextOffset) {
+    const Object& prev = dict.get("Prev");
+    if (prev.isInteger()) {
+        nextOffset = static_cast<uint64_t>(prev.integer64());
         return true;
     }
-    if (prev.isRef()) {
-        nextOffset = static_cast<uint64_t>(static_cast<int64_t>(prev.getRefNum()));
+    if (prev.isReference()) {
+        nextOffset = static_cast<uint64_t>(static_cast<int64_t>(prev.reference().number));
         return true;
     }
     return false;
 }
 
-bool CPdfXRef::readXRefStream(const CPdfElement& streamElement, uint64_t& nextOffset) {
-    CPdfStream* stream = streamElement.getStream();
-    CPdfDictionary* dict = stream->getDict();
+bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
+    const Dictionary& dict = stream.dictionary;
+    const Object& size = dict.get("Size");
+    if (!size.isInteger()) throw CPdfException("Size of xref Stream is wrong type");
+    if (size.integer() > 0) growTo(size.integer());
 
-    CPdfElement size;
-    dict->lookupNF("Size", size);
-    if (!size.isInt()) throw CPdfException("Size of xref Stream is wrong type");
-    if (size.getInt() > 0) growTo(size.getInt());
-
-    CPdfElement w;
-    dict->lookupNF("W", w);
+    const Object& w = dict.get("W");
     if (!w.isArray()) throw CPdfException("W item of xref Stream is wrong type");
-    if (w.getArray()->getLength() < 3) throw CPdfException("W item of xref Stream is wrong length");
+    if (w.array()->size() < 3) throw CPdfException("W item of xref Stream is wrong length");
     int widths[3];
-    for (int k = 0; k < 3; ++k) {
-        CPdfElement width;
-        w.getArray()->get(k, width);
-        if (!width.isInt()) throw CPdfException("W item of xref Stream is wrong type");
-        widths[k] = width.getInt();
+    for (size_t k = 0; k < 3; ++k) {
+        const Object width = resolve(w.array()->at(k));
+        if (!width.isInteger()) throw CPdfException("W item of xref Stream is wrong type");
+        widths[k] = width.integer();
     }
 
-    stream->reset();
-    CPdfElement index;
-    dict->lookupNF("Index", index);
-    if (index.isArray()) {
-        const CPdfArray* pairs = index.getArray();
-        for (int i = 0; i < pairs->getLength() - 1; i += 2) {
-            CPdfElement first, count;
-            pairs->get(i, first);
-            pairs->get(i + 1, count);
-            if (!first.isInt() || !count.isInt()) {
+    const std::string data = streamData(stream).value_or(std::string());
+    size_t at = 0;
+    auto readSection = [&](int32_t first, int32_t count) {
+        if (first < 0 || count < 0) Damaged();
+        const int64_t end = int64_t{first} + count;
+        growTo(end);
+        for (int64_t number = first; number < end; ++number) {
+            uint64_t fields[3] = {0, 0, 0};
+            for (int k = 0; k < 3; ++k) {
+                for (int byte = 0; byte < widths[k]; ++byte) {
+                    if (at >= data.size()) {
+                        throw CPdfException("Unexpected EOF while reading xref stream section");
+                    }
+                    fields[k] = (fields[k] << 8) | static_cast<unsigned char>(data[at++]);
+                }
+            }
+            if (widths[0] == 0) fields[0] = 1;
+            XRefEntry& entry = entries_[static_cast<size_t>(number)];
+            if (entry.isDefined()) continue;
+            if (fields[0] > 2) {
+                throw CPdfException("Wrong type of xref entry while reading xref stream section");
+            }
+            entry.offset = fields[1];
+            entry.generation = static_cast<uint32_t>(fields[2]);
+            entry.type = static_cast<uint32_t>(fields[0]);
+        }
+    };
+
+    const Object& index = dict.get("Index");
+    if (const Array* pairs = index.array()) {
+        for (size_t i = 0; i + 1 < pairs->size(); i += 2) {
+            const Object first = resolve(pairs->at(i));
+            const Object count = resolve(pairs->at(i + 1));
+            if (!first.isInteger() || !count.isInteger()) {
                 throw CPdfException("Index item of xref Stream is wrong type");
             }
-            readXRefStreamSection(stream, widths, first.getInt(), count.getInt());
+            readSection(first.integer(), count.integer());
         }
     } else {
-        readXRefStreamSection(stream, widths, 0, size.getInt());
+        readSection(0, size.integer());
     }
 
-    if (trailer_.isNone()) trailer_.initDict(dict);
+    if (!haveTrailer_) {
+        trailer_ = dict;
+        haveTrailer_ = true;
+    }
     return readPrev(dict, nextOffset);
 }
 
-void CPdfXRef::readXRefStreamSection(CPdfStream* stream, const int widths[3], int32_t first,
-                                     int32_t count) {
-    if (first < 0 || count < 0) Damaged();
-    int64_t end = int64_t{first} + count;
-    growTo(end);
-    for (int64_t number = first; number < end; ++number) {
-        uint64_t fields[3] = {0, 0, 0};
-        for (int k = 0; k < 3; ++k) {
-            for (int byte = 0; byte < widths[k]; ++byte) {
-                int c = stream->getChar();
-                if (c < 0) throw CPdfException("Unexpected EOF while reading xref stream section");
-                fields[k] = (fields[k] << 8) | static_cast<uint64_t>(c);
-            }
-        }
-        if (widths[0] == 0) fields[0] = 1;
-        XRefEntry& entry = entries_[static_cast<size_t>(number)];
-        if (entry.isDefined()) continue;
-        if (fields[0] > 2) {
-            throw CPdfException("Wrong type of xref entry while reading xref stream section");
-        }
-        entry.offset = fields[1];
-        entry.generation = static_cast<uint32_t>(fields[2]);
-        entry.type = static_cast<uint32_t>(fields[0]);
-    }
-}
-
-void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
-    target.free();
+template <typename Read>
+Object XRef::withObject(Reference reference, const Read& read) {
+    const int32_t number = reference.number;
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
         throw CPdfException("Corrupted PDF file");
     }
@@ -348,8 +311,7 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
         nestedFetchesLeft_ = kMaxNestedFetches;
     } else if (fetching_.size() >= static_cast<size_t>(kMaxFetchDepth) || nestedFetchesLeft_ == 0 ||
                std::find(fetching_.begin(), fetching_.end(), number) != fetching_.end()) {
-        target.initNull();
-        return;
+        return Object::MakeNull();
     } else {
         --nestedFetchesLeft_;
     }
@@ -357,147 +319,141 @@ void CPdfXRef::fetch(int32_t number, int32_t generation, CPdfElement& target) {
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
 
     if (entry.type == 1 && entry.isDefined()) {
-        if (static_cast<uint32_t>(generation) != entry.generation ||
+        if (static_cast<uint32_t>(reference.generation) != entry.generation ||
             filePosition(entry.offset) == UINT64_MAX) {
-            target.initNull();
-            return;
+            return Object::MakeNull();
         }
-        CPdfParser parser(this, makeParserInput(entry.offset), decryptionOf(number, generation));
-        CPdfElement objNumber, objGeneration, keyword;
-        parser.getObj(objNumber);
-        parser.getObj(objGeneration);
-        parser.getObj(keyword);
-        if (!objNumber.isInt() || objNumber.getInt() != number || !objGeneration.isInt() ||
-            objGeneration.getInt() != generation || !keyword.isCmd("obj")) {
-            target.initNull();
-            return;
+        Parser parser(*file_, filePosition(entry.offset), decryptionOf(reference), &resolver_);
+        const Object objNumber = parser.next();
+        const Object objGeneration = parser.next();
+        const Object keyword = parser.next();
+        if (!objNumber.isInteger() || objNumber.integer() != number || !objGeneration.isInteger() ||
+            objGeneration.integer() != reference.generation || !keyword.isKeyword("obj")) {
+            return Object::MakeNull();
         }
-        parser.getObj(target);
-        return;
+        return read(parser);
     }
 
     if (entry.type == 2 && entry.isDefined()) {
         // Only the object asked for is parsed, from the stream's decoded bytes.
-        uint32_t length = 0;
-        const unsigned char* bytes = objectStreamBytes(number, entry, length);
-        if (bytes == nullptr) {
-            target.initNull();
-            return;
-        }
-        CPdfElement dict;
-        dict.initNull();
-        auto* input =
-            new CPdfMemoryStream(std::string(reinterpret_cast<const char*>(bytes), length), dict);
-        CPdfParser parser(this, input);
-        parser.getObj(target);
-        return;
+        const std::optional<std::string_view> bytes =
+            objectStreamBytes(static_cast<uint32_t>(number));
+        if (!bytes) return Object::MakeNull();
+        MemorySource source(*bytes);
+        Parser parser(source, 0);
+        return read(parser);
     }
-
-    target.initNull();
+    return Object::MakeNull();
 }
 
-CPdfStream* CPdfXRef::openObjectStream(int32_t number, std::vector<int32_t>& numbers,
-                                       std::vector<int32_t>& offsets, CPdfElement& holder) {
-    fetch(number, 0, holder);
-    CPdfStream* stream = holder.getStream();
-    if (stream == nullptr) return nullptr;
-    CPdfDictionary* dict = stream->getDict();
-    CPdfElement n, first;
-    dict->lookup("N", n);
-    dict->lookup("First", first);
-    if (!n.isInt() || n.getInt() <= 0 || !first.isInt() || first.getInt() < 0) return nullptr;
+Object XRef::fetch(Reference reference) {
+    return withObject(reference, [](Parser& parser) { return parser.next(); });
+}
 
-    CPdfElement dictElement;
-    dictElement.initDict(dict);
+Object XRef::fetchKeys(Reference reference, const std::vector<std::string>& keys,
+                       const Parser::StopAt& stopAt) {
+    return withObject(reference, [&](Parser& parser) { return parser.nextKeys(keys, stopAt); });
+}
 
+std::optional<Object> XRef::fetchValue(Reference reference, std::string_view key) {
+    std::optional<Object> value;
+    withObject(reference, [&](Parser& parser) {
+        value = parser.nextValueOf(key);
+        return Object();
+    });
+    return value;
+}
+
+Object XRef::resolve(const Object& value) {
+    return value.isReference() ? fetch(value.reference()) : value;
+}
+
+std::optional<std::string> XRef::streamData(const Stream& stream) {
+    // Raw data beyond what any decoded stream may hold is no stream the tool needs.
+    std::string bytes =
+        file_->bytes(stream.dataOffset,
+                     static_cast<size_t>(std::min<uint64_t>(stream.dataLength, kMaxDecodedBytes)));
+    if (stream.decryption.handler != nullptr) {
+        bytes = stream.decryption.handler->decryptStream(bytes, stream.decryption.id);
+    }
+    return DecodeStreamData(std::move(bytes), stream.dictionary, resolver_);
+}
+
+bool XRef::openObjectStream(int32_t number, std::vector<int32_t>& numbers,
+                            std::vector<int32_t>& offsets, std::string* data, size_t* dataStart) {
+    const Object holder = fetch({number, 0});
+    const Stream* stream = holder.stream();
+    if (stream == nullptr) return false;
+    const Object n = resolve(stream->dictionary.get("N"));
+    const Object first = resolve(stream->dictionary.get("First"));
+    if (!n.isInteger() || n.integer() <= 0 || !first.isInteger() || first.integer() < 0) {
+        return false;
+    }
+    std::optional<std::string> decoded = streamData(*stream);
+    if (!decoded) return false;
     // The header: N pairs of object number and offset within the first First
     // bytes. A pair that is not two integers leaves the stream without objects.
-    auto* header =
-        new CPdfEmbedStream(stream, dictElement, true, static_cast<uint32_t>(first.getInt()));
-    header->incRef();
-    StreamRef headerRef(header);
-    bool complete = true;
-    {
-        CPdfParser parser(this, header);
-        for (int32_t i = 0; i < n.getInt(); ++i) {
-            CPdfElement objNumber, objOffset;
-            parser.getObj(objNumber);
-            parser.getObj(objOffset);
-            if (!objNumber.isInt() || !objOffset.isInt()) {
-                complete = false;
-                break;
-            }
-            numbers.push_back(objNumber.getInt());
-            offsets.push_back(objOffset.getInt());
+    const size_t headerSize = std::min(decoded->size(), static_cast<size_t>(first.integer()));
+    MemorySource header(std::string_view(*decoded).substr(0, headerSize));
+    Parser parser(header, 0);
+    for (int32_t i = 0; i < n.integer(); ++i) {
+        const Object objNumber = parser.next();
+        const Object objOffset = parser.next();
+        if (!objNumber.isInteger() || !objOffset.isInteger()) {
+            numbers.clear();
+            offsets.clear();
+            break;
         }
+        numbers.push_back(objNumber.integer());
+        offsets.push_back(objOffset.integer());
     }
-    while (header->getChar() >= 0) {
+    if (data != nullptr) {
+        *data = std::move(*decoded);
+        *dataStart = headerSize;
     }
-    if (!complete) {
-        numbers.clear();
-        offsets.clear();
-    }
-    return stream;
+    return true;
 }
 
-std::unique_ptr<CPdfXRef::RawObjectStream> CPdfXRef::loadRawObjectStream(int32_t number) {
+std::unique_ptr<XRef::RawObjectStream> XRef::loadRawObjectStream(int32_t number) {
     auto loaded = std::make_unique<RawObjectStream>();
     loaded->number = number;
     LoadingMark mark(loadingObjectStreams_, number);
-
-    CPdfElement holder;
-    CPdfStream* stream = openObjectStream(number, loaded->numbers, loaded->offsets, holder);
-    if (stream == nullptr) {
+    if (!openObjectStream(number, loaded->numbers, loaded->offsets, &loaded->data,
+                          &loaded->dataStart)) {
         loaded->numbers.clear();
         loaded->offsets.clear();
-        return loaded;
-    }
-    constexpr size_t kChunk = 64 << 10;
-    for (;;) {
-        const size_t before = loaded->data.size();
-        loaded->data.resize(before + kChunk);
-        const size_t got = stream->read(loaded->data.data() + before, kChunk);
-        loaded->data.resize(before + got);
-        if (got < kChunk) break;
+        loaded->data.clear();
     }
     loaded->data.shrink_to_fit();
     return loaded;
 }
 
-const unsigned char* CPdfXRef::getObjectBytes(int32_t number, int32_t generation,
-                                              uint32_t& length) {
-    length = 0;
-    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
-        throw CPdfException("Corrupted PDF file");
-    }
-    if (generation != 0) return nullptr;
-    const XRefEntry entry = entries_[static_cast<size_t>(number)];
-    if (entry.type != 2 || !entry.isDefined()) return nullptr;
-    return objectStreamBytes(number, entry, length);
-}
-
-const unsigned char* CPdfXRef::objectStreamBytes(int32_t number, const XRefEntry& entry,
-                                                 uint32_t& length) {
-    length = 0;
+std::optional<std::string_view> XRef::objectStreamBytes(uint32_t number) {
+    if (number >= entries_.size()) throw CPdfException("Corrupted PDF file");
+    const XRefEntry entry = entries_[number];
+    if (entry.type != 2 || !entry.isDefined()) return std::nullopt;
     // A number no table can hold reads as one outside this table.
     const int32_t streamNumber = entry.offset > INT32_MAX ? -1 : static_cast<int32_t>(entry.offset);
     RawObjectStream* cached = rawObjStms_.find(streamNumber);
     if (cached == nullptr) {
         // An object stream whose loading leads back into itself gives nothing.
-        if (loadingObjectStreams_.count(streamNumber) != 0) return nullptr;
+        if (loadingObjectStreams_.count(streamNumber) != 0) return std::nullopt;
         cached = rawObjStms_.insert(loadRawObjectStream(streamNumber));
     }
     const RawObjectStream& raw = *cached;
-    uint32_t index = entry.generation;
-    if (index >= raw.numbers.size() || raw.numbers[index] != number) return nullptr;
-
+    const uint32_t index = entry.generation;
+    if (index >= raw.numbers.size() || raw.numbers[index] != static_cast<int32_t>(number)) {
+        return std::nullopt;
+    }
+    const std::string_view data = std::string_view(raw.data).substr(raw.dataStart);
     int64_t begin = raw.offsets[index];
     int64_t end = index + 1 < raw.offsets.size() ? int64_t{raw.offsets[index + 1]}
-                                                 : static_cast<int64_t>(raw.data.size());
-    int64_t size = static_cast<int64_t>(raw.data.size());
-    if (begin < 0 || begin > size) return nullptr;
+                                                 : static_cast<int64_t>(data.size());
+    const auto size = static_cast<int64_t>(data.size());
+    if (begin < 0 || begin > size) return std::nullopt;
     if (end > size) end = size;
     if (end < begin) end = begin;
-    length = static_cast<uint32_t>(end - begin);
-    return raw.data.data() + begin;
+    return data.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin));
 }
+
+}  // namespace pdf

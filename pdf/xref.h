@@ -3,12 +3,18 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "pdf/element.h"
+#include "pdf/filters.h"
+#include "pdf/object.h"
+#include "pdf/parser.h"
 #include "pdf/security.h"
-#include "pdf/stream.h"
+
+namespace pdf {
 
 // One cross-reference entry. Type 0 free, 1 in use at offset, 2 held in the
 // object stream numbered offset at index generation.
@@ -21,8 +27,6 @@ struct XRefEntry {
 
     bool isDefined() const { return offset != kUndefined; }
 };
-
-class CPdfParser;
 
 // The object streams used most recently, newest first, kept within a budget
 // (at least one always stays). Outlines and page trees jump between object
@@ -65,62 +69,77 @@ private:
 
 // Finds the cross-reference sections of a file, keeps the newest trailer and
 // resolves object references, also into object streams.
-class CPdfXRef {
+class XRef {
 public:
     // The largest table the reader builds: the most indirect objects a PDF file
     // may hold. A section that claims more is damaged.
     static constexpr uint32_t kMaxEntries = 1u << 23;
     // References resolved inside references (a stream Length inside an object
     // stream, ...) nest at most this deep, and one fetch makes at most so many
-    // fetches inside it; beyond either they give pdfNull.
+    // fetches inside it; beyond either they give null.
     static constexpr int kMaxFetchDepth = 32;
     static constexpr int kMaxNestedFetches = 4096;
 
-    CPdfXRef() = default;
-    CPdfXRef(const CPdfXRef&) = delete;
-    CPdfXRef& operator=(const CPdfXRef&) = delete;
-    virtual ~CPdfXRef();
+    // start: where the "%PDF-" header stands; every offset counts from it.
+    XRef(std::shared_ptr<ByteSource> file, uint64_t start);
+    XRef(const XRef&) = delete;
+    XRef& operator=(const XRef&) = delete;
 
     // Reads every section of the file. When they cannot be read, or an entry's
     // offset does not hold its object, the table is rebuilt by scanning the
     // file for objects (unless repair is false). Throws CPdfException when
     // neither gives a table.
-    void init(CPdfStream* stream, bool repair = true);
+    void init(bool repair = true);
     // Whether the table was rebuilt by scanning the file.
     bool wasRebuilt() const { return rebuilt_; }
     // The security handler of an encrypted file (opened with the empty user
-    // password), or null; and the number of its Encrypt dictionary, whose
-    // strings are never encrypted.
+    // password), or null; and its Encrypt dictionary, whose strings are never
+    // encrypted.
     const SecurityHandler* security() const { return security_.get(); }
-    int32_t encryptNum = 0;
-    int32_t encryptGen = 0;
-    void fetch(int32_t number, int32_t generation, CPdfElement& target);
+    Reference encryptRef() const { return encrypt_; }
 
-    const std::vector<XRefEntry>& getEntries() const { return entries_; }
-    // The bytes of an object held in an object stream, or null. They stay valid
-    // until the next fetch or call of this.
-    const unsigned char* getObjectBytes(int32_t number, int32_t generation, uint32_t& length);
+    // The object a reference names; null for one that names nothing.
+    Object fetch(Reference reference);
+    // Of the object a reference names, only the keys asked for when it is a
+    // dictionary (see Parser::nextKeys); a reference that names nothing gives null.
+    Object fetchKeys(Reference reference, const std::vector<std::string>& keys,
+                     const Parser::StopAt& stopAt = nullptr);
+    // The value of one key of the dictionary a reference names (see
+    // Parser::nextValueOf); nothing when it names no dictionary.
+    std::optional<Object> fetchValue(Reference reference, std::string_view key);
+    // What a value stands for: the object it names when it is a reference.
+    Object resolve(const Object& value);
+    // resolve, as the filters and the security handler take it.
+    const Resolve& resolver() const { return resolver_; }
+    // The data of a stream, decrypted and decoded; nothing when its filters
+    // cannot be decoded.
+    std::optional<std::string> streamData(const Stream& stream);
 
-    const CPdfElement& getTrailer() const { return trailer_; }
+    const std::vector<XRefEntry>& entries() const { return entries_; }
+    // The bytes of an object held in an object stream, or nothing. They stay
+    // valid until the next fetch or call of this.
+    std::optional<std::string_view> objectStreamBytes(uint32_t number);
+
+    const Dictionary& trailer() const { return trailer_; }
+    Reference root() const { return root_; }
+    // The trailer's Info reference; 0 0 when it has none.
+    Reference info() const { return info_; }
     // Position of the "%PDF-" header in the file; every offset counts from it.
-    uint64_t getStart() const { return start_; }
+    uint64_t start() const { return start_; }
     // The file position of an offset counted from the header; UINT64_MAX when
     // it lies beyond any file.
     uint64_t filePosition(uint64_t offset) const {
         return start_ + offset < start_ ? UINT64_MAX : start_ + offset;
     }
-
-    int32_t rootNum = 0;
-    int32_t rootGen = 0;
-    int32_t infoNum = 0;
-    int32_t infoGen = 0;
+    ByteSource& file() const { return *file_; }
 
 private:
     struct RawObjectStream {
         int32_t number = -1;
         std::vector<int32_t> numbers;
         std::vector<int32_t> offsets;
-        std::vector<unsigned char> data;  // the decoded data behind First
+        std::string data;      // the decoded data
+        size_t dataStart = 0;  // where the objects begin: First
         size_t cost() const { return data.size() + 1; }
     };
     // Decoded object streams kept at most. Objects are parsed from them when
@@ -130,8 +149,12 @@ private:
     struct ScannedObject;
 
     void readSections();
-    void openSecurity(const CPdfElement& encrypt);
-    Decryption decryptionOf(int32_t number, int32_t generation) const;
+    void openSecurity(const Object& encrypt);
+    Decryption decryptionOf(Reference reference) const;
+    // Runs read with a parser positioned at the object a reference names,
+    // behind its header; gives null when the reference names nothing.
+    template <typename Read>
+    Object withObject(Reference reference, const Read& read);
     uint64_t findStartXref();
     // The rebuilding scan (xref_rebuild.cpp). rebuild keeps the table as it was
     // and gives false when the scan finds no catalog. repairStaleEntries points
@@ -141,38 +164,38 @@ private:
     bool repairStaleEntries();
     bool rebuild();
     void scanFile(std::vector<ScannedObject>& objects,
-                  std::vector<std::pair<uint64_t, CPdfElement>>& trailers,
+                  std::vector<std::pair<uint64_t, Dictionary>>& trailers,
                   std::vector<uint32_t>& objectStreams);
     void indexObjectStreams(const std::vector<uint32_t>& objectStreams,
                             const std::vector<uint64_t>& placedAt);
-    bool chooseTrailer(std::vector<std::pair<uint64_t, CPdfElement>>& trailers);
+    bool chooseTrailer(std::vector<std::pair<uint64_t, Dictionary>>& trailers);
     bool trailerFromCatalog(const std::vector<uint64_t>& placedAt);
-    uint32_t generationOf(int32_t number) const {
-        const XRefEntry& entry = entries_[static_cast<size_t>(number)];
+    uint32_t generationOf(uint32_t number) const {
+        const XRefEntry& entry = entries_[number];
         return entry.type == 1 ? entry.generation : 0;
     }
     bool readXRef(uint64_t offset, uint64_t& nextOffset);
-    bool readClassicTable(CPdfParser& parser, uint64_t& nextOffset);
-    bool readXRefStream(const CPdfElement& streamElement, uint64_t& nextOffset);
-    void readXRefStreamSection(CPdfStream* stream, const int widths[3], int32_t first,
-                               int32_t count);
+    bool readClassicTable(Parser& parser, uint64_t& nextOffset);
+    bool readXRefStream(const Stream& stream, uint64_t& nextOffset);
     void readHiddenXRefStream(uint64_t offset);
-    bool readPrev(const CPdfDictionary* dict, uint64_t& nextOffset);
+    bool readPrev(const Dictionary& dict, uint64_t& nextOffset);
     void growTo(int64_t size);
-    CPdfStream* makeParserInput(uint64_t offset);
 
-    // Object stream loading. Returns the
-    // stream positioned behind its header, or null when it cannot be read.
-    CPdfStream* openObjectStream(int32_t number, std::vector<int32_t>& numbers,
-                                 std::vector<int32_t>& offsets, CPdfElement& holder);
+    // Object stream loading: its header's numbers and offsets and its data,
+    // or none of them when it cannot be read.
+    bool openObjectStream(int32_t number, std::vector<int32_t>& numbers,
+                          std::vector<int32_t>& offsets, std::string* data, size_t* dataStart);
     std::unique_ptr<RawObjectStream> loadRawObjectStream(int32_t number);
-    const unsigned char* objectStreamBytes(int32_t number, const XRefEntry& entry,
-                                           uint32_t& length);
 
-    CPdfStream* stream_ = nullptr;
-    uint64_t start_ = 0;
+    std::shared_ptr<ByteSource> file_;
+    uint64_t start_;
+    Resolve resolver_;
     std::vector<XRefEntry> entries_;
-    CPdfElement trailer_;
+    Dictionary trailer_;
+    bool haveTrailer_ = false;
+    Reference root_;
+    Reference info_;
+    Reference encrypt_;
     RecentObjectStreams<RawObjectStream> rawObjStms_{kRawByteBudget};
     std::set<int32_t> loadingObjectStreams_;
     bool rebuilt_ = false;
@@ -180,3 +203,5 @@ private:
     std::vector<int32_t> fetching_;
     int nestedFetchesLeft_ = kMaxNestedFetches;
 };
+
+}  // namespace pdf

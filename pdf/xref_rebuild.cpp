@@ -5,10 +5,11 @@
 #include <unordered_map>
 
 #include "base/exception.h"
-#include "pdf/characters.h"
+#include "pdf/lexer.h"
 #include "pdf/parser.h"
-#include "pdf/raw_object.h"
 #include "pdf/xref.h"
+
+namespace pdf {
 
 namespace {
 
@@ -16,17 +17,13 @@ constexpr size_t kWindow = 1 << 20;
 // Headers, dictionaries and trailers longer than this are not looked at whole.
 constexpr size_t kLookAhead = 64 << 10;
 
-bool IsRegularByte(unsigned char c) {
-    return !IsPdfWhite(c) && !IsPdfDelimiter(c);
-}
-
 // The file's bytes from a position on, a window at a time: every position can
 // see kLookAhead bytes ahead (unless the file ends first) and kLookBack behind.
 class ScanWindow {
 public:
     static constexpr uint64_t kLookBack = 256;
 
-    explicit ScanWindow(CPdfStream& file) : file_(file) {}
+    explicit ScanWindow(ByteSource& file) : file_(file) {}
 
     // False at the end of the file.
     bool holds(uint64_t position) {
@@ -52,45 +49,40 @@ private:
         if (atEnd_ && position >= start_) return;
         start_ = position - std::min(position, kLookBack);
         bytes_.resize(kWindow + kLookAhead);
-        file_.setPos(static_cast<int64_t>(std::min<uint64_t>(start_, INT64_MAX)), 0);
-        const size_t got =
-            file_.read(reinterpret_cast<unsigned char*>(bytes_.data()), bytes_.size());
+        const size_t got = file_.read(start_, bytes_.data(), bytes_.size());
         bytes_.resize(got);
         atEnd_ = got < kWindow + kLookAhead;
     }
 
-    CPdfStream& file_;
+    ByteSource& file_;
     uint64_t start_ = 0;
     std::string bytes_;
     bool atEnd_ = false;
 };
 
-// "N G obj" ending just before `obj` (the position of its "o"), read backwards
-// no further than lowest: the object number and generation, and where the
-// header begins.
+// "N G obj" ending just before `obj` (the position of its "o"), no further
+// back than lowest: the object number and generation, and where the header
+// begins. The two numbers are found backwards, then read as a header.
 bool HeaderBefore(const ScanWindow& window, uint64_t obj, uint64_t lowest, uint64_t& number,
                   uint64_t& generation, uint64_t& begin) {
     lowest = std::max(lowest, window.begin());
     uint64_t at = obj;
-    auto skipWhiteBack = [&]() {
+    auto skipBack = [&](bool digits) {
         const uint64_t from = at;
-        while (at > lowest && IsPdfWhite(window.at(at - 1))) --at;
+        while (at > lowest && (digits ? obj - at < 30 && IsDigit(window.at(at - 1))
+                                      : IsWhite(window.at(at - 1)))) {
+            --at;
+        }
         return at < from;
     };
-    auto readNumberBack = [&](uint64_t& value) {
-        const uint64_t end = at;
-        while (at > lowest && end - at < 10 && IsDecimalDigit(window.at(at - 1))) --at;
-        if (at == end) return false;
-        value = 0;
-        for (uint64_t k = at; k < end; ++k) value = value * 10 + (window.at(k) - '0');
-        return true;
-    };
-    if (!skipWhiteBack() || !readNumberBack(generation) || !skipWhiteBack() ||
-        !readNumberBack(number)) {
-        return false;
-    }
+    if (!skipBack(false) || !skipBack(true) || !skipBack(false) || !skipBack(true)) return false;
     // The number must start a token: a longer run of digits is something else.
-    if (at > lowest && IsRegularByte(window.at(at - 1))) return false;
+    if (at > lowest && IsRegular(window.at(at - 1))) return false;
+    const std::optional<ObjectNumber> header =
+        ReadObjectHeader(window.text(at, static_cast<size_t>(obj + 3 - at)));
+    if (!header) return false;
+    number = header->number;
+    generation = header->generation;
     begin = at;
     return true;
 }
@@ -100,57 +92,53 @@ bool HeaderBefore(const ScanWindow& window, uint64_t obj, uint64_t lowest, uint6
 size_t StreamKeyword(const ScanWindow& window, uint64_t begin) {
     for (size_t want : {size_t{1} << 10, kLookAhead}) {
         const std::string bytes = window.text(begin, want);
-        bool isStream = false;
-        const size_t found = ScanTokens(bytes, isStream);
-        if (found != std::string::npos) return isStream ? found : std::string::npos;
+        const std::optional<ObjectEnd> end = FindObjectEnd(bytes);
+        if (end) return end->isStream ? end->keyword : std::string::npos;
         if (bytes.size() < want) break;
     }
     return std::string::npos;
 }
 
-// Parses the first object of some text with no table: references stay unresolved.
-CPdfElement ParseText(const std::string& text) {
-    CPdfElement none, value;
-    none.initNull();
-    CPdfParser parser(nullptr, new CPdfMemoryStream(text, none));
-    parser.getObj(value);
-    return value;
+// The dictionary that some text starts with, read with no table: references
+// stay unresolved. Nothing when the text starts otherwise.
+std::optional<Dictionary> ParseDictionary(const std::string& text) {
+    MemorySource source(text);
+    Parser parser(source, 0);
+    const Object value = parser.next();
+    if (const Dictionary* dict = value.dictionaryOrStreamDictionary()) return *dict;
+    return std::nullopt;
 }
 
 }  // namespace
 
 // One object met in the scan, at its place in the file.
-struct CPdfXRef::ScannedObject {
+struct XRef::ScannedObject {
     uint64_t position;  // from the start of the file
     uint32_t number;
     uint32_t generation;
 };
 
-std::vector<uint32_t> CPdfXRef::staleEntries() {
+std::vector<uint32_t> XRef::staleEntries() {
     std::vector<uint32_t> stale;
-    unsigned char head[64];
     for (size_t number = 1; number < entries_.size(); ++number) {
         const XRefEntry& entry = entries_[number];
         if (entry.type != 1 || !entry.isDefined()) continue;
         const uint64_t position = filePosition(entry.offset);
-        size_t got = 0;
-        if (position != UINT64_MAX) {
-            stream_->setPos(static_cast<int64_t>(std::min<uint64_t>(position, INT64_MAX)), 0);
-            got = stream_->read(head, sizeof head);
-        }
-        if (!StartsWithHeader(std::string(reinterpret_cast<char*>(head), got),
-                              static_cast<uint32_t>(number), entry.generation)) {
+        char head[64];
+        const size_t got = position == UINT64_MAX ? 0 : file_->read(position, head, sizeof head);
+        const std::optional<ObjectNumber> header = ReadObjectHeader(std::string_view(head, got));
+        if (!header || header->number != number || header->generation != entry.generation) {
             stale.push_back(static_cast<uint32_t>(number));
         }
     }
     return stale;
 }
 
-bool CPdfXRef::repairStaleEntries() {
+bool XRef::repairStaleEntries() {
     const std::vector<uint32_t> stale = staleEntries();
     if (stale.empty()) return false;
     std::vector<ScannedObject> objects;
-    std::vector<std::pair<uint64_t, CPdfElement>> trailers;
+    std::vector<std::pair<uint64_t, Dictionary>> trailers;
     std::vector<uint32_t> objectStreams;
     scanFile(objects, trailers, objectStreams);
     // The newest header of each number the scan met.
@@ -169,9 +157,9 @@ bool CPdfXRef::repairStaleEntries() {
     return repaired;
 }
 
-bool CPdfXRef::rebuild() {
+bool XRef::rebuild() {
     std::vector<ScannedObject> objects;
-    std::vector<std::pair<uint64_t, CPdfElement>> trailers;  // position, dictionary
+    std::vector<std::pair<uint64_t, Dictionary>> trailers;  // position, dictionary
     std::vector<uint32_t> objectStreams;
     scanFile(objects, trailers, objectStreams);
     if (objects.empty()) return false;
@@ -191,38 +179,40 @@ bool CPdfXRef::rebuild() {
         placedAt[object.number] = object.position;
     }
     std::vector<XRefEntry> previous = std::move(entries_);
-    CPdfElement previousTrailer = std::move(trailer_);
+    Dictionary previousTrailer = std::move(trailer_);
+    const bool hadTrailer = haveTrailer_;
     entries_ = std::move(rebuilt);
-    trailer_.free();
+    trailer_ = Dictionary();
+    haveTrailer_ = false;
 
     indexObjectStreams(objectStreams, placedAt);
     if (chooseTrailer(trailers) || trailerFromCatalog(placedAt)) {
         // An encrypted file is not rebuilt: its objects cannot be read anyway.
-        CPdfElement encrypt;
-        trailer_.getDict()->lookupNF("Encrypt", encrypt);
-        if (!encrypt.isRef() && !encrypt.isDict()) return true;
+        const Object& encrypt = trailer_.get("Encrypt");
+        if (!encrypt.isReference() && !encrypt.isDictionary()) return true;
     }
     rawObjStms_.clear();
     entries_ = std::move(previous);
     trailer_ = std::move(previousTrailer);
+    haveTrailer_ = hadTrailer;
     return false;
 }
 
-void CPdfXRef::scanFile(std::vector<ScannedObject>& objects,
-                        std::vector<std::pair<uint64_t, CPdfElement>>& trailers,
-                        std::vector<uint32_t>& objectStreams) {
-    ScanWindow window(*stream_);
+void XRef::scanFile(std::vector<ScannedObject>& objects,
+                    std::vector<std::pair<uint64_t, Dictionary>>& trailers,
+                    std::vector<uint32_t>& objectStreams) {
+    ScanWindow window(*file_);
     uint64_t lowest = start_;  // a header never reaches back before this
     for (uint64_t at = start_; window.holds(at); ++at) {
         const unsigned char c = window.at(at);
-        const bool tokenStart = at == window.begin() || !IsRegularByte(window.at(at - 1));
+        const bool tokenStart = at == window.begin() || !IsRegular(window.at(at - 1));
         if (c == 't' && tokenStart && window.matches(at, "trailer")) {
-            CPdfElement dict = ParseText(window.text(at + 7, 16 << 10));
-            if (dict.isDict()) trailers.emplace_back(at, std::move(dict));
+            std::optional<Dictionary> dict = ParseDictionary(window.text(at + 7, 16 << 10));
+            if (dict) trailers.emplace_back(at, std::move(*dict));
             continue;
         }
         if (c != 'o' || !window.matches(at, "obj")) continue;
-        if (window.holds(at + 3) && IsRegularByte(window.at(at + 3))) continue;
+        if (window.holds(at + 3) && IsRegular(window.at(at + 3))) continue;
         uint64_t number = 0, generation = 0, begin = 0;
         if (!window.holds(at) || !HeaderBefore(window, at, lowest, number, generation, begin)) {
             continue;
@@ -238,21 +228,20 @@ void CPdfXRef::scanFile(std::vector<ScannedObject>& objects,
         if (keyword == std::string::npos) continue;
         const size_t headerLength = static_cast<size_t>(at + 3 - begin);
         if (keyword < headerLength) continue;
-        CPdfElement value = ParseText(window.text(at + 3, keyword - headerLength));
-        const CPdfDictionary* dict = value.getDict();
-        if (dict == nullptr) continue;
+        const std::optional<Dictionary> dict =
+            ParseDictionary(window.text(at + 3, keyword - headerLength));
+        if (!dict) continue;
         if (dict->is("ObjStm")) objectStreams.push_back(static_cast<uint32_t>(number));
-        if (dict->is("XRef")) trailers.emplace_back(begin, value);
-        CPdfElement length;
-        dict->lookupNF("Length", length);
-        if (!length.isInt() || length.getInt64() < 0) continue;
+        if (dict->is("XRef")) trailers.emplace_back(begin, *dict);
+        const Object& length = dict->get("Length");
+        if (!length.isInteger() || length.integer64() < 0) continue;
         uint64_t data = begin + keyword + 6;
         if (window.holds(data) && window.at(data) == '\r') ++data;
         if (window.holds(data) && window.at(data) == '\n') ++data;
-        const uint64_t end = data + static_cast<uint64_t>(length.getInt64());
+        const uint64_t end = data + static_cast<uint64_t>(length.integer64());
         if (end < data) continue;
         uint64_t after = end;
-        while (window.holds(after) && IsPdfWhite(window.at(after)) && after - end < 64) ++after;
+        while (window.holds(after) && IsWhite(window.at(after)) && after - end < 64) ++after;
         if (window.holds(after) && window.matches(after, "endstream")) {
             at = after + 8;
             lowest = after + 9;
@@ -260,15 +249,14 @@ void CPdfXRef::scanFile(std::vector<ScannedObject>& objects,
     }
 }
 
-void CPdfXRef::indexObjectStreams(const std::vector<uint32_t>& objectStreams,
-                                  const std::vector<uint64_t>& placedAt) {
+void XRef::indexObjectStreams(const std::vector<uint32_t>& objectStreams,
+                              const std::vector<uint64_t>& placedAt) {
     for (uint32_t number : objectStreams) {
         if (number >= entries_.size() || entries_[number].type != 1) continue;
         std::vector<int32_t> members, offsets;
-        CPdfElement holder;
         try {
-            if (openObjectStream(static_cast<int32_t>(number), members, offsets, holder) ==
-                nullptr) {
+            if (!openObjectStream(static_cast<int32_t>(number), members, offsets, nullptr,
+                                  nullptr)) {
                 continue;
             }
         } catch (const CPdfException&) {
@@ -288,24 +276,24 @@ void CPdfXRef::indexObjectStreams(const std::vector<uint32_t>& objectStreams,
     }
 }
 
-bool CPdfXRef::chooseTrailer(std::vector<std::pair<uint64_t, CPdfElement>>& trailers) {
+bool XRef::chooseTrailer(std::vector<std::pair<uint64_t, Dictionary>>& trailers) {
     std::stable_sort(trailers.begin(), trailers.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto it = trailers.rbegin(); it != trailers.rend(); ++it) {
-        CPdfElement root;
-        it->second.getDict()->lookupNF("Root", root);
-        if (!root.isRef() || root.getRefNum() <= 0 ||
-            static_cast<size_t>(root.getRefNum()) >= entries_.size() ||
-            !entries_[static_cast<size_t>(root.getRefNum())].isDefined()) {
+        const Object& root = it->second.get("Root");
+        const int32_t number = root.reference().number;
+        if (!root.isReference() || number <= 0 || static_cast<size_t>(number) >= entries_.size() ||
+            !entries_[static_cast<size_t>(number)].isDefined()) {
             continue;
         }
-        it->second.copy(trailer_);
+        trailer_ = it->second;
+        haveTrailer_ = true;
         return true;
     }
     return false;
 }
 
-bool CPdfXRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
+bool XRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
     // Every object in file order, the last first; an object of an object
     // stream stands where its stream stands.
     std::vector<std::pair<uint64_t, int32_t>> order;
@@ -319,13 +307,14 @@ bool CPdfXRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
     std::sort(order.rbegin(), order.rend());
     int32_t catalog = 0, info = 0;
     for (auto it = order.begin(); it != order.end() && (catalog == 0 || info == 0); ++it) {
-        CPdfElement value;
+        Object value;
         try {
-            fetch(it->second, static_cast<int32_t>(generationOf(it->second)), value);
+            value = fetch({it->second,
+                           static_cast<int32_t>(generationOf(static_cast<uint32_t>(it->second)))});
         } catch (const CPdfException&) {
             continue;
         }
-        const CPdfDictionary* dict = value.getDict();
+        const Dictionary* dict = value.dictionary();
         if (dict == nullptr) continue;
         if (catalog == 0 && dict->is("Catalog")) catalog = it->second;
         // The document information: a dictionary of its words and no type.
@@ -335,13 +324,18 @@ bool CPdfXRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
         }
     }
     if (catalog == 0) return false;
-    trailer_.initDict(static_cast<CPdfXRef*>(nullptr));
-    CPdfElement reference;
-    reference.initRef(catalog, static_cast<int32_t>(generationOf(catalog)));
-    trailer_.getDict()->add("Root", reference);
+    std::vector<Dictionary::Entry> entries;
+    entries.emplace_back(
+        "Root", Object::MakeReference(
+                    {catalog, static_cast<int32_t>(generationOf(static_cast<uint32_t>(catalog)))}));
     if (info != 0) {
-        reference.initRef(info, static_cast<int32_t>(generationOf(info)));
-        trailer_.getDict()->add("Info", reference);
+        entries.emplace_back(
+            "Info", Object::MakeReference(
+                        {info, static_cast<int32_t>(generationOf(static_cast<uint32_t>(info)))}));
     }
+    trailer_ = Dictionary(std::move(entries));
+    haveTrailer_ = true;
     return true;
 }
+
+}  // namespace pdf

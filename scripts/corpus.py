@@ -98,7 +98,7 @@ def outputs(tool, out_dir, folders):
             for name, args in jobs:
                 status, printed = run(tool, *args)
                 log.append(f"{name} [{status}] " + printed.decode(errors="replace")
-                           .replace(folder, "DIR").replace(pdf, "IN"))
+                           .replace(folder, "DIR").replace(pdf, "IN").replace(work, "WORK"))
             with open(os.path.join(folder, "log.txt"), "w") as f:
                 f.write("\n".join(log))
 

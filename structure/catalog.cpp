@@ -4,6 +4,8 @@
 
 #include "base/exception.h"
 
+using pdf::Object;
+
 namespace {
 
 [[noreturn]] void KidsWrongType() {
@@ -11,69 +13,67 @@ namespace {
 }
 
 // Whether a reference has been met before; direct values are never repeated.
-bool SeenBefore(const CPdfElement& unresolved, std::set<std::pair<int32_t, int32_t>>& visited) {
-    if (!unresolved.isRef()) return false;
-    return !visited.insert({unresolved.getRefNum(), unresolved.getRefGen()}).second;
+bool SeenBefore(const Object& unresolved, std::set<std::pair<int32_t, int32_t>>& visited) {
+    if (!unresolved.isReference()) return false;
+    return !visited.insert({unresolved.reference().number, unresolved.reference().generation})
+                .second;
 }
 
 }  // namespace
 
-void CPdfCatalog::readCatalog(CPdfXRef* catalogXRef) {
-    xref = catalogXRef;
-    pages.clear();
-
-    CPdfElement catalog;
-    xref->fetch(xref->rootNum, xref->rootGen, catalog);
-    const CPdfDictionary* dict = catalog.getDict();
+Catalog::Catalog(pdf::XRef& xref) : xref_(xref) {
+    const Object catalog = xref_.fetch(xref_.root());
+    const pdf::Dictionary* dict = catalog.dictionary();
     if (dict == nullptr) throw CPdfException("Catalog CPdfElement is wrong type\n");
 
-    CPdfElement pagesRoot;
-    dict->lookup("Pages", pagesRoot);
-    if (!pagesRoot.isDict()) throw CPdfException("Top-level pages CPdfElement is wrong type\n");
-    CPdfElement count;
-    pagesRoot.getDict()->lookup("Count", count);
-    if (!count.isNum()) {
+    const Object pagesRoot = xref_.resolve(dict->get("Pages"));
+    if (!pagesRoot.isDictionary()) {
+        throw CPdfException("Top-level pages CPdfElement is wrong type\n");
+    }
+    if (!xref_.resolve(pagesRoot.dictionary()->get("Count")).isNumber()) {
         throw CPdfException("Page count in top-level pages CPdfElement is wrong type\n");
     }
 
     // Nodes are remembered by reference, so that a Kids entry leading back to a
     // node already walked ends the walk instead of running forever.
     RefSet visited;
-    CPdfElement rootRef;
-    dict->lookupNF("Pages", rootRef);
-    SeenBefore(rootRef, visited);
-    readPageTree(*pagesRoot.getDict(), visited, 0);
+    SeenBefore(dict->get("Pages"), visited);
+    readPageTree(*pagesRoot.dictionary(), visited, 0);
 
-    dict->lookup("Dests", dests);
-    CPdfElement names;
-    dict->lookup("Names", names);
-    if (names.isDict()) {
-        names.getDict()->lookup("Dests", nameTree);
-    } else {
-        nameTree.initNull();
-    }
-    dict->lookup("Outlines", outlines);
+    dests_ = xref_.resolve(dict->get("Dests"));
+    const Object names = xref_.resolve(dict->get("Names"));
+    nameTree_ =
+        names.isDictionary() ? xref_.resolve(names.dictionary()->get("Dests")) : Object::MakeNull();
+    outlines_ = xref_.resolve(dict->get("Outlines"));
 }
 
-void CPdfCatalog::readPageTree(const CPdfDictionary& node, RefSet& visited, int depth) {
+void Catalog::readPageTree(const pdf::Dictionary& node, RefSet& visited, int depth) {
     if (depth >= kMaxTreeDepth) KidsWrongType();
-    CPdfElement kids;
-    node.lookup("Kids", kids);
-    if (!kids.isArray()) KidsWrongType();
-    const CPdfArray& array = *kids.getArray();
-    for (int i = 0; i < array.getLength(); ++i) {
-        CPdfElement kid;
-        array.get(i, kid);
-        const CPdfDictionary* kidDict = kid.getDict();
-        if (kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
-        CPdfElement unresolved;
-        array.getNF(i, unresolved);
-        if (kidDict->is("Page")) {
+    const Object kids = xref_.resolve(node.get("Kids"));
+    const pdf::Array* array = kids.array();
+    if (array == nullptr) KidsWrongType();
+    // Of a page only its Type is read, and of a node its Type and Kids: a
+    // page's other entries (resources, contents, annotations) are passed over.
+    static const std::vector<std::string> kKeys = {"Type", "Kids"};
+    for (const Object& unresolved : array->items()) {
+        Object kid = unresolved;
+        bool isPage = false;
+        if (unresolved.isReference()) {
+            const std::optional<Object> type = xref_.fetchValue(unresolved.reference(), "Type");
+            if (!type) throw CPdfException("Kid CPdfElement is wrong type\n");
+            isPage = type->isName("Page");
+            if (!isPage) kid = xref_.fetchKeys(unresolved.reference(), kKeys);
+        }
+        const pdf::Dictionary* kidDict = kid.dictionary();
+        if (!isPage && kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
+        if (isPage || kidDict->is("Page")) {
             // A page may well be listed twice; it then counts twice.
-            CPdfPage page;
-            page.number = static_cast<uint32_t>(pages.size() + 1);
-            if (unresolved.isRef()) page.ref = {unresolved.getRefNum(), unresolved.getRefGen()};
-            pages.push_back(page);
+            Page page;
+            page.number = static_cast<uint32_t>(pages_.size() + 1);
+            if (unresolved.isReference()) {
+                page.ref = {unresolved.reference().number, unresolved.reference().generation};
+            }
+            pages_.push_back(page);
             continue;
         }
         // A node met before would lead the walk round in a circle, or make a
@@ -83,23 +83,22 @@ void CPdfCatalog::readPageTree(const CPdfDictionary& node, RefSet& visited, int 
     }
 }
 
-std::unique_ptr<LinkDestination> CPdfCatalog::findDest(const std::string& name) const {
-    CPdfElement value;
-    if (dests.isDict()) dests.getDict()->lookup(name, value);
+std::unique_ptr<LinkDestination> Catalog::findDest(const std::string& name) const {
+    Object value;
+    if (const pdf::Dictionary* dests = dests_.dictionary()) value = xref_.resolve(dests->get(name));
     if (value.isNone() || value.isNull()) {
-        if (!nameTree.isDict()) return nullptr;
-        findDestInTree(nameTree, name, value);
+        if (!nameTree_.isDictionary()) return nullptr;
+        value = findInNameTree(nameTree_, name);
         if (value.isNull()) return nullptr;
     }
 
     std::unique_ptr<LinkDestination> dest;
-    if (value.isArray()) {
-        dest = std::make_unique<LinkDestination>(*value.getArray());
-    } else if (value.isDict()) {
-        CPdfElement inner;
-        value.getDict()->lookup("D", inner);
+    if (const pdf::Array* array = value.array()) {
+        dest = std::make_unique<LinkDestination>(*array, xref_);
+    } else if (const pdf::Dictionary* dict = value.dictionary()) {
+        const Object inner = xref_.resolve(dict->get("D"));
         if (!inner.isArray()) throw CPdfException("Bad named destination value\n");
-        dest = std::make_unique<LinkDestination>(*inner.getArray());
+        dest = std::make_unique<LinkDestination>(*inner.array(), xref_);
     } else {
         throw CPdfException("Bad named destination value\n");
     }
@@ -107,126 +106,109 @@ std::unique_ptr<LinkDestination> CPdfCatalog::findDest(const std::string& name) 
     return dest;
 }
 
-void CPdfCatalog::findDestInTree(const CPdfElement& node, const std::string& name,
-                                 CPdfElement& target) const {
+Object Catalog::findInNameTree(const Object& root, const std::string& name) const {
     RefSet visited;
-    searchNameTree(node, name, target, visited, 0);
+    return searchNameTree(root, name, visited, 0);
 }
 
 // Each lookup walks the tree from its root: kids read once are kept, so that
 // looking up every destination of a document does not read the tree again
 // and again.
-void CPdfCatalog::ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const {
-    CPdfElement unresolved;
-    kids.getNF(index, unresolved);
-    if (!unresolved.isRef()) return kids.get(index, kid);
-    const auto key = std::make_pair(unresolved.getRefNum(), unresolved.getRefGen());
+Object Catalog::resolveKid(const pdf::Array& kids, size_t index) const {
+    const Object& unresolved = kids.at(index);
+    if (!unresolved.isReference()) return unresolved;
+    const auto key =
+        std::make_pair(unresolved.reference().number, unresolved.reference().generation);
     const auto cached = resolvedKids_.find(key);
-    if (cached != resolvedKids_.end()) return cached->second.copy(kid);
-    kids.get(index, kid);
-    kid.copy(resolvedKids_[key]);
+    if (cached != resolvedKids_.end()) return cached->second;
+    return resolvedKids_[key] = xref_.resolve(unresolved);
 }
 
-void CPdfCatalog::searchNameTree(const CPdfElement& node, const std::string& name,
-                                 CPdfElement& target, RefSet& visited, int depth) const {
-    target.initNull();
-    const CPdfDictionary* dict = node.getDict();
-    if (dict == nullptr || depth >= kMaxTreeDepth) return;
+Object Catalog::searchNameTree(const Object& node, const std::string& name, RefSet& visited,
+                               int depth) const {
+    const pdf::Dictionary* dict = node.dictionary();
+    if (dict == nullptr || depth >= kMaxTreeDepth) return Object::MakeNull();
 
-    const NameNodeIndex& index = IndexOf(*dict);
-    if (index.indexed && index.leaf) return searchIndexedLeaf(index, name, target);
-    if (index.indexed) return searchIndexedKids(index, name, target, visited, depth);
+    const NameNodeIndex& index = indexOf(*dict);
+    if (index.indexed && index.leaf) return searchIndexedLeaf(index, name);
+    if (index.indexed) return searchIndexedKids(index, name, visited, depth);
 
-    CPdfElement names;
-    dict->lookup("Names", names);
-    if (names.isArray()) {
-        const CPdfArray& pairs = *names.getArray();
-        for (int i = 0; i + 1 < pairs.getLength(); i += 2) {
-            CPdfElement key;
-            pairs.get(i, key);
+    const Object names = xref_.resolve(dict->get("Names"));
+    if (const pdf::Array* pairs = names.array()) {
+        for (size_t i = 0; i + 1 < pairs->size(); i += 2) {
+            const Object key = xref_.resolve(pairs->at(i));
             if (!key.isString()) continue;
-            int order = name.compare(key.getText());
-            if (order == 0) {
-                pairs.get(i + 1, target);
-                return;
-            }
-            if (order < 0) return;
+            const int order = name.compare(key.text());
+            if (order == 0) return xref_.resolve(pairs->at(i + 1));
+            if (order < 0) return Object::MakeNull();
         }
-        return;
+        return Object::MakeNull();
     }
 
-    CPdfElement kids;
-    dict->lookup("Kids", kids);
-    if (!kids.isArray()) return;
-    const CPdfArray& array = *kids.getArray();
-    for (int i = 0; i < array.getLength(); ++i) {
-        CPdfElement kid, limits;
-        const CPdfArray* bounds = KidLimits(array, i, kid, limits);
+    const Object kids = xref_.resolve(dict->get("Kids"));
+    const pdf::Array* array = kids.array();
+    if (array == nullptr) return Object::MakeNull();
+    for (size_t i = 0; i < array->size(); ++i) {
+        Object kid, limits;
+        const pdf::Array* bounds = kidLimits(*array, i, kid, limits);
         if (bounds == nullptr) continue;
-        CPdfElement lower, upper;
-        bounds->get(0, lower);
-        if (!lower.isString() || name.compare(lower.getText()) < 0) continue;
-        bounds->get(1, upper);
-        if (!upper.isString() || name.compare(upper.getText()) > 0) continue;
+        const Object lower = xref_.resolve(bounds->at(0));
+        if (!lower.isString() || name.compare(lower.text()) < 0) continue;
+        const Object upper = xref_.resolve(bounds->at(1));
+        if (!upper.isString() || name.compare(upper.text()) > 0) continue;
         // A kid met before would lead the search around in a circle.
-        CPdfElement unresolved;
-        array.getNF(i, unresolved);
-        if (SeenBefore(unresolved, visited)) continue;
-        searchNameTree(kid, name, target, visited, depth + 1);
-        if (!target.isNull()) return;
+        if (SeenBefore(array->at(i), visited)) continue;
+        Object found = searchNameTree(kid, name, visited, depth + 1);
+        if (!found.isNull()) return found;
     }
-    target.initNull();
+    return Object::MakeNull();
 }
 
-const CPdfArray* CPdfCatalog::KidLimits(const CPdfArray& kids, int index, CPdfElement& kid,
-                                        CPdfElement& limits) const {
-    ResolveKid(kids, index, kid);
-    const CPdfDictionary* kidDict = kid.getDict();
+const pdf::Array* Catalog::kidLimits(const pdf::Array& kids, size_t index, Object& kid,
+                                     Object& limits) const {
+    kid = resolveKid(kids, index);
+    const pdf::Dictionary* kidDict = kid.dictionary();
     if (kidDict == nullptr) return nullptr;
-    kidDict->lookup("Limits", limits);
-    const CPdfArray* bounds = limits.getArray();
-    return bounds != nullptr && bounds->getLength() >= 2 ? bounds : nullptr;
+    limits = xref_.resolve(kidDict->get("Limits"));
+    const pdf::Array* bounds = limits.array();
+    return bounds != nullptr && bounds->size() >= 2 ? bounds : nullptr;
 }
 
-const CPdfCatalog::NameNodeIndex& CPdfCatalog::IndexOf(const CPdfDictionary& node) const {
+const Catalog::NameNodeIndex& Catalog::indexOf(const pdf::Dictionary& node) const {
     auto found = nameNodes_.find(&node);
-    if (found == nameNodes_.end()) found = nameNodes_.emplace(&node, ReadNameNode(node)).first;
+    if (found == nameNodes_.end()) found = nameNodes_.emplace(&node, readNameNode(node)).first;
     return found->second;
 }
 
-CPdfCatalog::NameNodeIndex CPdfCatalog::ReadNameNode(const CPdfDictionary& node) const {
+Catalog::NameNodeIndex Catalog::readNameNode(const pdf::Dictionary& node) const {
     NameNodeIndex index;
     try {
-        node.lookup("Names", index.entries);
-        if (const CPdfArray* pairs = index.entries.getArray()) {
+        index.entries = xref_.resolve(node.get("Names"));
+        if (const pdf::Array* pairs = index.entries.array()) {
             index.leaf = true;
-            for (int i = 0; i + 1 < pairs->getLength(); i += 2) {
-                CPdfElement key;
-                pairs->getNF(i, key);
-                if (key.isRef()) return {};
+            for (size_t i = 0; i + 1 < pairs->size(); i += 2) {
+                const Object& key = pairs->at(i);
+                if (key.isReference()) return {};
                 if (!key.isString()) continue;
-                index.ordered &= index.keys.empty() || index.keys.back().first <= key.getText();
-                index.keys.emplace_back(key.getText(), i);
+                index.ordered &= index.keys.empty() || index.keys.back().first <= key.text();
+                index.keys.emplace_back(key.text(), i);
             }
             index.indexed = true;
             return index;
         }
-        node.lookup("Kids", index.entries);
-        const CPdfArray* kids = index.entries.getArray();
+        index.entries = xref_.resolve(node.get("Kids"));
+        const pdf::Array* kids = index.entries.array();
         if (kids == nullptr) return {};
-        for (int i = 0; i < kids->getLength(); ++i) {
-            CPdfElement kid, limits;
-            const CPdfArray* bounds = KidLimits(*kids, i, kid, limits);
+        for (size_t i = 0; i < kids->size(); ++i) {
+            Object kid, limits;
+            const pdf::Array* bounds = kidLimits(*kids, i, kid, limits);
             if (bounds == nullptr) continue;
-            CPdfElement lower, upper;
-            bounds->get(0, lower);
-            bounds->get(1, upper);
+            const Object lower = xref_.resolve(bounds->at(0));
+            const Object upper = xref_.resolve(bounds->at(1));
             // Such a kid never holds a name.
-            if (!lower.isString() || !upper.isString() || lower.getText() > upper.getText()) {
-                continue;
-            }
-            index.ordered &= index.kids.empty() || index.kids.back().upper < lower.getText();
-            index.kids.push_back({i, lower.getText(), upper.getText()});
+            if (!lower.isString() || !upper.isString() || lower.text() > upper.text()) continue;
+            index.ordered &= index.kids.empty() || index.kids.back().upper < lower.text();
+            index.kids.push_back({i, lower.text(), upper.text()});
         }
         index.indexed = true;
     } catch (const CPdfException&) {
@@ -235,9 +217,8 @@ CPdfCatalog::NameNodeIndex CPdfCatalog::ReadNameNode(const CPdfDictionary& node)
     return index;
 }
 
-void CPdfCatalog::searchIndexedLeaf(const NameNodeIndex& index, const std::string& name,
-                                    CPdfElement& target) const {
-    const CPdfArray& pairs = *index.entries.getArray();
+Object Catalog::searchIndexedLeaf(const NameNodeIndex& index, const std::string& name) const {
+    const pdf::Array& pairs = *index.entries.array();
     auto at = index.keys.begin();
     if (index.ordered) {
         at = std::lower_bound(
@@ -247,12 +228,13 @@ void CPdfCatalog::searchIndexedLeaf(const NameNodeIndex& index, const std::strin
         // The scan stops at the first key that is not smaller.
         while (at != index.keys.end() && at->first < name) ++at;
     }
-    if (at != index.keys.end() && at->first == name) pairs.get(at->second + 1, target);
+    if (at != index.keys.end() && at->first == name) return xref_.resolve(pairs.at(at->second + 1));
+    return Object::MakeNull();
 }
 
-void CPdfCatalog::searchIndexedKids(const NameNodeIndex& index, const std::string& name,
-                                    CPdfElement& target, RefSet& visited, int depth) const {
-    const CPdfArray& array = *index.entries.getArray();
+Object Catalog::searchIndexedKids(const NameNodeIndex& index, const std::string& name,
+                                  RefSet& visited, int depth) const {
+    const pdf::Array& array = *index.entries.array();
     auto first = index.kids.begin();
     auto last = index.kids.end();
     if (index.ordered) {
@@ -266,12 +248,10 @@ void CPdfCatalog::searchIndexedKids(const NameNodeIndex& index, const std::strin
     }
     for (auto kidEntry = first; kidEntry != last; ++kidEntry) {
         if (name < kidEntry->lower || name > kidEntry->upper) continue;
-        CPdfElement kid, unresolved;
-        ResolveKid(array, kidEntry->index, kid);
-        array.getNF(kidEntry->index, unresolved);
-        if (SeenBefore(unresolved, visited)) continue;
-        searchNameTree(kid, name, target, visited, depth + 1);
-        if (!target.isNull()) return;
+        const Object kid = resolveKid(array, kidEntry->index);
+        if (SeenBefore(array.at(kidEntry->index), visited)) continue;
+        Object found = searchNameTree(kid, name, visited, depth + 1);
+        if (!found.isNull()) return found;
     }
-    target.initNull();
+    return Object::MakeNull();
 }

@@ -9,45 +9,38 @@
 #include <utility>
 #include <vector>
 
-#include "pdf/element.h"
+#include "pdf/object.h"
 #include "pdf/xref.h"
 #include "structure/link.h"
 
 // One leaf of the page tree: its place and the object that holds it. Nothing
 // else of a page is read: the jobs never need it.
-struct CPdfPage {
+struct Page {
     uint32_t number = 0;
     LinkPageRef ref;  // the page object; 0 0 for a page given directly
 };
 
 // The document catalog: its page list, its outline root and the two places
 // that hold named destinations.
-class CPdfCatalog {
+class Catalog {
 public:
     // Page trees and name trees deeper than this are taken as damaged.
     static constexpr int kMaxTreeDepth = 256;
 
-    CPdfCatalog() = default;
-    CPdfCatalog(const CPdfCatalog&) = delete;
-    CPdfCatalog& operator=(const CPdfCatalog&) = delete;
-    virtual ~CPdfCatalog() = default;
-
+    // Reads the catalog of the table's trailer and walks its page tree.
     // Throws CPdfException when the catalog or page tree has the wrong shape.
-    void readCatalog(CPdfXRef* catalogXRef);
+    explicit Catalog(pdf::XRef& xref);
+    Catalog(const Catalog&) = delete;
+    Catalog& operator=(const Catalog&) = delete;
 
     // The destination a name stands for, or null. Throws "Bad named
     // destination value\n" when the name holds something else.
     std::unique_ptr<LinkDestination> findDest(const std::string& name) const;
-    void findDestInTree(const CPdfElement& node, const std::string& name,
-                        CPdfElement& target) const;
+    // The value a name has in a name tree, or null.
+    pdf::Object findInNameTree(const pdf::Object& root, const std::string& name) const;
 
-    int getPageCount() const { return static_cast<int>(pages.size()); }
-
-    CPdfXRef* xref = nullptr;
-    std::vector<CPdfPage> pages;
-    CPdfElement outlines;
-    CPdfElement dests;
-    CPdfElement nameTree;
+    const std::vector<Page>& pages() const { return pages_; }
+    const pdf::Object& outlines() const { return outlines_; }
 
 private:
     using RefSet = std::set<std::pair<int32_t, int32_t>>;
@@ -59,33 +52,37 @@ private:
     // indexed, and is searched as it stands.
     struct NameNodeIndex {
         struct Kid {
-            int index;
+            size_t index;
             std::string lower;
             std::string upper;
         };
         bool indexed = false;
         bool leaf = false;
         bool ordered = true;
-        CPdfElement entries;  // the Names or Kids array
-        std::vector<std::pair<std::string, int>> keys;
+        pdf::Object entries;  // the Names or Kids array
+        std::vector<std::pair<std::string, size_t>> keys;
         std::vector<Kid> kids;
     };
     // Walks one node of the page tree; visited holds the nodes met so far.
-    void readPageTree(const CPdfDictionary& node, RefSet& visited, int depth);
-    void searchNameTree(const CPdfElement& node, const std::string& name, CPdfElement& target,
-                        RefSet& visited, int depth) const;
-    void ResolveKid(const CPdfArray& kids, int index, CPdfElement& kid) const;
+    void readPageTree(const pdf::Dictionary& node, RefSet& visited, int depth);
+    pdf::Object searchNameTree(const pdf::Object& node, const std::string& name, RefSet& visited,
+                               int depth) const;
+    pdf::Object resolveKid(const pdf::Array& kids, size_t index) const;
     // The Limits of a name-tree kid that is a dictionary with two bounds or
     // more, or null; kid and limits hold what the array points to.
-    const CPdfArray* KidLimits(const CPdfArray& kids, int index, CPdfElement& kid,
-                               CPdfElement& limits) const;
-    const NameNodeIndex& IndexOf(const CPdfDictionary& node) const;
-    NameNodeIndex ReadNameNode(const CPdfDictionary& node) const;
-    void searchIndexedLeaf(const NameNodeIndex& index, const std::string& name,
-                           CPdfElement& target) const;
-    void searchIndexedKids(const NameNodeIndex& index, const std::string& name, CPdfElement& target,
-                           RefSet& visited, int depth) const;
+    const pdf::Array* kidLimits(const pdf::Array& kids, size_t index, pdf::Object& kid,
+                                pdf::Object& limits) const;
+    const NameNodeIndex& indexOf(const pdf::Dictionary& node) const;
+    NameNodeIndex readNameNode(const pdf::Dictionary& node) const;
+    pdf::Object searchIndexedLeaf(const NameNodeIndex& index, const std::string& name) const;
+    pdf::Object searchIndexedKids(const NameNodeIndex& index, const std::string& name,
+                                  RefSet& visited, int depth) const;
 
-    mutable std::map<std::pair<int32_t, int32_t>, CPdfElement> resolvedKids_;
-    mutable std::unordered_map<const CPdfDictionary*, NameNodeIndex> nameNodes_;
+    pdf::XRef& xref_;
+    std::vector<Page> pages_;
+    pdf::Object outlines_;
+    pdf::Object dests_;
+    pdf::Object nameTree_;
+    mutable std::map<std::pair<int32_t, int32_t>, pdf::Object> resolvedKids_;
+    mutable std::unordered_map<const pdf::Dictionary*, NameNodeIndex> nameNodes_;
 };

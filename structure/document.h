@@ -1,40 +1,32 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
-#include "pdf/stream.h"
+#include "pdf/file_reader.h"
 #include "pdf/xref.h"
+#include "structure/catalog.h"
+#include "structure/outline.h"
 
-class CPdfCatalog;
-class CPdfOutline;
-
-// One opened input file with its reading stack: the whole-file stream, the
-// cross-reference table, the catalog and the existing outline.
-class CPdfDocument {
+// One opened input file with its reading stack: the file, the
+// cross-reference table, the catalog and the existing outline. Each part
+// refers only to those declared before it, which outlive it.
+class Document {
 public:
-    CPdfDocument();
-    CPdfDocument(const CPdfDocument&) = delete;
-    CPdfDocument& operator=(const CPdfDocument&) = delete;
-    virtual ~CPdfDocument();
+    Document() = default;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
 
     // Throws CPdfException; a failed open leaves the document closed.
     void open(const std::string& path);
-    void close();
 
-    bool isOk() const { return ok_; }
-    CPdfXRef* getXRef() const { return xref_.get(); }
-    CPdfCatalog* getCatalog() const { return catalog_.get(); }
-    CPdfOutline* getOutline() const { return outline_.get(); }
+    pdf::XRef& xref() const { return *xref_; }
+    const Catalog& catalog() const { return *catalog_; }
+    const Outline& outline() const { return *outline_; }
 
 private:
-    void findHeader();
-
-    bool ok_ = false;
-    std::FILE* file_ = nullptr;
-    CPdfFileStream* stream_ = nullptr;
-    std::unique_ptr<CPdfXRef> xref_;
-    std::unique_ptr<CPdfOutline> outline_;
-    std::unique_ptr<CPdfCatalog> catalog_;
+    std::shared_ptr<pdf::FileReader> file_;
+    std::unique_ptr<pdf::XRef> xref_;
+    std::unique_ptr<Catalog> catalog_;
+    std::unique_ptr<Outline> outline_;
 };

@@ -2,8 +2,9 @@
 
 #include <climits>
 
-#include "pdf/stream.h"
 #include "pdf/text_string.h"
+
+using pdf::Object;
 
 const char* const kDestKindNames[8] = {"XYZ",  "Fit",  "FitH",  "FitV",
                                        "FitR", "FitB", "FitBH", "FitBV"};
@@ -12,148 +13,122 @@ namespace {
 
 // A coordinate: a number sets it, null leaves it without a value, anything
 // else fails.
-bool ReadOptionalNumber(const CPdfArray& array, int index, std::optional<double>& field) {
-    CPdfElement value;
-    array.get(index, value);
-    if (value.isNum()) {
-        field = value.getNum();
+bool ReadOptionalNumber(const Object& value, std::optional<double>& field) {
+    if (value.isNumber()) {
+        field = value.number();
         return true;
     }
     return value.isNull();
 }
 
-bool ReadRequiredNumber(const CPdfArray& array, int index, std::optional<double>& field) {
-    CPdfElement value;
-    array.get(index, value);
-    if (!value.isNum()) return false;
-    field = value.getNum();
+bool ReadRequiredNumber(const Object& value, std::optional<double>& field) {
+    if (!value.isNumber()) return false;
+    field = value.number();
     return true;
 }
 
 // Reads D of a go-to: a name or string names a destination, an array is one.
-void ReadDestinationValue(const CPdfElement& value, LinkTarget& action) {
+void ReadDestinationValue(const Object& value, LinkTarget& action, pdf::XRef& xref) {
     if (value.isName() || value.isString()) {
-        action.namedDest = value.getText();
+        action.namedDest = value.text();
         action.namedDestIsName = value.isName();
-    } else if (value.isArray()) {
-        auto dest = std::make_unique<LinkDestination>(*value.getArray());
+    } else if (const pdf::Array* array = value.array()) {
+        auto dest = std::make_unique<LinkDestination>(*array, xref);
         if (dest->isOk()) action.dest = std::move(dest);
     }
 }
 
-std::unique_ptr<LinkAction> MakeGoToR(const CPdfDictionary& dict) {
+std::unique_ptr<LinkAction> MakeGoToR(const pdf::Dictionary& dict, pdf::XRef& xref) {
     auto action = std::make_unique<LinkGoToR>();
-    CPdfElement file, dest, newWindow;
-    dict.lookup("F", file);
-    dict.lookup("D", dest);
-    dict.lookup("NewWindow", newWindow);
-    action->fileName = getFileSpecName(file);
-    ReadDestinationValue(dest, *action);
-    if (newWindow.isBool()) action->newWindow = newWindow.getBool();
+    action->fileName = FileSpecName(xref.resolve(dict.get("F")), xref);
+    ReadDestinationValue(xref.resolve(dict.get("D")), *action, xref);
+    const Object newWindow = xref.resolve(dict.get("NewWindow"));
+    if (newWindow.isBoolean()) action->newWindow = newWindow.boolean();
     return action;
 }
 
-std::unique_ptr<LinkAction> MakeLaunch(const CPdfDictionary& dict) {
+std::unique_ptr<LinkAction> MakeLaunch(const pdf::Dictionary& dict, pdf::XRef& xref) {
     auto action = std::make_unique<LinkLaunch>();
-    CPdfElement file, newWindow;
-    dict.lookup("NewWindow", newWindow);
-    if (newWindow.isBool()) action->newWindow = newWindow.getBool();
-    dict.lookup("F", file);
+    const Object newWindow = xref.resolve(dict.get("NewWindow"));
+    if (newWindow.isBoolean()) action->newWindow = newWindow.boolean();
+    const Object file = xref.resolve(dict.get("F"));
     if (!file.isNull()) {
-        action->fileName = getFileSpecName(file);
+        action->fileName = FileSpecName(file, xref);
         return action;
     }
-    CPdfElement windows;
-    dict.lookup("Win", windows);
-    if (const CPdfDictionary* win = windows.getDict()) {
-        CPdfElement winFile, params;
-        win->lookup("F", winFile);
-        action->fileName = getFileSpecName(winFile);
-        win->lookup("P", params);
-        if (params.isString()) action->params = params.getText();
+    const Object windows = xref.resolve(dict.get("Win"));
+    if (const pdf::Dictionary* win = windows.dictionary()) {
+        action->fileName = FileSpecName(xref.resolve(win->get("F")), xref);
+        const Object params = xref.resolve(win->get("P"));
+        if (params.isString()) action->params = params.text();
     }
     return action;
 }
 
-// The bytes of a stream's data, at most limit of them.
-std::string StreamBytes(CPdfStream& stream, size_t limit) {
-    std::string bytes;
-    stream.reset();
-    unsigned char chunk[4096];
-    for (size_t got; bytes.size() < limit && (got = stream.read(chunk, sizeof chunk)) > 0;) {
-        bytes.append(reinterpret_cast<const char*>(chunk), std::min(got, limit - bytes.size()));
-    }
-    return bytes;
-}
-
-std::unique_ptr<LinkAction> MakeJavaScript(const CPdfDictionary& dict) {
+std::unique_ptr<LinkAction> MakeJavaScript(const pdf::Dictionary& dict, pdf::XRef& xref) {
     auto action = std::make_unique<LinkJavaScript>();
-    CPdfElement script;
-    dict.lookup("JS", script);
+    const Object script = xref.resolve(dict.get("JS"));
     if (script.isString()) {
-        action->script = pdftext::Decode(script.getText());
-    } else if (CPdfStream* stream = script.getStream()) {
-        action->script = pdftext::Decode(StreamBytes(*stream, kMaxScriptBytes));
+        action->script = pdftext::Decode(script.text());
+    } else if (const pdf::Stream* stream = script.stream()) {
+        std::string bytes = xref.streamData(*stream).value_or(std::string());
+        if (bytes.size() > kMaxScriptBytes) bytes.resize(kMaxScriptBytes);
+        action->script = pdftext::Decode(bytes);
     }
     return action;
 }
 
-std::unique_ptr<LinkAction> BuildAction(const CPdfDictionary& dict, const std::string& type) {
+std::unique_ptr<LinkAction> BuildAction(const pdf::Dictionary& dict, const std::string& type,
+                                        pdf::XRef& xref) {
     if (type == "GoTo") {
         auto action = std::make_unique<LinkGoTo>();
-        CPdfElement dest;
-        dict.lookup("D", dest);
-        ReadDestinationValue(dest, *action);
+        ReadDestinationValue(xref.resolve(dict.get("D")), *action, xref);
         return action;
     }
-    if (type == "GoToR") return MakeGoToR(dict);
-    if (type == "Launch") return MakeLaunch(dict);
+    if (type == "GoToR") return MakeGoToR(dict, xref);
+    if (type == "Launch") return MakeLaunch(dict, xref);
     if (type == "URI") {
         auto action = std::make_unique<LinkURI>();
-        CPdfElement uri;
-        dict.lookup("URI", uri);
-        if (uri.isString()) action->uri = uri.getText();
+        const Object uri = xref.resolve(dict.get("URI"));
+        if (uri.isString()) action->uri = uri.text();
         return action;
     }
     if (type == "Named") {
         auto action = std::make_unique<LinkNamed>();
-        CPdfElement name;
-        dict.lookup("N", name);
-        if (name.isName()) action->name = name.getText();
+        const Object name = xref.resolve(dict.get("N"));
+        if (name.isName()) action->name = name.text();
         return action;
     }
-    if (type == "JavaScript") return MakeJavaScript(dict);
+    if (type == "JavaScript") return MakeJavaScript(dict, xref);
     return nullptr;
 }
 
 }  // namespace
 
-LinkDestination::LinkDestination(const CPdfArray& array) {
-    ok = read(array);
+LinkDestination::LinkDestination(const pdf::Array& array, pdf::XRef& xref) {
+    ok = read(array, xref);
 }
 
-bool LinkDestination::read(const CPdfArray& array) {
-    const int length = array.getLength();
+bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
+    const size_t length = array.size();
     if (length < 2) return false;
 
-    CPdfElement page;
-    array.getNF(0, page);
-    if (page.isInt()) {
+    const Object& page = array.at(0);
+    if (page.isInteger()) {
         pageIsRef = false;
-        pageNumber = page.getInt() == INT32_MAX ? INT32_MAX : page.getInt() + 1;
-    } else if (page.isRef()) {
+        pageNumber = page.integer() == INT32_MAX ? INT32_MAX : page.integer() + 1;
+    } else if (page.isReference()) {
         pageIsRef = true;
-        pageRef = {page.getRefNum(), page.getRefGen()};
+        pageRef = {page.reference().number, page.reference().generation};
     } else {
         return false;
     }
 
-    CPdfElement kindName;
-    array.get(1, kindName);
+    const Object kindName = xref.resolve(array.at(1));
     if (!kindName.isName()) return false;
     bool known = false;
     for (uint32_t k = 0; k < 8; ++k) {
-        if (kindName.getText() == kDestKindNames[k]) {
+        if (kindName.text() == kDestKindNames[k]) {
             kind = k;
             known = true;
             break;
@@ -161,11 +136,12 @@ bool LinkDestination::read(const CPdfArray& array) {
     }
     if (!known) return false;
 
+    auto at = [&](size_t index) { return xref.resolve(array.at(index)); };
     switch (kind) {
         case destXYZ:
-            if (length > 2 && !ReadOptionalNumber(array, 2, left)) return false;
-            if (length > 3 && !ReadOptionalNumber(array, 3, top)) return false;
-            if (length > 4 && !ReadOptionalNumber(array, 4, zoom)) return false;
+            if (length > 2 && !ReadOptionalNumber(at(2), left)) return false;
+            if (length > 3 && !ReadOptionalNumber(at(3), top)) return false;
+            if (length > 4 && !ReadOptionalNumber(at(4), zoom)) return false;
             return true;
         case destFit:
         case destFitB:
@@ -173,45 +149,43 @@ bool LinkDestination::read(const CPdfArray& array) {
         // Some writers leave the coordinate out: it reads as null.
         case destFitH:
         case destFitBH:
-            return length < 3 || ReadOptionalNumber(array, 2, top);
+            return length < 3 || ReadOptionalNumber(at(2), top);
         case destFitV:
         case destFitBV:
-            return length < 3 || ReadOptionalNumber(array, 2, left);
+            return length < 3 || ReadOptionalNumber(at(2), left);
         case destFitR:
-            return length >= 6 && ReadRequiredNumber(array, 2, left) &&
-                   ReadRequiredNumber(array, 3, bottom) && ReadRequiredNumber(array, 4, right) &&
-                   ReadRequiredNumber(array, 5, top);
+            return length >= 6 && ReadRequiredNumber(at(2), left) &&
+                   ReadRequiredNumber(at(3), bottom) && ReadRequiredNumber(at(4), right) &&
+                   ReadRequiredNumber(at(5), top);
         default:
             return false;
     }
 }
 
-std::unique_ptr<LinkAction> makeGoTo(const CPdfElement& value) {
+std::unique_ptr<LinkAction> MakeGoTo(const Object& value, pdf::XRef& xref) {
     auto action = std::make_unique<LinkGoTo>();
-    ReadDestinationValue(value, *action);
+    ReadDestinationValue(value, *action, xref);
     if (!action->isOk()) return nullptr;
     return action;
 }
 
-std::unique_ptr<LinkAction> makeAction(const CPdfElement& value) {
-    const CPdfDictionary* dict = value.getDict();
+std::unique_ptr<LinkAction> MakeAction(const Object& value, pdf::XRef& xref) {
+    const pdf::Dictionary* dict = value.dictionary();
     if (dict == nullptr) return nullptr;
-    CPdfElement type;
-    dict->lookup("S", type);
+    const Object type = xref.resolve(dict->get("S"));
     if (!type.isName()) return nullptr;
-    std::unique_ptr<LinkAction> action = BuildAction(*dict, type.getText());
+    std::unique_ptr<LinkAction> action = BuildAction(*dict, type.text(), xref);
     if (!action || !action->isOk()) return nullptr;
     return action;
 }
 
-std::string getFileSpecName(const CPdfElement& value) {
-    if (value.isString()) return pdftext::Decode(value.getText());
-    const CPdfDictionary* dict = value.getDict();
+std::string FileSpecName(const Object& value, pdf::XRef& xref) {
+    if (value.isString()) return pdftext::Decode(value.text());
+    const pdf::Dictionary* dict = value.dictionary();
     if (dict == nullptr) return {};
-    CPdfElement name;
     for (const char* key : {"UF", "Unix", "F"}) {
-        dict->lookup(key, name);
-        if (name.isString()) return pdftext::Decode(name.getText());
+        const Object name = xref.resolve(dict->get(key));
+        if (name.isString()) return pdftext::Decode(name.text());
     }
     return {};
 }

@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "pdf/element.h"
+#include "pdf/object.h"
+#include "pdf/xref.h"
 
 enum LinkDestKind : uint32_t {
     destXYZ = 0,
@@ -30,7 +31,7 @@ struct LinkPageRef {
 class LinkDestination {
 public:
     // Reads a destination array; isOk tells whether it was understood.
-    explicit LinkDestination(const CPdfArray& array);
+    LinkDestination(const pdf::Array& array, pdf::XRef& xref);
 
     bool isOk() const { return ok; }
 
@@ -47,7 +48,7 @@ public:
     bool ok = false;
 
 private:
-    bool read(const CPdfArray& array);
+    bool read(const pdf::Array& array, pdf::XRef& xref);
 };
 
 enum LinkActionKind : int32_t {
@@ -128,11 +129,11 @@ public:
 
 // A go-to from an outline item's Dest value (already resolved); null when it
 // carries no usable destination.
-std::unique_ptr<LinkAction> makeGoTo(const CPdfElement& value);
+std::unique_ptr<LinkAction> MakeGoTo(const pdf::Object& value, pdf::XRef& xref);
 // The action a resolved action dictionary describes, or null.
-std::unique_ptr<LinkAction> makeAction(const CPdfElement& value);
+std::unique_ptr<LinkAction> MakeAction(const pdf::Object& value, pdf::XRef& xref);
 // The file name of a file specification as characters (UTF-8): a string, or
 // the UF, Unix or F entry of a dictionary; empty when there is none.
-std::string getFileSpecName(const CPdfElement& value);
+std::string FileSpecName(const pdf::Object& value, pdf::XRef& xref);
 // The longest script read from a JavaScript action's stream.
 inline constexpr size_t kMaxScriptBytes = 16u << 20;

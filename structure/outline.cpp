@@ -2,15 +2,17 @@
 
 #include <cmath>
 
+using pdf::Object;
+
 namespace {
 
 // The low 8 bits of a colour component scaled to 0..255, without overflow.
-uint32_t ColorByte(const CPdfElement& component) {
-    if (component.isInt()) {
-        return static_cast<uint32_t>(int64_t{component.getInt()} * 255) & 0xFF;
+uint32_t ColorByte(const Object& component) {
+    if (component.isInteger()) {
+        return static_cast<uint32_t>(int64_t{component.integer()} * 255) & 0xFF;
     }
     if (component.isReal()) {
-        double scaled = std::trunc(component.getReal() * 255.0);
+        double scaled = std::trunc(component.real() * 255.0);
         if (!std::isfinite(scaled)) return 0;
         double low = std::fmod(scaled, 256.0);
         if (low < 0) low += 256.0;
@@ -27,152 +29,129 @@ int64_t TruncateToInteger(double value) {
 
 }  // namespace
 
-CPdfOutlineItem::CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef,
-                                 OutlineBudget* budget, const CPdfOutlineItem* parentItem,
-                                 OutlineItemRef itemRef)
-    : xref(itemXRef), parent(parentItem), ref(itemRef), budget_(budget) {
-    readTitle(dict);
+const std::vector<std::string>& OutlineItem::Keys() {
+    static const std::vector<std::string> kKeys = {"Title", "Dest", "A", "First", "Last",
+                                                   "Next",  "C",    "F", "Count"};
+    return kKeys;
+}
+
+OutlineItem::OutlineItem(const pdf::Dictionary& dict, pdf::XRef& xref, OutlineBudget* budget,
+                         const OutlineItem* parentItem, OutlineItemRef itemRef)
+    : parent(parentItem), ref(itemRef), xref_(xref), budget_(budget) {
+    const Object value = xref_.resolve(dict.get("Title"));
+    if (value.isString()) title = value.text();
     readActions(dict);
-    dict.lookupNF("First", first);
-    dict.lookupNF("Last", last);
-    dict.lookupNF("Next", next);
+    first = dict.get("First");
+    last = dict.get("Last");
+    next = dict.get("Next");
     readColor(dict);
     readStyle(dict);
-    CPdfElement count;
-    dict.lookup("Count", count);
-    open = count.isNum() && count.getNum() > 0;
+    const Object count = xref_.resolve(dict.get("Count"));
+    open = count.isNumber() && count.number() > 0;
 }
 
-void CPdfOutlineItem::readTitle(const CPdfDictionary& dict) {
-    CPdfElement value;
-    dict.lookup("Title", value);
-    if (value.isString()) title = value.getText();
-}
-
-void CPdfOutlineItem::readActions(const CPdfDictionary& dict) {
-    CPdfElement dest;
-    dict.lookup("Dest", dest);
+void OutlineItem::readActions(const pdf::Dictionary& dict) {
+    const Object dest = xref_.resolve(dict.get("Dest"));
     if (!dest.isNull()) {
-        actions.push_back(makeGoTo(dest));
+        actions.push_back(MakeGoTo(dest, xref_));
         return;
     }
-    CPdfElement action;
-    dict.lookup("A", action);
     std::set<std::pair<int32_t, int32_t>> seenActions;
-    CPdfElement unresolved;
-    dict.lookupNF("A", unresolved);
-    if (unresolved.isRef()) seenActions.insert({unresolved.getRefNum(), unresolved.getRefGen()});
-    readActionChain(action, seenActions, 0);
+    const Object& unresolved = dict.get("A");
+    if (unresolved.isReference()) {
+        seenActions.insert({unresolved.reference().number, unresolved.reference().generation});
+    }
+    readActionChain(xref_.resolve(unresolved), seenActions, 0);
 }
 
 // An action, then what its Next names: one action dictionary or an array of
 // them, each followed by its own Next. References met before end the chain.
-void CPdfOutlineItem::readActionChain(const CPdfElement& action,
-                                      std::set<std::pair<int32_t, int32_t>>& seenActions,
-                                      int depth) {
+void OutlineItem::readActionChain(const Object& action,
+                                  std::set<std::pair<int32_t, int32_t>>& seenActions, int depth) {
     constexpr int kMaxChainDepth = 64;
-    CPdfElement current;
-    action.copy(current);
+    Object current = action;
     while (!current.isNull() && static_cast<int>(actions.size()) < kMaxActions) {
-        if (const CPdfArray* array = current.getArray()) {
+        if (const pdf::Array* array = current.array()) {
             if (depth >= kMaxChainDepth) return;
-            for (int i = 0; i < array->getLength(); ++i) {
-                CPdfElement unresolved, element;
-                array->getNF(i, unresolved);
-                if (unresolved.isRef() &&
-                    !seenActions.insert({unresolved.getRefNum(), unresolved.getRefGen()}).second) {
+            for (const Object& unresolved : array->items()) {
+                if (unresolved.isReference() &&
+                    !seenActions
+                         .insert({unresolved.reference().number, unresolved.reference().generation})
+                         .second) {
                     continue;
                 }
-                array->get(i, element);
-                readActionChain(element, seenActions, depth + 1);
+                readActionChain(xref_.resolve(unresolved), seenActions, depth + 1);
             }
             return;
         }
-        actions.push_back(makeAction(current));
-        const CPdfDictionary* dict = current.getDict();
+        actions.push_back(MakeAction(current, xref_));
+        const pdf::Dictionary* dict = current.dictionary();
         if (dict == nullptr) return;
-        CPdfElement unresolved;
-        dict->lookupNF("Next", unresolved);
-        if (unresolved.isRef() &&
-            !seenActions.insert({unresolved.getRefNum(), unresolved.getRefGen()}).second) {
+        const Object& unresolved = dict->get("Next");
+        if (unresolved.isReference() &&
+            !seenActions.insert({unresolved.reference().number, unresolved.reference().generation})
+                 .second) {
             return;
         }
-        CPdfElement nextAction;
-        dict->lookup("Next", nextAction);
-        current = std::move(nextAction);
+        current = xref_.resolve(unresolved);
     }
 }
 
-void CPdfOutlineItem::readColor(const CPdfDictionary& dict) {
-    CPdfElement value;
-    dict.lookup("C", value);
-    const CPdfArray* array = value.getArray();
-    if (array == nullptr || array->getLength() != 3) return;
+void OutlineItem::readColor(const pdf::Dictionary& dict) {
+    const Object value = xref_.resolve(dict.get("C"));
+    const pdf::Array* array = value.array();
+    if (array == nullptr || array->size() != 3) return;
     uint32_t rgb = 0;
-    for (int i = 0; i < 3; ++i) {
-        CPdfElement component;
-        array->get(i, component);
-        rgb = rgb * 256 + ColorByte(component);
-    }
+    for (size_t i = 0; i < 3; ++i) rgb = rgb * 256 + ColorByte(xref_.resolve(array->at(i)));
     color = rgb;
 }
 
-void CPdfOutlineItem::readStyle(const CPdfDictionary& dict) {
-    CPdfElement flags;
-    dict.lookup("F", flags);
-    if (flags.isNum()) {
-        int64_t bits = flags.isInt() ? flags.getInt() : TruncateToInteger(flags.getReal());
+void OutlineItem::readStyle(const pdf::Dictionary& dict) {
+    const Object flags = xref_.resolve(dict.get("F"));
+    if (flags.isNumber()) {
+        const int64_t bits = flags.isInteger() ? flags.integer() : TruncateToInteger(flags.real());
         if (bits & 2) style = "Bold";
         if (bits & 1) style += "Italic";
     }
     if (style.empty()) style = "Plain";
 }
 
-void CPdfOutlineItem::openKids() {
-    if (!kids) kids = readItems(first, last, xref, budget_, this);
+void OutlineItem::openKids() {
+    if (!kids) kids = ReadItems(first, last, xref_, budget_, this);
 }
 
-bool CPdfOutlineItem::isOnPath(const OutlineItemRef& itemRef) const {
-    for (const CPdfOutlineItem* item = this; item != nullptr; item = item->parent) {
+bool OutlineItem::isOnPath(const OutlineItemRef& itemRef) const {
+    for (const OutlineItem* item = this; item != nullptr; item = item->parent) {
         if (item->ref == itemRef) return true;
     }
     return false;
 }
 
-std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfElement& last,
-                                           CPdfXRef* xref, OutlineBudget* budget,
-                                           const CPdfOutlineItem* parent) {
+std::unique_ptr<OutlineItemList> ReadItems(const Object& first, const Object& last, pdf::XRef& xref,
+                                           OutlineBudget* budget, const OutlineItem* parent) {
     auto list = std::make_unique<OutlineItemList>();
-    if (!first.isRef()) return list;
-    std::set<OutlineItemRef> siblings;
-    CPdfElement current;
-    first.copy(current);
+    if (!first.isReference()) return list;
+    std::unordered_set<uint64_t> siblings;
+    pdf::Reference current = first.reference();
     for (;;) {
-        const OutlineItemRef ref{current.getRefNum(), current.getRefGen()};
-        if (!siblings.insert(ref).second) break;
+        const OutlineItemRef ref{current.number, current.generation};
+        if (!siblings.insert(OutlineBudget::Key(ref)).second) break;
         if (parent != nullptr && parent->isOnPath(ref)) break;
         if (budget != nullptr && !budget->allowRead(ref)) break;
-        CPdfElement item;
-        current.fetch(xref, item);
-        const CPdfDictionary* dict = item.getDict();
+        const Object item = xref.fetchKeys(current, OutlineItem::Keys());
+        const pdf::Dictionary* dict = item.dictionary();
         if (dict == nullptr) break;
-        list->push_back(std::make_unique<CPdfOutlineItem>(*dict, xref, budget, parent, ref));
-        if (last.isRef() && last.getRefNum() == current.getRefNum() &&
-            last.getRefGen() == current.getRefGen()) {
-            break;
-        }
-        const CPdfElement& nextRef = list->back()->next;
-        if (!nextRef.isRef()) break;
-        nextRef.copy(current);
+        list->push_back(std::make_unique<OutlineItem>(*dict, xref, budget, parent, ref));
+        if (last.isReference() && last.reference() == current) break;
+        const Object& nextRef = list->back()->next;
+        if (!nextRef.isReference()) break;
+        current = nextRef.reference();
     }
     return list;
 }
 
-CPdfOutline::CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref) {
-    const CPdfDictionary* dict = outlines.getDict();
+Outline::Outline(const Object& outlines, pdf::XRef& xref) {
+    const pdf::Dictionary* dict = outlines.dictionary();
     if (dict == nullptr) return;
-    CPdfElement first, last;
-    dict->lookupNF("First", first);
-    dict->lookupNF("Last", last);
-    items = readItems(first, last, xref, &budget_, nullptr);
+    items = ReadItems(dict->get("First"), dict->get("Last"), xref, &budget_, nullptr);
 }

@@ -4,15 +4,16 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "pdf/element.h"
+#include "pdf/object.h"
 #include "pdf/xref.h"
 #include "structure/link.h"
 
-class CPdfOutlineItem;
-using OutlineItemList = std::vector<std::unique_ptr<CPdfOutlineItem>>;
+class OutlineItem;
+using OutlineItemList = std::vector<std::unique_ptr<OutlineItem>>;
 
 using OutlineItemRef = std::pair<int32_t, int32_t>;
 
@@ -23,27 +24,33 @@ using OutlineItemRef = std::pair<int32_t, int32_t>;
 class OutlineBudget {
 public:
     bool allowRead(const OutlineItemRef& ref) {
-        distinct_.insert(ref);
+        distinct_.insert(Key(ref));
         return reads_++ < kReadsPerItem * distinct_.size() + kSlack;
+    }
+    static uint64_t Key(const OutlineItemRef& ref) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(ref.first)) << 32 |
+               static_cast<uint32_t>(ref.second);
     }
 
 private:
     static constexpr size_t kReadsPerItem = 4;
     static constexpr size_t kSlack = 1000;
-    std::set<OutlineItemRef> distinct_;
+    std::unordered_set<uint64_t> distinct_;
     size_t reads_ = 0;
 };
 
 // One item of an existing outline.
-class CPdfOutlineItem {
+class OutlineItem {
 public:
     // Actions read for one item at most, so that a huge action tree cannot
     // stall the reader.
     static constexpr int kMaxActions = 4096;
+    // The keys an item is read for; nothing else of its dictionary is built.
+    static const std::vector<std::string>& Keys();
 
     // ref is the item's own reference; parent is the item whose child it is.
-    CPdfOutlineItem(const CPdfDictionary& dict, CPdfXRef* itemXRef, OutlineBudget* budget = nullptr,
-                    const CPdfOutlineItem* parent = nullptr, OutlineItemRef ref = {-1, -1});
+    OutlineItem(const pdf::Dictionary& dict, pdf::XRef& xref, OutlineBudget* budget = nullptr,
+                const OutlineItem* parent = nullptr, OutlineItemRef ref = {-1, -1});
 
     // Reads the children; they stay until closeKids, and a later openKids reads them again.
     void openKids();
@@ -51,37 +58,35 @@ public:
     // Whether ref is this item or one of its ancestors.
     bool isOnPath(const OutlineItemRef& itemRef) const;
 
-    CPdfXRef* xref;
     std::string title;  // the bytes of the text string
     uint32_t color = 0;
     std::string style;
     bool open = false;  // a positive Count: the item shows its children
     std::vector<std::unique_ptr<LinkAction>> actions;
-    CPdfElement first;
-    CPdfElement last;
-    CPdfElement next;
+    pdf::Object first;
+    pdf::Object last;
+    pdf::Object next;
     std::unique_ptr<OutlineItemList> kids;
-    const CPdfOutlineItem* parent;
+    const OutlineItem* parent;
     OutlineItemRef ref;
 
 private:
-    void readTitle(const CPdfDictionary& dict);
-    void readActions(const CPdfDictionary& dict);
-    void readActionChain(const CPdfElement& action, std::set<std::pair<int32_t, int32_t>>& seen,
+    void readActions(const pdf::Dictionary& dict);
+    void readActionChain(const pdf::Object& action, std::set<std::pair<int32_t, int32_t>>& seen,
                          int depth);
-    void readColor(const CPdfDictionary& dict);
-    void readStyle(const CPdfDictionary& dict);
+    void readColor(const pdf::Dictionary& dict);
+    void readStyle(const pdf::Dictionary& dict);
 
+    pdf::XRef& xref_;
     OutlineBudget* budget_;
 };
 
 // The existing outline; items is null when the catalog has no outline dictionary.
-class CPdfOutline {
+class Outline {
 public:
-    CPdfOutline(const CPdfElement& outlines, CPdfXRef* xref);
-    CPdfOutline(const CPdfOutline&) = delete;
-    CPdfOutline& operator=(const CPdfOutline&) = delete;
-    virtual ~CPdfOutline() = default;
+    Outline(const pdf::Object& outlines, pdf::XRef& xref);
+    Outline(const Outline&) = delete;
+    Outline& operator=(const Outline&) = delete;
 
     std::unique_ptr<OutlineItemList> items;
 
@@ -92,6 +97,6 @@ private:
 // The siblings that begin at first, up to last or the end of the Next chain.
 // A Next that returns to a sibling of the list or to an ancestor (parent, its
 // parent, ...) ends the list: outlines that loop are read once round.
-std::unique_ptr<OutlineItemList> readItems(const CPdfElement& first, const CPdfElement& last,
-                                           CPdfXRef* xref, OutlineBudget* budget,
-                                           const CPdfOutlineItem* parent);
+std::unique_ptr<OutlineItemList> ReadItems(const pdf::Object& first, const pdf::Object& last,
+                                           pdf::XRef& xref, OutlineBudget* budget,
+                                           const OutlineItem* parent);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-PageTable PageTable::Build(const CPdfCatalog& catalog) {
+PageTable PageTable::Build(const Catalog& catalog) {
     PageTable table;
-    table.pages_.reserve(catalog.pages.size());
-    for (const CPdfPage& page : catalog.pages) {
+    table.pages_.reserve(catalog.pages().size());
+    for (const Page& page : catalog.pages()) {
         const auto object = static_cast<uint32_t>(std::max(page.ref.number, 0));
         table.pages_.push_back(object);
         // A page listed twice is known by its first place.

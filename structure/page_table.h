@@ -11,7 +11,7 @@
 class PageTable {
 public:
     // The pages the catalog's walk of the page tree found, in its order.
-    static PageTable Build(const CPdfCatalog& catalog);
+    static PageTable Build(const Catalog& catalog);
     uint32_t count() const { return static_cast<uint32_t>(pages_.size()); }
     // The object of page 1 to count(); 0 for a page given directly, not by reference.
     uint32_t objectOf(uint32_t page) const { return pages_[page - 1]; }

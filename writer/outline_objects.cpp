@@ -7,7 +7,6 @@
 #include "base/exception.h"
 #include "base/text_format.h"
 #include "bookmarks/text_codec.h"
-#include "pdf/characters.h"
 #include "pdf/lexer.h"
 #include "pdf/text_string.h"
 #include "writer/pdf_writer.h"
@@ -52,7 +51,7 @@ std::string DestinationArray(const ActionRecord& action, const std::string& page
 
 // A literal string of text characters, in PDFDocEncoding or UTF-16.
 std::string TextString(const std::string& characters) {
-    return "(" + EscapeLiteralString(pdftext::Encode(characters)) + ")";
+    return pdf::LiteralStringToken(pdftext::Encode(characters));
 }
 
 // A file name PDFDocEncoding cannot hold goes into UF as text too; F then
@@ -61,22 +60,17 @@ std::string FileSpecification(const std::string& fileName) {
     if (pdftext::FitsPdfDoc(fileName)) {
         return "/F <</F" + TextString(fileName) + "/Type/Filespec>>";
     }
-    return "/F <</F(" + EscapeLiteralString(fileName) + ")/UF" + TextString(fileName) +
+    return "/F <</F" + pdf::LiteralStringToken(fileName) + "/UF" + TextString(fileName) +
            "/Type/Filespec>>";
 }
 
 // A destination's name in the form the record gives it.
 std::string DestinationName(const ActionRecord& action) {
-    if (action.namedDestinationIsName) return "/" + EscapePdfName(action.namedDestination);
-    return "(" + EscapeLiteralString(action.namedDestination) + ")";
+    if (action.namedDestinationIsName) return pdf::NameToken(action.namedDestination);
+    return pdf::LiteralStringToken(action.namedDestination);
 }
 
 }  // namespace
-
-size_t SkipPdfWhite(const std::string& text, size_t at) {
-    while (at < text.size() && IsPdfWhite(static_cast<unsigned char>(text[at]))) ++at;
-    return at;
-}
 
 // One colour component as the reader takes it back: it truncates value x 255,
 // so where the nearest six-decimal value falls just below the byte, the one
@@ -130,9 +124,9 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
             return FileSpecification(action.fileName) + " /S/Launch/NewWindow " +
                    (action.newWindow ? "true\n" : "false\n");
         case ActionType::Uri:
-            return "/URI(" + EscapeLiteralString(action.uri) + ")/S/URI\n";
+            return "/URI" + pdf::LiteralStringToken(action.uri) + "/S/URI\n";
         case ActionType::Named:
-            return "/N/" + EscapePdfName(action.actionName) + " /S/Named\n";
+            return "/N" + pdf::NameToken(action.actionName) + " /S/Named\n";
         case ActionType::JavaScript:
             return "/JS" + TextString(action.script) + " /S/JavaScript\n";
     }

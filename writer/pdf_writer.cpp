@@ -19,7 +19,7 @@ std::string HeaderLine(const std::string& head) {
 
 }  // namespace
 
-PdfWriter::PdfWriter(std::FILE* output, const RawObjects& input, const CPdfCatalog& catalog,
+PdfWriter::PdfWriter(std::FILE* output, const pdf::RawObjects& input, const Catalog& catalog,
                      const PageTable& pages)
     : output_(output), input_(input), catalog_(catalog), pages_(pages), objects_(input.size()) {
     // Positions are counted as the text goes out: asking the file each time
@@ -73,23 +73,23 @@ void PdfWriter::writeObject(uint32_t number, const std::string& text, uint32_t g
 }
 
 std::string PdfWriter::sealed(uint32_t number, const std::string& fragment) const {
-    const SecurityHandler* security = input_.xref().security();
+    const pdf::SecurityHandler* security = input_.xref().security();
     if (security == nullptr) return fragment;
-    return TransformStrings(fragment, [&](const std::string& plain) {
+    return pdf::TransformStrings(fragment, [&](const std::string& plain) {
         return security->encryptString(plain, {number, 0});
     });
 }
 
 std::string PdfWriter::rekeyed(const std::string& fragment, uint32_t from, uint32_t to) const {
-    const SecurityHandler* security = input_.xref().security();
+    const pdf::SecurityHandler* security = input_.xref().security();
     if (security == nullptr) return fragment;
-    const ObjectId source{from, input_.generationOf(from)};
-    return TransformStrings(fragment, [&](const std::string& encrypted) {
+    const pdf::ObjectId source{from, input_.generationOf(from)};
+    return pdf::TransformStrings(fragment, [&](const std::string& encrypted) {
         return security->encryptString(security->decryptString(encrypted, source), {to, 0});
     });
 }
 
-void PdfWriter::copyObject(uint32_t number, const RawObjects::Span& span) {
+void PdfWriter::copyObject(uint32_t number, const pdf::RawObjects::Span& span) {
     ObjectEntry& entry = objects_[number];
     entry.offset = position();
     checkOffset(entry.offset);
@@ -104,13 +104,13 @@ void PdfWriter::copyHeader() {
     // entry says; a stale entry pointing into the header must not cut it short.
     std::vector<std::pair<uint64_t, uint32_t>> stored;  // offset, object number
     for (uint32_t i = 1; i < input_.size(); ++i) {
-        const XRefEntry& entry = input_.entry(i);
+        const pdf::XRefEntry& entry = input_.entry(i);
         if (entry.type == 1 && entry.isDefined() && entry.offset != 0) {
             stored.emplace_back(entry.offset, i);
         }
     }
     std::sort(stored.begin(), stored.end());
-    const CPdfXRef& xref = input_.xref();
+    const pdf::XRef& xref = input_.xref();
     uint64_t first = 0;
     for (const auto& [offset, number] : stored) {
         const uint64_t at = xref.filePosition(offset);
@@ -129,18 +129,18 @@ void PdfWriter::copyHeader() {
 }
 
 void PdfWriter::copyObjects() {
-    const auto root = static_cast<uint32_t>(input_.xref().rootNum);
+    const auto root = static_cast<uint32_t>(input_.xref().root().number);
     for (uint32_t number = 0; number < input_.size(); ++number) {
-        const XRefEntry& entry = input_.entry(number);
+        const pdf::XRefEntry& entry = input_.entry(number);
         if (entry.type == 0 || !entry.isDefined() || objects_[number].written) continue;
         // The catalog is written anew, pointing at the new outline.
         if (number == root) continue;
         std::optional<std::string> text;
         if (entry.type == 1) {
-            const std::optional<RawObjects::Span> span = input_.span(number);
+            const std::optional<pdf::RawObjects::Span> span = input_.span(number);
             if (!span) continue;
             // Large objects (images, fonts, embedded files) go across in pieces.
-            if (span->length > RawObjects::kCopyChunk) {
+            if (span->length > pdf::RawObjects::kCopyChunk) {
                 if (input_.isObjectStream(number) && input_.spanHolds(*span, "ObjStm")) continue;
                 copyObject(number, *span);
                 continue;
@@ -157,7 +157,7 @@ void PdfWriter::copyObjects() {
         if (!text || text->empty()) continue;
         // Only object streams themselves are left out; other objects may well
         // hold those letters in their data.
-        if (FindText(*text, "ObjStm") != 0 && input_.isObjectStream(number)) continue;
+        if (text->find("ObjStm") != std::string::npos && input_.isObjectStream(number)) continue;
         writeObject(number, *text, input_.generationOf(number));
     }
 }
@@ -173,38 +173,36 @@ void PdfWriter::writeXrefTable() {
 }
 
 void PdfWriter::writeTrailer(uint64_t xrefPosition) {
-    const CPdfXRef& xref = input_.xref();
+    pdf::XRef& xref = input_.xref();
     write(Format("trailer\n<<\n/Size %ld", static_cast<long>(objects_.size())));
-    write(Format("\n/Root %u %u R\n", static_cast<uint32_t>(xref.rootNum),
-                 static_cast<uint32_t>(xref.rootGen)));
-    if (xref.infoNum != 0) {
-        write(Format("/Info %u %u R\n", static_cast<uint32_t>(xref.infoNum),
-                     static_cast<uint32_t>(xref.infoGen)));
+    write(Format("\n/Root %u %u R\n", static_cast<uint32_t>(xref.root().number),
+                 static_cast<uint32_t>(xref.root().generation)));
+    if (xref.info().number != 0) {
+        write(Format("/Info %u %u R\n", static_cast<uint32_t>(xref.info().number),
+                     static_cast<uint32_t>(xref.info().generation)));
     }
     // An encrypted input stays encrypted: its Encrypt dictionary is copied as
     // it stands, and the identifier its key depends on is kept below.
     if (xref.security() != nullptr) {
-        write(Format("/Encrypt %u %u R\n", static_cast<uint32_t>(xref.encryptNum),
-                     static_cast<uint32_t>(xref.encryptGen)));
+        write(Format("/Encrypt %u %u R\n", static_cast<uint32_t>(xref.encryptRef().number),
+                     static_cast<uint32_t>(xref.encryptRef().generation)));
     }
-    write(FileIdentifier(xref.getTrailer()));
+    write(FileIdentifier(xref.trailer(), xref));
     write(Format(">>\nstartxref\n%llu\n%%%%EOF", static_cast<unsigned long long>(xrefPosition)));
 }
 
 // The input's /ID (two strings), written as hexadecimal strings so that its
 // bytes stay as they were; nothing when the input has none.
-std::string FileIdentifier(const CPdfElement& trailer) {
-    CPdfElement id;
-    if (const CPdfDictionary* dict = trailer.getDict()) dict->lookup("ID", id);
-    const CPdfArray* array = id.getArray();
-    if (array == nullptr || array->getLength() != 2) return "";
+std::string FileIdentifier(const pdf::Dictionary& trailer, pdf::XRef& xref) {
+    const pdf::Object id = xref.resolve(trailer.get("ID"));
+    const pdf::Array* array = id.array();
+    if (array == nullptr || array->size() != 2) return "";
     std::string text = "/ID [";
-    for (int i = 0; i < 2; ++i) {
-        CPdfElement part;
-        array->get(i, part);
+    for (size_t i = 0; i < 2; ++i) {
+        const pdf::Object part = xref.resolve(array->at(i));
         if (!part.isString()) return "";
         text += "<";
-        for (unsigned char c : part.getText()) text += Format("%02X", c);
+        for (unsigned char c : part.text()) text += Format("%02X", c);
         text += i == 0 ? "> " : ">]\n";
     }
     return text;

@@ -20,7 +20,7 @@
 // The job owns the output file itself, and removes it when anything fails.
 class PdfWriter {
 public:
-    PdfWriter(std::FILE* output, const RawObjects& input, const CPdfCatalog& catalog,
+    PdfWriter(std::FILE* output, const pdf::RawObjects& input, const Catalog& catalog,
               const PageTable& pages);
     PdfWriter(const PdfWriter&) = delete;
     PdfWriter& operator=(const PdfWriter&) = delete;
@@ -92,14 +92,14 @@ private:
     // Text of input object from for object to: its strings' key changes.
     std::string rekeyed(const std::string& fragment, uint32_t from, uint32_t to) const;
     // Copies an input object that stands in the file, a piece at a time.
-    void copyObject(uint32_t number, const RawObjects::Span& span);
+    void copyObject(uint32_t number, const pdf::RawObjects::Span& span);
     static void checkOffset(uint64_t offset);
     void write(const std::string& text);
     uint64_t position() const;
 
     std::FILE* output_;
-    const RawObjects& input_;
-    const CPdfCatalog& catalog_;
+    const pdf::RawObjects& input_;
+    const Catalog& catalog_;
     const PageTable& pages_;
     std::vector<ObjectEntry> objects_;
     uint64_t position_ = 0;
@@ -108,7 +108,7 @@ private:
 
 // One cross-reference table line: ten-digit offset, five-digit generation,
 // "n" or "f", a blank and a carriage return.
-std::string FileIdentifier(const CPdfElement& trailer);
+std::string FileIdentifier(const pdf::Dictionary& trailer, pdf::XRef& xref);
 std::string XrefTableEntry(uint64_t offset, uint32_t generation, bool inUse);
 
 // The colour entry of an outline item: "/C[ r g b ]" and a line feed.

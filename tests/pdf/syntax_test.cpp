@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/exception.h"
+#include "pdf/filters.h"
 #include "pdf/parser.h"
 #include "support/fixture.h"
 #include "support/harness.h"
@@ -12,7 +13,7 @@ using fixture::Describe;
 
 std::string ParsedValues(const std::string& bytes) {
     std::string out;
-    for (const CPdfElement& value : fixture::ParseAll(bytes)) {
+    for (const pdf::Object& value : fixture::ParseAll(bytes)) {
         out += (out.empty() ? "" : " | ") + Describe(value);
     }
     return out;
@@ -40,10 +41,11 @@ TEST(SyntaxTest, TokensAndValues) {
         {"[1 R] [1 2 << /A 3", "[1 {R}] | [1 2 <</A 3>>]"},
         {"<< /A /B ) /C 1 >>", "<</A /B /C 1>>"},
         // A stream needs an integer Length and a filter the reader decodes.
-        {"<< /Length (5) >> stream\nhello\nendstream",
-         "error | {>>} | {stream} | {hello} | {endstream}"},
+        {"<< /Length (5) >> stream\nhello\nendstream", "error | {hello} | {endstream}"},
         {"<< /Length 5 /Filter /DCTDecode >> stream\nhello\nendstream",
-         "error | {>>} | {stream} | {hello} | {endstream}"},
+         "error | {hello} | {endstream}"},
+        {"<< /Length 5 >> % c\nstream\nhello\nendstream 7",
+         "stream <</Length 5>> at 27, 5 bytes | 7"},
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(ParsedValues(input), expected) << input;
     // A Length past the end of any file finds no "endstream", and no overflow.
@@ -57,14 +59,14 @@ TEST(SyntaxTest, TokensAndValues) {
 
 TEST(SyntaxTest, NestingIsBoundedWithoutRecursionLimitsBeingHit) {
     EXPECT_EQ(Describe(fixture::ParseAll(std::string(1000000, '['))[0]).substr(0, 3), "[[[");
-    const int deep = CPdfParser::kMaxNesting + 10;
+    const int deep = pdf::Parser::kMaxNesting + 10;
     std::string text =
         Describe(fixture::ParseAll(std::string(deep, '[') + std::string(deep, ']'))[0]);
-    EXPECT_EQ(text.find("error"), static_cast<size_t>(CPdfParser::kMaxNesting));
+    EXPECT_EQ(text.find("error"), static_cast<size_t>(pdf::Parser::kMaxNesting));
     std::string dicts;
     for (int i = 0; i < deep; ++i) dicts += "<< /K ";
     text = Describe(fixture::ParseAll(dicts)[0]);
-    EXPECT_EQ(text.find("error"), 5 * static_cast<size_t>(CPdfParser::kMaxNesting));
+    EXPECT_EQ(text.find("error"), 5 * static_cast<size_t>(pdf::Parser::kMaxNesting));
 }
 
 std::string Hex(const std::string& bytes) {
@@ -79,17 +81,15 @@ std::string Hex(const std::string& bytes) {
 
 // One stream object with its data; the decoded bytes in hexadecimal, or "error".
 std::string Decode(const std::string& entries, const std::string& data) {
-    fixture::ByteFile file("<< /Length " + std::to_string(data.size()) + " " + entries +
-                           " >>\nstream\n" + data + "\nendstream\n");
-    CPdfParser parser(nullptr, file.stream());
-    CPdfElement object;
-    parser.getObj(object);
+    const std::string file = "<< /Length " + std::to_string(data.size()) + " " + entries +
+                             " >>\nstream\n" + data + "\nendstream\n";
+    const pdf::Object object = fixture::ParseAll(file).at(0);
     if (!object.isStream()) return Describe(object);
-    std::string bytes;
-    for (int c = object.getStream()->getChar(); c >= 0; c = object.getStream()->getChar()) {
-        bytes += static_cast<char>(c);
-    }
-    return Hex(bytes);
+    const pdf::Resolve same = [](const pdf::Object& value) { return value; };
+    const std::optional<std::string> bytes = pdf::DecodeStreamData(
+        file.substr(static_cast<size_t>(object.stream()->dataOffset), data.size()),
+        object.stream()->dictionary, same);
+    return bytes ? Hex(*bytes) : "error";
 }
 
 std::string Bytes(std::initializer_list<int> values) {

@@ -18,21 +18,17 @@ using fixture::Describe;
 // rebuilt; or the message of the failure.
 std::string Open(const std::string& bytes, const std::string& show, bool repair = true) {
     try {
-        fixture::ByteFile file(bytes);
-        StreamRef stream(file.stream());
-        CPdfXRef xref;
-        xref.init(stream.get(), repair);
+        pdf::XRef xref(fixture::Source(bytes), 0);
+        xref.init(repair);
         std::string out;
         std::istringstream names(show);
         for (std::string name; names >> name;) {
             int number = 0, generation = 0;
             std::sscanf(name.c_str(), "%d/%d", &number, &generation);
-            CPdfElement object;
-            xref.fetch(number, generation, object);
-            out += name + "=" + Describe(object) + " ";
+            out += name + "=" + Describe(xref.fetch({number, generation})) + " ";
         }
-        return out + "root " + std::to_string(xref.rootNum) + " info " +
-               std::to_string(xref.infoNum) + "/" + std::to_string(xref.infoGen) +
+        return out + "root " + std::to_string(xref.root().number) + " info " +
+               std::to_string(xref.info().number) + "/" + std::to_string(xref.info().generation) +
                (xref.wasRebuilt() ? " rebuilt" : "");
     } catch (const CPdfException& failure) {
         return failure.Message();
@@ -142,6 +138,25 @@ TEST(XRefTest, DamagedSectionsGiveTheirMessages) {
                    " /Prev " + offset.substr(0, offset.find('\n')));
     EXPECT_EQ(Open(looping, "3"),
               "3=<</MediaBox [0 0 612 792] /Parent 2 0 R /Type /Page>> root 1 info 0/0");
+}
+
+// Keys read alone, wherever the parser's window of the file ends: in a key,
+// between a key and its value, in a long value.
+TEST(XRefTest, KeysAreReadWhereverTheWindowEnds) {
+    const std::string title(700, 't');
+    for (size_t pad = 470; pad < 530; ++pad) {
+        const std::string bytes =
+            fixture::BuildPdf(fixture::Pages(1) + "5 0 obj\n<< /P (" + std::string(pad, 'p') +
+                              ") /Title (" + title + ") /Outl#69nes 7 0 R >>\nendobj\n");
+        pdf::XRef xref(fixture::Source(bytes), 0);
+        xref.init(false);
+        const pdf::Object keys = xref.fetchKeys({5, 0}, {"Title", "Outlines"});
+        ASSERT_TRUE(keys.isDictionary()) << pad;
+        EXPECT_EQ(keys.dictionary()->get("Title").text(), title) << pad;
+        EXPECT_EQ(keys.dictionary()->get("Outlines").reference().number, 7) << pad;
+        const std::optional<pdf::Object> value = xref.fetchValue({5, 0}, "Title");
+        EXPECT_EQ(value ? value->text() : "", title) << pad;
+    }
 }
 
 // An object stream whose header does not read holds no objects; one that

@@ -51,7 +51,7 @@ TEST(CatalogTest, WrongShapesAndLoopsGiveTheirMessages) {
 
     // A chain of single-kid nodes: deep trees read, over-deep ones are refused.
     const std::string done = ", XML output file: 'x.xml'\n\nDone.\n";
-    for (int depth : {40, CPdfCatalog::kMaxTreeDepth + 20}) {
+    for (int depth : {40, Catalog::kMaxTreeDepth + 20}) {
         std::vector<std::string> chain{catalog};
         for (int n = 2; n < depth + 2; ++n) {
             chain.push_back("<< /Type /Pages /Count 1 /Kids [" + std::to_string(n + 1) +

@@ -15,11 +15,11 @@ std::string Lookups(const std::string& tree, const std::vector<std::string>& nam
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("in.pdf"),
                        fixture::BuildPdf(fixture::Pages(3, "/Names << /Dests 10 0 R >>") + tree));
-    CPdfDocument document;
+    Document document;
     document.open(dir.file("in.pdf"));
     std::string out;
     for (const std::string& name : names) {
-        const auto dest = document.getCatalog()->findDest(name);
+        const auto dest = document.catalog().findDest(name);
         out += name + "=" + (dest ? std::to_string(dest->pageRef.number) : "-") + " ";
     }
     return out;

@@ -13,7 +13,6 @@
 #include "app/application.h"
 #include "base/exception.h"
 #include "base/platform.h"
-#include "pdf/parser.h"
 #include "pdf/raw_object.h"
 #include "structure/document.h"
 
@@ -86,23 +85,17 @@ RunResult RunProgram(const std::vector<std::string>& arguments, const std::strin
     return {status, out};
 }
 
-ByteFile::ByteFile(const std::string& bytes) : file_(std::tmpfile()) {
-    if (file_ == nullptr) throw std::runtime_error("cannot create a temporary file");
-    std::fwrite(bytes.data(), 1, bytes.size(), file_);
-    std::fflush(file_);
+std::shared_ptr<pdf::ByteSource> Source(const std::string& bytes) {
+    auto owned = std::make_shared<std::string>(bytes);
+    return std::shared_ptr<pdf::ByteSource>(new pdf::MemorySource(*owned),
+                                            [owned](pdf::ByteSource* source) { delete source; });
 }
 
-CPdfFileStream* ByteFile::stream() const {
-    CPdfElement none;
-    none.initNull();
-    return new CPdfFileStream(file_, 0, 0, none);
-}
-
-std::vector<CPdfElement> ParseAll(const std::string& bytes) {
-    ByteFile file(bytes);
-    CPdfParser parser(nullptr, file.stream());
-    std::vector<CPdfElement> objects;
-    for (CPdfElement object; parser.getObj(object), !object.isEOF(); object = CPdfElement()) {
+std::vector<pdf::Object> ParseAll(const std::string& bytes) {
+    pdf::MemorySource source(bytes);
+    pdf::Parser parser(source, 0);
+    std::vector<pdf::Object> objects;
+    for (pdf::Object object = parser.next(); !object.isEnd(); object = parser.next()) {
         objects.push_back(object);
     }
     return objects;
@@ -149,31 +142,24 @@ std::string Digest(const std::string& bytes) {
 // The objects of a file as the tool reads them: its table and their texts.
 class ObjectTexts {
 public:
-    explicit ObjectTexts(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+    explicit ObjectTexts(const std::string& path) {
         try {
             document_.open(path);
-            if (file_ != nullptr) raw_ = std::make_unique<RawObjects>(file_, *document_.getXRef());
+            raw_ = std::make_unique<pdf::RawObjects>(document_.xref());
         } catch (const CPdfException&) {
             raw_.reset();
         }
     }
-    ~ObjectTexts() {
-        raw_.reset();
-        if (file_ != nullptr) std::fclose(file_);
-    }
-    ObjectTexts(const ObjectTexts&) = delete;
-    ObjectTexts& operator=(const ObjectTexts&) = delete;
 
     size_t size() const { return raw_ ? raw_->size() : 0; }
     std::optional<std::string> text(uint32_t number) const {
         return raw_ ? raw_->text(number) : std::nullopt;
     }
-    const CPdfXRef* xref() const { return raw_ ? &raw_->xref() : nullptr; }
+    bool opened() const { return raw_ != nullptr; }
 
 private:
-    std::FILE* file_;
-    CPdfDocument document_;
-    std::unique_ptr<RawObjects> raw_;
+    Document document_;
+    std::unique_ptr<pdf::RawObjects> raw_;
 };
 
 }  // namespace
@@ -183,7 +169,7 @@ std::string PdfAsText(const std::string& output, const std::string& input) {
     std::string text = "digest " + Digest(bytes) + ", " + std::to_string(bytes.size()) + " bytes\n";
     const ObjectTexts written(output);
     const ObjectTexts read(input);
-    if (written.xref() == nullptr) return text + "(does not open)\n";
+    if (!written.opened()) return text + "(does not open)\n";
     for (uint32_t number = 1; number < written.size(); ++number) {
         const std::optional<std::string> object = written.text(number);
         if (!object) continue;
@@ -201,43 +187,45 @@ std::string PdfAsText(const std::string& output, const std::string& input) {
     return text + AsLines(bytes.substr(std::min(table, bytes.size()))) + "\n";
 }
 
-std::string Describe(const CPdfElement& element) {
+std::string Describe(const pdf::Object& object) {
+    using Kind = pdf::Object::Kind;
     std::string out;
     char number[64];
-    switch (element.getKind()) {
-        case pdfBool:
-            return element.getBool() ? "true" : "false";
-        case pdfInt:
-            return std::to_string(element.getInt());
-        case pdfReal:
-            std::snprintf(number, sizeof number, "%g", element.getReal());
+    switch (object.kind()) {
+        case Kind::Boolean:
+            return object.boolean() ? "true" : "false";
+        case Kind::Integer:
+            return std::to_string(object.integer());
+        case Kind::Real:
+            std::snprintf(number, sizeof number, "%g", object.real());
             return number + std::string(std::strpbrk(number, ".en") ? "" : ".0");
-        case pdfString:
-            return "(" + Printable(element.getText(), "()\\") + ")";
-        case pdfName:
-            return "/" + Printable(element.getText(), "");
-        case pdfNull:
+        case Kind::String:
+            return "(" + Printable(object.text(), "()\\") + ")";
+        case Kind::Name:
+            return "/" + Printable(object.text(), "");
+        case Kind::Null:
             return "null";
-        case pdfRef:
-            return std::to_string(element.getRefNum()) + " " + std::to_string(element.getRefGen()) +
-                   " R";
-        case pdfCmd:
-            return "{" + Printable(element.getText(), "") + "}";
-        case pdfArray:
-            for (int i = 0; i < element.getArray()->getLength(); ++i) {
-                CPdfElement item;
-                element.getArray()->getNF(i, item);
-                out += (i > 0 ? " " : "") + Describe(item);
+        case Kind::Reference:
+            return std::to_string(object.reference().number) + " " +
+                   std::to_string(object.reference().generation) + " R";
+        case Kind::Keyword:
+            return "{" + Printable(object.text(), "") + "}";
+        case Kind::Array:
+            for (const pdf::Object& item : object.array()->items()) {
+                out += (out.empty() ? "" : " ") + Describe(item);
             }
             return "[" + out + "]";
-        case pdfDict:
-            for (const auto& [key, value] : element.getDict()->getEntries()) {
+        case Kind::Dictionary:
+        case Kind::Stream:
+            for (const auto& [key, value] : object.dictionaryOrStreamDictionary()->entries()) {
                 out += (out.empty() ? "/" : " /") + Printable(key, "") + " " + Describe(value);
             }
-            return "<<" + out + ">>";
-        case pdfError:
+            if (object.isDictionary()) return "<<" + out + ">>";
+            return "stream <<" + out + ">> at " + std::to_string(object.stream()->dataOffset) +
+                   ", " + std::to_string(object.stream()->dataLength) + " bytes";
+        case Kind::Error:
             return "error";
-        case pdfEOF:
+        case Kind::End:
             return "eof";
         default:
             return "none";

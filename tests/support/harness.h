@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "pdf/element.h"
-#include "pdf/stream.h"
+#include "pdf/object.h"
+#include "pdf/parser.h"
 
 // What the tests share: files and folders, runs of the program, and a printed
 // form of parsed values that tables can compare against.
@@ -41,19 +42,8 @@ struct RunResult {
 };
 RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& folder = "");
 
-// Bytes held in an anonymous temporary file, for the reader's file streams.
-class ByteFile {
-public:
-    explicit ByteFile(const std::string& bytes);
-    ByteFile(const ByteFile&) = delete;
-    ByteFile& operator=(const ByteFile&) = delete;
-    ~ByteFile() { std::fclose(file_); }
-    // A new file stream over the bytes (one count, owned by the caller).
-    CPdfFileStream* stream() const;
-
-private:
-    std::FILE* file_;
-};
+// Bytes to read as a file, held in memory.
+std::shared_ptr<pdf::ByteSource> Source(const std::string& bytes);
 
 // What a job wrote into a PDF, as text to read and compare: a digest of the
 // whole file, every object whose text differs from the input's object of its
@@ -62,9 +52,9 @@ private:
 std::string PdfAsText(const std::string& output, const std::string& input);
 
 // The objects of the bytes, parsed without a cross-reference table.
-std::vector<CPdfElement> ParseAll(const std::string& bytes);
+std::vector<pdf::Object> ParseAll(const std::string& bytes);
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
-// {kw} for keywords, "error" and "eof".
-std::string Describe(const CPdfElement& element);
+// {kw} for keywords, "error", "eof", and "stream <<...>> at N, L bytes".
+std::string Describe(const pdf::Object& object);
 
 }  // namespace fixture

@@ -22,12 +22,10 @@ TEST(OutputSizeTest, TableLinesHoldTenDigitOffsets) {
 TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(fixture::Pages(1)));
-    CPdfDocument document;
+    Document document;
     document.open(dir.file("in.pdf"));
-    std::FILE* input = std::fopen(dir.file("in.pdf").c_str(), "rb");
-    ASSERT_NE(input, nullptr);
-    const RawObjects raw(input, *document.getXRef());
-    const PageTable pages = PageTable::Build(*document.getCatalog());
+    const pdf::RawObjects raw(document.xref());
+    const PageTable pages = PageTable::Build(document.catalog());
     const std::pair<uint64_t, std::string> cases[] = {
         {PdfWriter::kMaxOffset - 4000, "startxref\n999999"},
         {PdfWriter::kMaxOffset - 4,
@@ -39,7 +37,7 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
         ASSERT_TRUE(platform::Seek(output, static_cast<int64_t>(start), SEEK_SET));
         std::string outcome;
         try {
-            PdfWriter(output, raw, *document.getCatalog(), pages).writeWithOutline({});
+            PdfWriter(output, raw, document.catalog(), pages).writeWithOutline({});
             // The written part: its table and trailer give positions past the start.
             char tail[4096] = {};
             platform::Seek(output, static_cast<int64_t>(start), SEEK_SET);
@@ -51,14 +49,13 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
         std::fclose(output);
         EXPECT_EQ(outcome, expected) << start;
     }
-    std::fclose(input);
 }
 
 // Objects larger than one piece of the copy come across byte for byte, the
 // words "endobj" and "ObjStm" in their data included.
 TEST(OutputSizeTest, LargeObjectsAreCopiedWhole) {
     std::string data;
-    for (int line = 0; data.size() < RawObjects::kCopyChunk + 300000; ++line) {
+    for (int line = 0; data.size() < pdf::RawObjects::kCopyChunk + 300000; ++line) {
         data += "% line " + std::to_string(line) + " endobj ObjStm endstream\n";
     }
     const std::string stream =
@@ -78,7 +75,7 @@ TEST(OutputSizeTest, LargeObjectsAreCopiedWhole) {
 // A large object stream is left out like any other, and its objects are
 // written on their own.
 TEST(OutputSizeTest, LargeObjectStreamsAreLeftOut) {
-    const std::string large(RawObjects::kCopyChunk + 1000, 'a');
+    const std::string large(pdf::RawObjects::kCopyChunk + 1000, 'a');
     fixture::TempDir dir;
     const std::string objects = "9 0 obj << /Count 0 >> endobj\n@objstm 30 []\n7 0 obj\n(" + large +
                                 ")\nendobj\n8 0 obj (small) endobj\n@end\n"

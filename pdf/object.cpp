@@ -1,0 +1,154 @@
+#include "pdf/object.h"
+
+#include <algorithm>
+
+namespace pdf {
+
+namespace {
+
+std::string UpToFirstZero(std::string text) {
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    return text;
+}
+
+}  // namespace
+
+Object Object::MakeBoolean(bool value) {
+    Object object(Kind::Boolean);
+    object.scalar_.boolean = value;
+    return object;
+}
+
+Object Object::MakeInteger(int64_t value) {
+    Object object(Kind::Integer);
+    object.scalar_.integer = value;
+    return object;
+}
+
+Object Object::MakeReal(double value) {
+    Object object(Kind::Real);
+    object.scalar_.real = value;
+    return object;
+}
+
+Object Object::MakeString(std::string bytes) {
+    Object object(Kind::String);
+    object.text_ = std::move(bytes);
+    return object;
+}
+
+Object Object::MakeName(std::string bytes) {
+    Object object(Kind::Name);
+    object.text_ = UpToFirstZero(std::move(bytes));
+    return object;
+}
+
+Object Object::MakeKeyword(std::string bytes) {
+    Object object(Kind::Keyword);
+    object.text_ = UpToFirstZero(std::move(bytes));
+    return object;
+}
+
+Object Object::MakeReference(Reference reference) {
+    Object object(Kind::Reference);
+    object.scalar_.reference = reference;
+    return object;
+}
+
+Object Object::MakeArray(std::shared_ptr<const Array> array) {
+    Object object(Kind::Array);
+    object.container_ = std::move(array);
+    return object;
+}
+
+Object Object::MakeDictionary(std::shared_ptr<const Dictionary> dictionary) {
+    Object object(Kind::Dictionary);
+    object.container_ = std::move(dictionary);
+    return object;
+}
+
+Object Object::MakeStream(std::shared_ptr<const Stream> stream) {
+    Object object(Kind::Stream);
+    object.container_ = std::move(stream);
+    return object;
+}
+
+int32_t Object::integer() const {
+    constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::clamp(scalar_.integer, kLow, kHigh));
+}
+
+double Object::number() const {
+    return kind_ == Kind::Integer ? integer() : scalar_.real;
+}
+
+const Array* Object::array() const {
+    return kind_ == Kind::Array ? static_cast<const Array*>(container_.get()) : nullptr;
+}
+
+const Dictionary* Object::dictionary() const {
+    return kind_ == Kind::Dictionary ? static_cast<const Dictionary*>(container_.get()) : nullptr;
+}
+
+const Dictionary* Object::dictionaryOrStreamDictionary() const {
+    if (kind_ == Kind::Stream) return &static_cast<const Stream*>(container_.get())->dictionary;
+    return dictionary();
+}
+
+const Stream* Object::stream() const {
+    return kind_ == Kind::Stream ? static_cast<const Stream*>(container_.get()) : nullptr;
+}
+
+const Object& Array::at(size_t index) const {
+    return index < items_.size() ? items_[index] : NullObject();
+}
+
+Dictionary::Dictionary(std::vector<Entry> entries) {
+    // Sorted by key with the file's order kept among equal keys, so that the
+    // first of a key that stands twice is the one left. Dictionaries are
+    // small: an insertion sort of their places keeps the order without a
+    // buffer, and each entry moves once.
+    std::vector<uint32_t> order(entries.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        uint32_t k = i;
+        for (; k > 0 && entries[i].first < entries[order[k - 1]].first; --k)
+            order[k] = order[k - 1];
+        order[k] = i;
+    }
+    entries_.reserve(entries.size());
+    for (uint32_t index : order) entries_.push_back(std::move(entries[index]));
+    entries_.erase(std::unique(entries_.begin(), entries_.end(),
+                               [](const Entry& a, const Entry& b) { return a.first == b.first; }),
+                   entries_.end());
+}
+
+namespace {
+
+// The entry of a key, or the end.
+std::vector<Dictionary::Entry>::const_iterator FindKey(
+    const std::vector<Dictionary::Entry>& entries, std::string_view key) {
+    const auto at = std::lower_bound(
+        entries.begin(), entries.end(), key,
+        [](const Dictionary::Entry& entry, std::string_view value) { return entry.first < value; });
+    return at != entries.end() && at->first == key ? at : entries.end();
+}
+
+}  // namespace
+
+const Object& Dictionary::get(std::string_view key) const {
+    const auto at = FindKey(entries_, key);
+    return at != entries_.end() ? at->second : NullObject();
+}
+
+bool Dictionary::has(std::string_view key) const {
+    return FindKey(entries_, key) != entries_.end();
+}
+
+const Object& NullObject() {
+    static const Object kNull = Object::MakeNull();
+    return kNull;
+}
+
+}  // namespace pdf
