@@ -58,8 +58,11 @@ public:
         } else {
             for (const auto& kid : match->kids) gatherRemoved(*kid, report.removed);
             forget(*match);
+            // The match goes with its place: what the new nodes need of it is kept first.
+            Node* parent = match->parent;
+            const int depth = match->depth;
             const auto position = siblings.erase(match->self);
-            build(siblings, position, match->parent, match->depth, edit, false);
+            build(siblings, position, parent, depth, edit, false);
         }
         return report;
     }
