@@ -43,7 +43,7 @@ void FillDestination(const LinkDestination& dest, const PageTable& pages, Action
     action.left = ToFloat(dest.left);
     action.bottom = ToFloat(dest.bottom);
     action.right = ToFloat(dest.right);
-    action.destination = dest.kind < 8 ? kDestKindNames[dest.kind] : "";
+    action.destination = kDestKindNames[static_cast<uint32_t>(dest.kind)];
 }
 
 // A go-to's destination: its own, or the one its name stands for in this
@@ -60,12 +60,12 @@ void FillGoTo(const LinkTarget& target, const Context& context, ActionRecord& ac
 // The record form of one action.
 ActionRecord RecordOf(const LinkAction& link, const Context& context) {
     ActionRecord action;
-    switch (link.getKind()) {
-        case actionGoTo:
+    switch (link.kind()) {
+        case LinkKind::GoTo:
             action.type = ActionType::GoTo;
             FillGoTo(static_cast<const LinkGoTo&>(link), context, action);
             break;
-        case actionGoToR: {
+        case LinkKind::GoToR: {
             // A name in another file means nothing in this one: it is kept as it is.
             const auto& goToR = static_cast<const LinkGoToR&>(link);
             action.type = ActionType::GoToR;
@@ -79,22 +79,22 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context) {
             action.newWindow = goToR.newWindow;
             break;
         }
-        case actionLaunch: {
+        case LinkKind::Launch: {
             const auto& launch = static_cast<const LinkLaunch&>(link);
             action.type = ActionType::Launch;
             action.fileName = launch.fileName;
             action.newWindow = launch.newWindow;
             break;
         }
-        case actionURI:
+        case LinkKind::Uri:
             action.type = ActionType::Uri;
             action.uri = static_cast<const LinkURI&>(link).uri;
             break;
-        case actionNamed:
+        case LinkKind::Named:
             action.type = ActionType::Named;
             action.actionName = static_cast<const LinkNamed&>(link).name;
             break;
-        case actionJavaScript:
+        case LinkKind::JavaScript:
             action.type = ActionType::JavaScript;
             action.script = static_cast<const LinkJavaScript&>(link).script;
             break;

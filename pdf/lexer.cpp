@@ -135,10 +135,15 @@ size_t Lexer::skipValue(const Token& first) {
         const size_t after = at_;
         const Token generation = next();
         const Token r = next();
-        if (generation.kind == TokenKind::Integer && isKeyword(r, "R")) return r.end;
+        if (EndsReference(generation, r, bytes_)) return r.end;
         at_ = after;
     }
     return first.end;
+}
+
+bool EndsReference(const Token& generation, const Token& r, std::string_view bytes) {
+    return generation.kind == TokenKind::Integer && r.kind == TokenKind::Keyword &&
+           bytes.substr(r.begin, r.end - r.begin) == "R";
 }
 
 std::string NameBytes(std::string_view token) {
@@ -416,10 +421,10 @@ std::optional<ObjectNumber> ReadTriple(std::string_view text, std::string_view k
     const Token number = lexer.next();
     const Token generation = lexer.next();
     const Token word = lexer.next();
-    if (number.kind != TokenKind::Integer || generation.kind != TokenKind::Integer ||
-        !lexer.isKeyword(word, keyword)) {
-        return {};
-    }
+    const bool matches =
+        keyword == "R" ? EndsReference(generation, word, text)
+                       : generation.kind == TokenKind::Integer && lexer.isKeyword(word, keyword);
+    if (number.kind != TokenKind::Integer || !matches) return {};
     const int64_t n = IntegerValue(lexer.text(number));
     const int64_t g = IntegerValue(lexer.text(generation));
     if (n < 0 || g < 0 || n > std::numeric_limits<uint32_t>::max() ||

@@ -105,6 +105,10 @@ private:
     size_t at_;
 };
 
+// Whether a number followed by these two tokens of bytes is a reference,
+// "N G R": the one place that tells references from numbers.
+bool EndsReference(const Token& generation, const Token& r, std::string_view bytes);
+
 // The bytes a name token stands for, without its slash, #xx decoded.
 std::string NameBytes(std::string_view token);
 // A name's bytes as a name token: "/", then the printable regular bytes as

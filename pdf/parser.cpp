@@ -130,8 +130,7 @@ Object Parser::parse(const Token& first, int depth) {
             const Token generation = token();
             if (generation.kind == TokenKind::Integer) {
                 const Token r = token();
-                if (r.kind == TokenKind::Keyword &&
-                    view().substr(r.begin, r.end - r.begin) == "R") {
+                if (EndsReference(generation, r, view())) {
                     const int64_t g = IntegerValue(
                         view().substr(generation.begin, generation.end - generation.begin));
                     return Object::MakeReference({Saturated(value), Saturated(g)});
@@ -233,9 +232,7 @@ void Parser::skipValue(const Token& first) {
         const Token generation = token();
         if (generation.kind == TokenKind::Integer) {
             const Token r = token();
-            if (r.kind == TokenKind::Keyword && view().substr(r.begin, r.end - r.begin) == "R") {
-                return;
-            }
+            if (EndsReference(generation, r, view())) return;
             putBack(r);
         }
         putBack(generation);

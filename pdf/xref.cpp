@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/exception.h"
+#include "pdf/lexer.h"
 #include "pdf/parser.h"
 
 namespace pdf {
@@ -124,11 +125,11 @@ uint64_t XRef::findStartXref() {
     if (found == std::string::npos) return 0;
 
     size_t i = found + 9;
-    while (i < tail.size() && (tail[i] == ' ' || (tail[i] >= '\t' && tail[i] <= '\r'))) ++i;
+    while (i < tail.size() && IsWhite(static_cast<unsigned char>(tail[i]))) ++i;
     // No file comes near 20 digits; a longer number only has to stay large.
     constexpr uint64_t kTooFar = uint64_t{1} << 62;
     uint64_t value = 0;
-    for (; i < tail.size() && tail[i] >= '0' && tail[i] <= '9'; ++i) {
+    for (; i < tail.size() && IsDigit(tail[i]); ++i) {
         value = value * 10 + static_cast<uint64_t>(tail[i] - '0');
         if (value > kTooFar) return kTooFar;
     }

@@ -59,8 +59,6 @@ std::unique_ptr<LinkAction> MakeLaunch(const pdf::Dictionary& dict, pdf::XRef& x
     const Object windows = xref.resolve(dict.get("Win"));
     if (const pdf::Dictionary* win = windows.dictionary()) {
         action->fileName = FileSpecName(xref.resolve(win->get("F")), xref);
-        const Object params = xref.resolve(win->get("P"));
-        if (params.isString()) action->params = params.text();
     }
     return action;
 }
@@ -129,7 +127,7 @@ bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
     bool known = false;
     for (uint32_t k = 0; k < 8; ++k) {
         if (kindName.text() == kDestKindNames[k]) {
-            kind = k;
+            kind = static_cast<DestKind>(k);
             known = true;
             break;
         }
@@ -138,22 +136,22 @@ bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
 
     auto at = [&](size_t index) { return xref.resolve(array.at(index)); };
     switch (kind) {
-        case destXYZ:
+        case DestKind::XYZ:
             if (length > 2 && !ReadOptionalNumber(at(2), left)) return false;
             if (length > 3 && !ReadOptionalNumber(at(3), top)) return false;
             if (length > 4 && !ReadOptionalNumber(at(4), zoom)) return false;
             return true;
-        case destFit:
-        case destFitB:
+        case DestKind::Fit:
+        case DestKind::FitB:
             return true;
         // Some writers leave the coordinate out: it reads as null.
-        case destFitH:
-        case destFitBH:
+        case DestKind::FitH:
+        case DestKind::FitBH:
             return length < 3 || ReadOptionalNumber(at(2), top);
-        case destFitV:
-        case destFitBV:
+        case DestKind::FitV:
+        case DestKind::FitBV:
             return length < 3 || ReadOptionalNumber(at(2), left);
-        case destFitR:
+        case DestKind::FitR:
             return length >= 6 && ReadRequiredNumber(at(2), left) &&
                    ReadRequiredNumber(at(3), bottom) && ReadRequiredNumber(at(4), right) &&
                    ReadRequiredNumber(at(5), top);

@@ -8,18 +8,10 @@
 #include "pdf/object.h"
 #include "pdf/xref.h"
 
-enum LinkDestKind : uint32_t {
-    destXYZ = 0,
-    destFit = 1,
-    destFitH = 2,
-    destFitV = 3,
-    destFitR = 4,
-    destFitB = 5,
-    destFitBH = 6,
-    destFitBV = 7,
-};
+// The ways a destination fits its page, in the order of kDestKindNames.
+enum class DestKind : uint32_t { XYZ, Fit, FitH, FitV, FitR, FitB, FitBH, FitBV };
 
-// The PDF names of the destination kinds, indexed by LinkDestKind.
+// The PDF names of the destination kinds, indexed by DestKind.
 extern const char* const kDestKindNames[8];
 
 struct LinkPageRef {
@@ -35,7 +27,7 @@ public:
 
     bool isOk() const { return ok; }
 
-    uint32_t kind = destXYZ;
+    DestKind kind = DestKind::XYZ;
     bool pageIsRef = false;
     int32_t pageNumber = 0;
     LinkPageRef pageRef;
@@ -51,20 +43,13 @@ private:
     bool read(const pdf::Array& array, pdf::XRef& xref);
 };
 
-enum LinkActionKind : int32_t {
-    actionGoTo = 0,
-    actionGoToR = 1,
-    actionLaunch = 2,
-    actionURI = 3,
-    actionNamed = 4,
-    actionJavaScript = 5,
-};
+enum class LinkKind { GoTo, GoToR, Launch, Uri, Named, JavaScript };
 
 class LinkAction {
 public:
     virtual ~LinkAction() = default;
     virtual bool isOk() const = 0;
-    virtual int32_t getKind() const = 0;
+    virtual LinkKind kind() const = 0;
 };
 
 // What a go-to's D holds: an explicit destination, or the name of one, given
@@ -78,7 +63,7 @@ struct LinkTarget {
 class LinkGoTo : public LinkAction, public LinkTarget {
 public:
     bool isOk() const override { return dest != nullptr || !namedDest.empty(); }
-    int32_t getKind() const override { return actionGoTo; }
+    LinkKind kind() const override { return LinkKind::GoTo; }
 };
 
 class LinkGoToR : public LinkAction, public LinkTarget {
@@ -86,7 +71,7 @@ public:
     bool isOk() const override {
         return !fileName.empty() && (dest != nullptr || !namedDest.empty());
     }
-    int32_t getKind() const override { return actionGoToR; }
+    LinkKind kind() const override { return LinkKind::GoToR; }
 
     std::string fileName;  // characters, as UTF-8
     bool newWindow = false;
@@ -95,10 +80,9 @@ public:
 class LinkLaunch : public LinkAction {
 public:
     bool isOk() const override { return !fileName.empty(); }
-    int32_t getKind() const override { return actionLaunch; }
+    LinkKind kind() const override { return LinkKind::Launch; }
 
     std::string fileName;  // characters, as UTF-8
-    std::string params;
     bool newWindow = false;
 };
 
@@ -106,7 +90,7 @@ class LinkJavaScript : public LinkAction {
 public:
     // A script may be empty; it is still an action of the item.
     bool isOk() const override { return true; }
-    int32_t getKind() const override { return actionJavaScript; }
+    LinkKind kind() const override { return LinkKind::JavaScript; }
 
     std::string script;  // characters, as UTF-8
 };
@@ -114,7 +98,7 @@ public:
 class LinkURI : public LinkAction {
 public:
     bool isOk() const override { return !uri.empty(); }
-    int32_t getKind() const override { return actionURI; }
+    LinkKind kind() const override { return LinkKind::Uri; }
 
     std::string uri;
 };
@@ -122,7 +106,7 @@ public:
 class LinkNamed : public LinkAction {
 public:
     bool isOk() const override { return !name.empty(); }
-    int32_t getKind() const override { return actionNamed; }
+    LinkKind kind() const override { return LinkKind::Named; }
 
     std::string name;
 };

@@ -124,6 +124,10 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
           Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
          "2D2D2D2D2D412D2D2D42"},
         {{"/Filter [/AHx /DCTDecode]", "41>"}, "error"},
+        // A chain whose predictor is refused gives nothing, whatever it decoded before.
+        {{"/Filter [/AHx /FlateDecode] /DecodeParms [null << /Predictor 12 /Columns 0 >>]",
+          Hex(Deflate(text)) + ">"},
+         "error"},
         {{"/Filter 7", "x"}, "error"},
         // PNG rows of each type: None, Sub, Up, Average, Paeth, unknown.
         {{"/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 2 >>", Deflate(rows)},
