@@ -80,7 +80,8 @@ void CFolivants::WriteNewPdf(bool update) {
     if (!outputFile.create(outputName)) {
         throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
     }
-    PdfWriter writer(outputFile.get(), input, document.catalog(), pages);
+    PdfWriter writer(outputFile.get(), input, document.catalog(), pages,
+                     OutlineObjectNumbers(document.xref()));
     writer.writeWithOutline(records);
     if (!outputFile.commit()) throw CPdfException("Output file write error\n");
     for (int32_t item : writer.itemsWithoutGoTo()) {

@@ -45,7 +45,8 @@ void ExportOrAdd(const std::string& pdf, const std::string* xml, bool update) {
         const PageTable pages = PageTable::Build(catalog);
         ItemCounter counter;
         if (xml != nullptr) {
-            PdfWriter(output, raw, catalog, pages).writeWithOutline(ReadBookmarks(*xml, update));
+            PdfWriter(output, raw, catalog, pages, OutlineObjectNumbers(document.xref()))
+                .writeWithOutline(ReadBookmarks(*xml, update));
         } else if (const OutlineItemList* items = document.outline().items.get()) {
             const std::string text = BookmarkXml(CollectBookmarks(*items, catalog, pages, counter));
             std::fwrite(text.data(), 1, text.size(), output);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/exception.h"
 #include "pdf/lexer.h"
 
 namespace pdf {
@@ -63,6 +64,22 @@ std::string Inflate(const std::string& in) {
     inflateEnd(&stream);
     return out;
 }
+
+}  // namespace
+
+std::string FlateEncode(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw CPdfException("Out of memory compressing a stream\n");
+    }
+    out.resize(size);
+    return out;
+}
+
+namespace {
 
 int64_t RowDataBytes(int columns, int colors, int bits) {
     return (int64_t{columns} * colors * bits + 7) / 8;

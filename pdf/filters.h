@@ -18,6 +18,10 @@ using Resolve = std::function<Object(const Object&)>;
 std::optional<std::string> DecodeStreamData(std::string data, const Dictionary& dict,
                                             const Resolve& resolve);
 
+// Data compressed for a FlateDecode stream, in zlib's format at its default
+// level: the same data always gives the same bytes.
+std::string FlateEncode(const std::string& data);
+
 // Whether every filter the stream dictionary names is one this reader decodes,
 // with parameters it can handle (the data itself is not looked at).
 bool FiltersKnown(const Dictionary& dict, const Resolve& resolve);

@@ -391,9 +391,39 @@ std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes) {
     return std::nullopt;
 }
 
+std::string HexStringToken(const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out = "<";
+    for (unsigned char c : bytes) {
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0F];
+    }
+    return out + ">";
+}
+
+void ForEachReference(std::string_view bytes, const std::function<void(uint32_t)>& onReference) {
+    Lexer lexer(bytes);
+    // The two tokens before the current one: "N G" when it is R.
+    Token older;
+    Token old;
+    for (Token token = lexer.next(); token.kind != TokenKind::End; token = lexer.next()) {
+        if (token.kind == TokenKind::Keyword) {
+            const std::string_view word = lexer.text(token);
+            if (word == "endobj" || word == "stream") return;
+            if (older.kind == TokenKind::Integer && EndsReference(old, token, bytes)) {
+                const int64_t number = IntegerValue(lexer.text(older));
+                if (number >= 0 && number <= std::numeric_limits<uint32_t>::max()) {
+                    onReference(static_cast<uint32_t>(number));
+                }
+            }
+        }
+        older = old;
+        old = token;
+    }
+}
+
 std::string TransformStrings(std::string_view text,
                              const std::function<std::string(const std::string&)>& change) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
     Lexer lexer(text);
@@ -402,12 +432,7 @@ std::string TransformStrings(std::string_view text,
         if (token.kind != TokenKind::LiteralString && token.kind != TokenKind::HexString) continue;
         // Comments and everything else between strings stay as they stand.
         out.append(text.substr(copied, token.begin - copied));
-        out += '<';
-        for (unsigned char c : change(StringBytes(lexer.text(token)))) {
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-        out += '>';
+        out += HexStringToken(change(StringBytes(lexer.text(token))));
         copied = token.end;
     }
     out.append(text.substr(copied));

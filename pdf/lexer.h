@@ -117,6 +117,9 @@ std::string NameToken(const std::string& bytes);
 // Bytes as a literal string token: "(", ")" and the backslash get a
 // backslash, CR and LF become \r and \n.
 std::string LiteralStringToken(const std::string& bytes);
+// Bytes as a hexadecimal string token, upper-case digits: every byte stays
+// exactly what it was.
+std::string HexStringToken(const std::string& bytes);
 // The bytes a literal or hexadecimal string token stands for.
 std::string StringBytes(std::string_view token);
 // A number token's value, saturated at the 64-bit limits.
@@ -174,6 +177,10 @@ std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes);
 // comments and the rest stay as they stand.
 std::string TransformStrings(std::string_view text,
                              const std::function<std::string(const std::string&)>& change);
+
+// Calls onReference with the object number of every "N G R" in bytes, up to
+// an "endobj" or "stream" keyword: the references of an object's text.
+void ForEachReference(std::string_view bytes, const std::function<void(uint32_t)>& onReference);
 
 // The object number and generation of "N G R" or of a header "N G obj" at
 // the start of text (white space and comments before it passed over).

@@ -1,6 +1,9 @@
 #include "pdf/object.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "pdf/lexer.h"
 
 namespace pdf {
 
@@ -149,6 +152,58 @@ bool Dictionary::has(std::string_view key) const {
 const Object& NullObject() {
     static const Object kNull = Object::MakeNull();
     return kNull;
+}
+
+namespace {
+
+// A real with up to ten decimals and no exponent, which PDF has no syntax for.
+std::string RealText(double value) {
+    char text[512];
+    std::snprintf(text, sizeof text, "%.10f", value);
+    std::string out = text;
+    if (out.find('.') != std::string::npos) {
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') out.pop_back();
+    }
+    return out == "-0" ? "0" : out;
+}
+
+}  // namespace
+
+std::string ValueText(const Object& value) {
+    switch (value.kind()) {
+        case Object::Kind::Boolean:
+            return value.boolean() ? "true" : "false";
+        case Object::Kind::Integer:
+            return std::to_string(value.integer64());
+        case Object::Kind::Real:
+            return RealText(value.real());
+        case Object::Kind::String:
+            return HexStringToken(value.text());
+        case Object::Kind::Name:
+            return NameToken(value.text());
+        case Object::Kind::Keyword:
+            return value.text();
+        case Object::Kind::Reference:
+            return std::to_string(value.reference().number) + " " +
+                   std::to_string(value.reference().generation) + " R";
+        case Object::Kind::Array: {
+            std::string text = "[";
+            for (const Object& item : value.array()->items()) {
+                text += (text.size() > 1 ? " " : "") + ValueText(item);
+            }
+            return text + "]";
+        }
+        case Object::Kind::Dictionary: {
+            std::string text = "<<";
+            for (const auto& [key, item] : value.dictionary()->entries()) {
+                text += NameToken(key) + " " + ValueText(item);
+            }
+            return text + ">>";
+        }
+        default:
+            return "null";
+    }
 }
 
 }  // namespace pdf

@@ -176,4 +176,9 @@ struct Stream {
 // The null every lookup that finds nothing gives.
 const Object& NullObject();
 
+// A direct value as PDF text, for carrying a parsed value into a new file:
+// strings in hexadecimal so that their bytes stay exactly as they were.
+// A stream, or anything the parser could not read, is written as null.
+std::string ValueText(const Object& value);
+
 }  // namespace pdf

@@ -197,15 +197,24 @@ bool RawObjects::hasUndecodableStream(uint32_t number) const {
     }
 }
 
-bool RawObjects::isObjectStream(uint32_t objectNumber) const {
+std::string RawObjects::streamType(uint32_t objectNumber) const {
     try {
         const Object object = xref_.fetch(
             {static_cast<int32_t>(objectNumber), static_cast<int32_t>(generationOf(objectNumber))});
         const Stream* stream = object.stream();
-        return stream != nullptr && xref_.resolve(stream->dictionary.get("Type")).isName("ObjStm");
+        if (stream == nullptr) return std::string();
+        const Object type = xref_.resolve(stream->dictionary.get("Type"));
+        return type.isName() ? type.text() : std::string();
     } catch (const CPdfException&) {
-        return false;  // a stream that cannot be read is copied as it stands
+        return std::string();  // a stream that cannot be read is copied as it stands
     }
+}
+
+std::string RawObjects::headOf(const Span& span) const {
+    const std::optional<ObjectEnd> end = FindEndobjOrStream(file_, span.offset);
+    // Without a keyword within the first chunks, the object's start has to do.
+    const uint64_t length = std::min<uint64_t>(end ? end->keyword : kCopyChunk, span.length);
+    return file_.bytes(span.offset, static_cast<size_t>(length));
 }
 
 uint32_t RawObjects::generationOf(uint32_t number) const {

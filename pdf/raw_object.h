@@ -41,8 +41,12 @@ public:
     bool holdsHeader(uint64_t offset, uint32_t number, uint32_t generation) const;
     // Whether the object is a stream whose data this reader cannot decode.
     bool hasUndecodableStream(uint32_t number) const;
-    // Whether an object is an object stream (Type ObjStm).
-    bool isObjectStream(uint32_t number) const;
+    // The Type of a stream object: "ObjStm" for an object stream, "XRef" for
+    // a cross-reference stream; empty for anything else.
+    std::string streamType(uint32_t number) const;
+    // The start of a span's text, up to its "stream" or "endobj" keyword: all
+    // of it but a stream's data.
+    std::string headOf(const Span& span) const;
     // The generation an in-use object is listed with; 0 for any other.
     uint32_t generationOf(uint32_t number) const;
     uint64_t headerStart() const { return xref_.start(); }

@@ -129,6 +129,7 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const Dictionary& encrypt
     const std::string user = StringOf(encrypt, "U", resolve);
 
     if (version == 5) {
+        handler->keyDependsOnIdentifier_ = false;
         if ((revision != 5 && revision != 6) || owner.size() < 48 || user.size() < 48) Unreadable();
         const std::string userKey = StringOf(encrypt, "UE", resolve);
         if (userKey.size() < 32) Unreadable();

@@ -32,6 +32,9 @@ public:
     bool encryptsStreams() const { return streams_ != Method::None; }
     bool encryptsMetadata() const { return encryptMetadata_; }
     const std::string& fileKey() const { return fileKey_; }
+    // Whether the file key is made from the first part of the file's /ID, as
+    // it is for every revision before AES-256.
+    bool keyDependsOnIdentifier() const { return keyDependsOnIdentifier_; }
 
 private:
     std::string objectKey(ObjectId id, Method method) const;
@@ -41,6 +44,7 @@ private:
     Method strings_ = Method::None;
     Method streams_ = Method::None;
     bool encryptMetadata_ = true;
+    bool keyDependsOnIdentifier_ = true;
 };
 
 }  // namespace pdf

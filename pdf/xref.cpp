@@ -442,9 +442,14 @@ std::optional<std::string_view> XRef::objectStreamBytes(uint32_t number) {
         cached = rawObjStms_.insert(loadRawObjectStream(streamNumber));
     }
     const RawObjectStream& raw = *cached;
-    const uint32_t index = entry.generation;
+    uint32_t index = entry.generation;
     if (index >= raw.numbers.size() || raw.numbers[index] != static_cast<int32_t>(number)) {
-        return std::nullopt;
+        // An entry whose index is wrong: the stream's header names its objects.
+        const auto listed =
+            std::find(raw.numbers.begin(), raw.numbers.end(), static_cast<int32_t>(number));
+        if (listed == raw.numbers.end()) return std::nullopt;
+        index = static_cast<uint32_t>(listed - raw.numbers.begin());
+        entries_[number].generation = index;
     }
     const std::string_view data = std::string_view(raw.data).substr(raw.dataStart);
     int64_t begin = raw.offsets[index];

@@ -117,7 +117,9 @@ public:
 
     const std::vector<XRefEntry>& entries() const { return entries_; }
     // The bytes of an object held in an object stream, or nothing. They stay
-    // valid until the next fetch or call of this.
+    // valid until the next fetch or call of this. An entry whose index in the
+    // stream is wrong is found by its number in the stream's header, and its
+    // index mended.
     std::optional<std::string_view> objectStreamBytes(uint32_t number);
 
     const Dictionary& trailer() const { return trailer_; }

@@ -2,23 +2,21 @@
 
 #include <cmath>
 
+#include "base/exception.h"
+
 using pdf::Object;
 
 namespace {
 
-// The low 8 bits of a colour component scaled to 0..255, without overflow.
+// A colour component scaled to 0..255, clamped to the range as viewers do:
+// /C [255 0 0] is red, not black.
 uint32_t ColorByte(const Object& component) {
-    if (component.isInteger()) {
-        return static_cast<uint32_t>(int64_t{component.integer()} * 255) & 0xFF;
-    }
-    if (component.isReal()) {
-        double scaled = std::trunc(component.real() * 255.0);
-        if (!std::isfinite(scaled)) return 0;
-        double low = std::fmod(scaled, 256.0);
-        if (low < 0) low += 256.0;
-        return static_cast<uint32_t>(low) & 0xFF;
-    }
-    return 0;
+    if (!component.isNumber()) return 0;
+    const double value =
+        component.isInteger() ? static_cast<double>(component.integer64()) : component.real();
+    if (!(value > 0)) return 0;  // NaN too
+    if (value >= 1) return 255;
+    return static_cast<uint32_t>(std::trunc(value * 255.0));
 }
 
 int64_t TruncateToInteger(double value) {
@@ -154,4 +152,43 @@ Outline::Outline(const Object& outlines, pdf::XRef& xref) {
     const pdf::Dictionary* dict = outlines.dictionary();
     if (dict == nullptr) return;
     items = ReadItems(dict->get("First"), dict->get("Last"), xref, &budget_, nullptr);
+}
+
+std::vector<uint32_t> OutlineObjectNumbers(pdf::XRef& xref) {
+    static const std::vector<std::string> kLinks = {"First", "Next"};
+    const size_t tableSize = xref.entries().size();
+    std::vector<bool> seen(tableSize);
+    std::vector<uint32_t> numbers;
+    std::vector<pdf::Reference> waiting;
+    auto meet = [&](const pdf::Object& link) {
+        if (!link.isReference()) return;
+        const pdf::Reference ref = link.reference();
+        if (ref.number <= 0 || static_cast<size_t>(ref.number) >= tableSize) return;
+        if (seen[static_cast<size_t>(ref.number)]) return;
+        seen[static_cast<size_t>(ref.number)] = true;
+        waiting.push_back(ref);
+    };
+    try {
+        if (std::optional<pdf::Object> outlines = xref.fetchValue(xref.root(), "Outlines")) {
+            meet(*outlines);
+        }
+    } catch (const CPdfException&) {
+        return numbers;
+    }
+    while (!waiting.empty()) {
+        const pdf::Reference ref = waiting.back();
+        waiting.pop_back();
+        numbers.push_back(static_cast<uint32_t>(ref.number));
+        pdf::Object item;
+        try {
+            item = xref.fetchKeys(ref, kLinks);
+        } catch (const CPdfException&) {
+            continue;  // an item that cannot be read links to nothing
+        }
+        const pdf::Dictionary* dict = item.dictionary();
+        if (dict == nullptr) continue;
+        meet(dict->get("First"));
+        meet(dict->get("Next"));
+    }
+    return numbers;
 }

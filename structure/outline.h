@@ -100,3 +100,9 @@ private:
 std::unique_ptr<OutlineItemList> ReadItems(const pdf::Object& first, const pdf::Object& last,
                                            pdf::XRef& xref, OutlineBudget* budget,
                                            const OutlineItem* parent);
+
+// The object numbers of the document's outline objects: the outline
+// dictionary the catalog names and every item that First and Next links
+// reach from it, each once, in no particular order. Items that a damaged
+// outline shares or loops through are met once.
+std::vector<uint32_t> OutlineObjectNumbers(pdf::XRef& xref);

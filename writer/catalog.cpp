@@ -15,12 +15,13 @@ void PdfWriter::writeOutlineRoot(uint32_t number, uint32_t first, uint32_t last,
 }
 
 void PdfWriter::writeCatalog(uint32_t outlinesNumber) {
-    const auto rootObject = static_cast<uint32_t>(input_.xref().root().number);
+    const uint32_t rootObject = root_;
     const std::optional<std::string> text = input_.text(rootObject);
     const std::optional<pdf::DictionaryText> dict =
         text ? pdf::DictionaryText::Find(*text) : std::nullopt;
     if (!dict) throw CPdfException("PDF file was damaged.\n");
     // The catalog as it stands, its Outlines (however spelt) naming the new root.
-    writeObject(rootObject, dict->replaced(*text, "Outlines", Format("%u 0 R", outlinesNumber)),
-                input_.generationOf(rootObject));
+    const std::string catalog = dict->replaced(*text, "Outlines", Format("%u 0 R", outlinesNumber));
+    noteReferences(catalog);
+    writeObject(rootObject, catalog, input_.generationOf(rootObject));
 }

@@ -54,16 +54,6 @@ std::string TextString(const std::string& characters) {
     return pdf::LiteralStringToken(pdftext::Encode(characters));
 }
 
-// A file name PDFDocEncoding cannot hold goes into UF as text too; F then
-// carries its UTF-8 bytes.
-std::string FileSpecification(const std::string& fileName) {
-    if (pdftext::FitsPdfDoc(fileName)) {
-        return "/F <</F" + TextString(fileName) + "/Type/Filespec>>";
-    }
-    return "/F <</F" + pdf::LiteralStringToken(fileName) + "/UF" + TextString(fileName) +
-           "/Type/Filespec>>";
-}
-
 // A destination's name in the form the record gives it.
 std::string DestinationName(const ActionRecord& action) {
     if (action.namedDestinationIsName) return pdf::NameToken(action.namedDestination);
@@ -98,7 +88,18 @@ bool PdfWriter::goesByName(const ActionRecord& action) const {
     }
 }
 
-std::string PdfWriter::actionBody(const ActionRecord& action) const {
+// A file name PDFDocEncoding cannot hold goes into UF as text too (PDF 1.7);
+// F then carries its UTF-8 bytes.
+std::string PdfWriter::fileSpecification(const std::string& fileName) {
+    if (pdftext::FitsPdfDoc(fileName)) {
+        return "/F <</F" + TextString(fileName) + "/Type/Filespec>>";
+    }
+    requireVersion(17);
+    return "/F <</F" + pdf::LiteralStringToken(fileName) + "/UF" + TextString(fileName) +
+           "/Type/Filespec>>";
+}
+
+std::string PdfWriter::actionBody(const ActionRecord& action) {
     switch (action.type) {
         case ActionType::GoTo: {
             // The name, where the document has it, keeps the go-to where the
@@ -117,17 +118,22 @@ std::string PdfWriter::actionBody(const ActionRecord& action) const {
             const std::string destination = action.namedDestination.empty()
                                                 ? DestinationArray(action, page)
                                                 : DestinationName(action);
-            return FileSpecification(action.fileName) + "/D" + destination +
+            requireVersion(action.newWindow ? 12 : 11);
+            return fileSpecification(action.fileName) + "/D" + destination +
                    (action.newWindow ? " /NewWindow true" : "") + " /S/GoToR\n";
         }
         case ActionType::Launch:
-            return FileSpecification(action.fileName) + " /S/Launch/NewWindow " +
+            requireVersion(12);  // NewWindow
+            return fileSpecification(action.fileName) + " /S/Launch/NewWindow " +
                    (action.newWindow ? "true\n" : "false\n");
         case ActionType::Uri:
+            requireVersion(11);
             return "/URI" + pdf::LiteralStringToken(action.uri) + "/S/URI\n";
         case ActionType::Named:
+            requireVersion(12);
             return "/N" + pdf::NameToken(action.actionName) + " /S/Named\n";
         case ActionType::JavaScript:
+            requireVersion(13);
             return "/JS" + TextString(action.script) + " /S/JavaScript\n";
     }
     return std::string();
@@ -176,13 +182,16 @@ std::string PdfWriter::newPart(uint32_t number, const BookmarkRecord& record, Pa
         case Part::Title:
             return sealed(number, "/Title" + TextString(record.title)) + "\n";
         case Part::Style: {
+            requireVersion(14);  // F and C came with PDF 1.4
             int flags = 0;
             if (record.style.find("Bold") != std::string::npos) flags += 2;
             if (record.style.find("Italic") != std::string::npos) flags += 1;
             return Format("/F %d\n", flags);
         }
         case Part::Color:
-            return record.color != 0 ? FormatColor(record.color) : std::string();
+            if (record.color == 0) return std::string();
+            requireVersion(14);
+            return FormatColor(record.color);
         case Part::Actions:
             return writeActions(number, record);
     }
@@ -229,6 +238,7 @@ std::string PdfWriter::itemEntries(uint32_t number, const BookmarkRecord& record
             if (written.insert(*part).second) text += newPart(number, record, *part);
             continue;
         }
+        if (key == "F" || key == "C") requireVersion(14);
         text +=
             rekeyed(item->substr(entry.keyBegin, entry.valueEnd - entry.keyBegin), source, number) +
             "\n";
@@ -281,5 +291,6 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     // and extra action objects.
     if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));
     text += ">>endobj\n";
+    noteReferences(text);
     writeObject(number, text);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/crypto.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 
@@ -114,6 +115,80 @@ TEST(EncryptionTest, PasswordsAndUnknownDictionariesAreRefused) {
         EXPECT_EQ(result.status, c.expected.find("Done") == std::string::npos ? 1 : 0)
             << c.file << " " << c.to;
         EXPECT_EQ(result.out, "Input file: 'in.pdf'" + c.expected) << c.file << " " << c.to;
+    }
+}
+
+// The file key comes from the first string of /ID, so the new file carries
+// /ID as the input has it, whatever its shape; the output opens as the input
+// does, with nothing qpdf did not already say of the input.
+TEST(EncryptionTest, IdentifiersOfAnyShapeAreCarried) {
+    const std::string id = "[<00112233445566778899aabbccddeeff><31415926535897932384626433832795>]";
+    const std::string first = "<00112233445566778899AABBCCDDEEFF>";
+    const struct {
+        const char* file;
+        std::string shape;    // in the input, as long as id
+        std::string written;  // in the output's trailer
+    } cases[] = {
+        {"r3-rc4-128", id, "/ID [" + first + " <31415926535897932384626433832795>]\n"},
+        {"r3-rc4-128", "[<00112233445566778899aabbccddeeff>]", "/ID [" + first + "]\n"},
+        {"r3-rc4-128", "[<00112233445566778899aabbccddeeff><3141><5926> /X]",
+         "/ID [" + first + " <3141> <5926> /X]\n"},
+        {"r4-aes-128-objstm", "[<00112233445566778899aabbccddeeff>]", "/ID [" + first + "]\n"},
+    };
+    fixture::TempDir dir;
+    const std::string plain = RunJobs(dir, (kFiles / "r3-rc4-128.pdf").string()).addExported;
+    for (const auto& c : cases) {
+        std::string bytes = fixture::ReadFile((kFiles / (std::string(c.file) + ".pdf")).string());
+        const std::string shape = c.shape + std::string(id.size() - c.shape.size(), ' ');
+        const size_t at = bytes.find(id);
+        ASSERT_NE(at, std::string::npos) << c.file;
+        bytes.replace(at, id.size(), shape);
+        fixture::WriteFile(dir.file("in.pdf"), bytes);
+        ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-ex.xml"}, dir.path()).status, 0) << c.shape;
+        ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-oadd.pdf", "-xx.xml"}, dir.path()).status, 0)
+            << c.shape;
+        EXPECT_NE(fixture::ReadFile(dir.file("add.pdf")).find(c.written), std::string::npos)
+            << c.shape;
+        EXPECT_LE(fixture::QpdfWarnings(dir.file("add.pdf")),
+                  fixture::QpdfWarnings(dir.file("in.pdf")))
+            << c.shape;
+        fixture::RunProgram({"-iadd.pdf", "-eagain.xml"}, dir.path());
+        EXPECT_EQ(fixture::ReadFile(dir.file("again.xml")), plain) << c.shape;
+    }
+}
+
+// A file whose key was made from an empty identifier opens with the empty
+// user password, but a new file could not carry that: it is refused rather
+// than written for nobody to open.
+TEST(EncryptionTest, NoUsableIdentifierIsRefused) {
+    const std::string padding(
+        "\x28\xBF\x4E\x5E\x4E\x75\x8A\x41\x64\x00\x4E\x56\xFF\xFA\x01\x08"
+        "\x2E\x2E\x00\xB6\xD0\x68\x3E\x80\x2F\x0C\xA9\xFE\x64\x53\x69\x7A",
+        32);
+    const std::string owner(32, 'o');
+    const std::string key = crypto::Md5(padding + owner + "\xFC\xFF\xFF\xFF").substr(0, 5);
+    auto hex = [](const std::string& bytes) {
+        std::string out = "<";
+        char digits[3];
+        for (unsigned char c : bytes) out += (std::snprintf(digits, 3, "%02X", c), digits);
+        return out + ">";
+    };
+    const std::string encrypt = "4 0 obj << /Filter /Standard /V 1 /R 2 /O " + hex(owner) + " /U " +
+                                hex(crypto::Rc4(key, padding)) + " /P -4 >> endobj\n";
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("none.xml"), "<Bookmarks>\r\n</Bookmarks>\r\n");
+    for (const std::string id : {"", " /ID [1 2]", " /ID 3 0 R"}) {
+        fixture::WriteFile(dir.file("in.pdf"),
+                           fixture::BuildPdf(fixture::Pages(1) + encrypt +
+                                             "@xref table /Root 1 0 R /Encrypt 4 0 R" + id));
+        const fixture::RunResult result =
+            fixture::RunProgram({"-iin.pdf", "-oout.pdf", "-xnone.xml"}, dir.path());
+        EXPECT_EQ(result.status, 1) << id;
+        EXPECT_NE(result.out.find("Encrypted PDF file has no usable /ID in its trailer: a new file "
+                                  "could not be decrypted\n"),
+                  std::string::npos)
+            << id << result.out;
+        EXPECT_FALSE(fixture::FileExists(dir.file("out.pdf"))) << id;
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include "base/exception.h"
 #include "pdf/filters.h"
+#include "pdf/lexer.h"
+#include "pdf/object.h"
 #include "pdf/parser.h"
 #include "support/fixture.h"
 #include "support/harness.h"
@@ -54,6 +56,48 @@ TEST(SyntaxTest, TokensAndValues) {
             fixture::ParseAll(std::string("<< /Length ") + length + " >> stream\nhello\nendstream"),
             CPdfException)
             << length;
+    }
+}
+
+// Values carried into a new file (a trailer's Info and ID) are written as
+// text that parses back to the same value, strings byte for byte.
+TEST(SyntaxTest, ValuesWrittenAsTextReadTheSame) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"(a\\)b) <FEFF>", "<612962> | <FEFF>"},
+        {"/N#20a /A#23 true null -3 0.125 1e3",
+         "/N#20a | /A#23 | true | null | -3 | 0.125 | 1 | e3"},
+        {"[1 2 0 R [()] << >>]", "[1 2 0 R [<>] <<>>]"},
+        {"<< /Title (t) /Author <00> /K << /X [1.5] >> >>",
+         "<</Author <00>/K <</X [1.5]>>/Title <74>>>"},
+        {"-0.25 123456789.125 0.0000000001", "-0.25 | 123456789.125 | 0.0000000001"},
+    };
+    for (const auto& [input, expected] : cases) {
+        std::string written;
+        std::string reread;
+        for (const pdf::Object& value : fixture::ParseAll(input)) {
+            written += (written.empty() ? "" : " | ") + pdf::ValueText(value);
+            reread += (reread.empty() ? "" : " | ") + ParsedValues(pdf::ValueText(value));
+        }
+        EXPECT_EQ(written, expected) << input;
+        EXPECT_EQ(reread, ParsedValues(input)) << input;
+    }
+}
+
+// What an object's text refers to: every "N G R" up to its stream data or
+// its end, and nothing in strings, names or comments.
+TEST(SyntaxTest, ReferencesOfObjectText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"12 0 obj << /A 3 0 R /B [4 0 R 5 1 R] >> endobj 6 0 R", "3 4 5"},
+        {"<< /S (7 0 R) /N /8#200#20R % 9 0 R\n >>", ""},
+        {"<< /Length 10 0 R >>\nstream\n11 0 R\nendstream", "10"},
+        {"1 2 3 R -4 0 R 4294967296 0 R 4294967295 0 R 5 0.0 R", "2 4294967295"},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::string found;
+        pdf::ForEachReference(text, [&found](uint32_t number) {
+            found += (found.empty() ? "" : " ") + std::to_string(number);
+        });
+        EXPECT_EQ(found, expected) << text;
     }
 }
 

@@ -76,6 +76,7 @@ class Layout {
 public:
     explicit Layout(const std::string& text);
     std::string bytes;
+    std::string version = "1.7";  // of the header
     // Gaps the file leaves: where in bytes each one starts, and its size.
     std::vector<std::pair<size_t, int64_t>> holes;
 
@@ -129,11 +130,12 @@ Layout::Layout(const std::string& text) {
                 std::max(nextAutomatic_, std::stoi(match[match[1].matched ? 1 : 3]) + 1);
         }
         if (line.rfind("@junk ", 0) == 0) bytes += line.substr(6) + "\n";
+        if (line.rfind("@version ", 0) == 0) version = line.substr(9);
         sectioned |= line.rfind("@xref ", 0) == 0;
     }
     if (!sectioned) lines.push_back("@xref table /Root 1 0 R");
     headerStart_ = bytes.size();
-    bytes += "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+    bytes += "%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n";
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         std::smatch match;
@@ -159,6 +161,10 @@ Layout::Layout(const std::string& text) {
             holeBytes_ += holes.back().second;
         } else if (line.rfind("@free ", 0) == 0) {
             listed_[std::stoi(line.substr(6))] = Entry{};
+        } else if (line.rfind("@index ", 0) == 0) {
+            std::istringstream words(line.substr(7));
+            int number = 0;
+            words >> number >> listed_[number].field3;
         } else if (line.rfind("@entry ", 0) == 0) {
             std::istringstream words(line.substr(7));
             int number = 0;

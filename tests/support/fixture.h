@@ -8,6 +8,7 @@
 //
 // The text is read line by line; lines that start with "#" are comments:
 //   @junk TEXT          bytes before the header
+//   @version V          the header's version (1.7 unless given)
 //   @hole N             N bytes the file leaves out (a gap on disk), so that
 //                       offsets past 4 GiB cost no room; see WritePdf
 //   N G obj ... endobj  an object, on one line or several; "/Length ?" in its
@@ -19,6 +20,7 @@
 //                       the only filter and leaves the data as it is
 //   @free N             lists N as free in this section
 //   @entry N OFFSET     lists N at OFFSET (or at object M's offset: =M)
+//   @index N I          lists N, of an object stream, at index I there
 //   @xref FORM [w=a,b,c] [index] [raw] [prevref] TRAILER
 //                       ends a section: FORM is table, stream, or hybrid (a
 //                       table and, for compressed objects, an /XRefStm stream);

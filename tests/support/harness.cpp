@@ -156,6 +156,36 @@ public:
         return raw_ ? raw_->text(number) : std::nullopt;
     }
     bool opened() const { return raw_ != nullptr; }
+    bool isXRefStream(uint32_t number) const { return raw_ && raw_->streamType(number) == "XRef"; }
+    // The table as lines: runs of free entries as one, objects in the file
+    // by their offset, objects of object streams by their stream and index.
+    std::string entries() const {
+        std::string out;
+        const auto& table = document_.xref().entries();
+        for (size_t number = 0; number < table.size();) {
+            const pdf::XRefEntry& entry = table[number];
+            if (entry.type == 0 || !entry.isDefined()) {
+                size_t last = number;
+                while (last + 1 < table.size() &&
+                       (table[last + 1].type == 0 || !table[last + 1].isDefined())) {
+                    ++last;
+                }
+                out += std::to_string(number) +
+                       (last > number ? "-" + std::to_string(last) : std::string()) + ": free\n";
+                number = last + 1;
+                continue;
+            }
+            out += std::to_string(number) + (entry.type == 1 ? ": at " : ": in stream ") +
+                   std::to_string(entry.offset) +
+                   (entry.type == 1 ? (entry.generation != 0
+                                           ? ", generation " + std::to_string(entry.generation)
+                                           : std::string())
+                                    : ", index " + std::to_string(entry.generation)) +
+                   "\n";
+            ++number;
+        }
+        return out;
+    }
 
 private:
     Document document_;
@@ -166,13 +196,17 @@ private:
 
 std::string PdfAsText(const std::string& output, const std::string& input) {
     const std::string bytes = ReadFile(output);
-    std::string text = "digest " + Digest(bytes) + ", " + std::to_string(bytes.size()) + " bytes\n";
+    std::string text = "digest " + Digest(bytes) + ", " + std::to_string(bytes.size()) +
+                       " bytes, header " +
+                       bytes.substr(0, std::min(bytes.find_first_of("\r\n"), size_t{16})) + "\n";
     const ObjectTexts written(output);
     const ObjectTexts read(input);
     if (!written.opened()) return text + "(does not open)\n";
+    // The table as the file lists it, before reading objects mends any entry.
+    const std::string entries = written.entries();
     for (uint32_t number = 1; number < written.size(); ++number) {
         const std::optional<std::string> object = written.text(number);
-        if (!object) continue;
+        if (!object || written.isXRefStream(number)) continue;
         const std::optional<std::string> before = read.text(number);
         if (before && *before == *object) continue;
         text += std::string(before ? "--- changed" : "--- new") + "\n" + AsLines(*object) + "\n";
@@ -183,8 +217,14 @@ std::string PdfAsText(const std::string& output, const std::string& input) {
         startxref == std::string::npos
             ? bytes.size()
             : static_cast<size_t>(std::strtoull(bytes.c_str() + startxref + 9, nullptr, 10));
-    text += "--- cross-reference and trailer\n";
-    return text + AsLines(bytes.substr(std::min(table, bytes.size()))) + "\n";
+    const std::string tail = bytes.substr(std::min(table, bytes.size()));
+    if (tail.rfind("xref", 0) == 0)
+        return text + "--- cross-reference and trailer\n" + AsLines(tail) + "\n";
+    // A cross-reference stream: its dictionary, and its entries as the
+    // reader takes them.
+    return text + "--- cross-reference stream\n" + AsLines(tail.substr(0, tail.find("stream\n"))) +
+           "\n" + entries +
+           AsLines(tail.substr(std::min(tail.rfind("startxref"), tail.size()))) + "\n";
 }
 
 std::string Describe(const pdf::Object& object) {
