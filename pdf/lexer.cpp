@@ -377,10 +377,42 @@ std::string NameToken(const std::string& bytes) {
     return out;
 }
 
-std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes) {
+namespace {
+
+// Tells references from numbers as tokens come: an R whose two tokens before
+// it are "N G".
+class ReferenceSpotter {
+public:
+    template <typename Found>
+    void see(const Token& token, const Lexer& lexer, const Found& found) {
+        if (token.kind == TokenKind::Keyword && older_.kind == TokenKind::Integer &&
+            EndsReference(old_, token, lexer.bytes())) {
+            const int64_t number = IntegerValue(lexer.text(older_));
+            if (number >= 0 && number <= std::numeric_limits<uint32_t>::max()) {
+                found(static_cast<uint32_t>(number));
+            }
+        }
+        older_ = old_;
+        old_ = token;
+    }
+
+private:
+    Token older_;
+    Token old_;
+};
+
+}  // namespace
+
+std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes, std::vector<uint32_t>* references) {
     Lexer lexer(bytes);
+    ReferenceSpotter spotter;
+    if (references != nullptr) references->clear();
     for (Token token = lexer.next(); token.kind != TokenKind::End; token = lexer.next()) {
         if (token.cutOff) return std::nullopt;  // the token may go on
+        if (references != nullptr) {
+            spotter.see(token, lexer,
+                        [references](uint32_t number) { references->push_back(number); });
+        }
         if (token.kind != TokenKind::Keyword) continue;
         const std::string_view word = lexer.text(token);
         if (word == "endobj") return ObjectEnd{token.begin, false};
@@ -403,22 +435,10 @@ std::string HexStringToken(const std::string& bytes) {
 
 void ForEachReference(std::string_view bytes, const std::function<void(uint32_t)>& onReference) {
     Lexer lexer(bytes);
-    // The two tokens before the current one: "N G" when it is R.
-    Token older;
-    Token old;
+    ReferenceSpotter spotter;
     for (Token token = lexer.next(); token.kind != TokenKind::End; token = lexer.next()) {
-        if (token.kind == TokenKind::Keyword) {
-            const std::string_view word = lexer.text(token);
-            if (word == "endobj" || word == "stream") return;
-            if (older.kind == TokenKind::Integer && EndsReference(old, token, bytes)) {
-                const int64_t number = IntegerValue(lexer.text(older));
-                if (number >= 0 && number <= std::numeric_limits<uint32_t>::max()) {
-                    onReference(static_cast<uint32_t>(number));
-                }
-            }
-        }
-        older = old;
-        old = token;
+        if (lexer.isKeyword(token, "endobj") || lexer.isKeyword(token, "stream")) return;
+        spotter.see(token, lexer, onReference);
     }
 }
 

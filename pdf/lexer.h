@@ -169,8 +169,10 @@ struct ObjectEnd {
     size_t keyword;  // where the keyword begins
     bool isStream;
 };
-// Nothing when the bytes end before either keyword.
-std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes);
+// Nothing when the bytes end before either keyword. references, when given,
+// gets the object number of every "N G R" before the keyword.
+std::optional<ObjectEnd> FindObjectEnd(std::string_view bytes,
+                                       std::vector<uint32_t>* references = nullptr);
 
 // The bytes of an object's text with each string changed: change gets a
 // string's bytes, and its result is written as a hexadecimal string. Names,

@@ -36,10 +36,11 @@ int64_t FindFirst(ByteSource& file, uint64_t from, const std::string& pattern) {
 
 // Where an object's "endobj" keyword or its "stream" keyword begins, read as
 // tokens; more of the file is read only when the bytes run out first.
-std::optional<ObjectEnd> FindEndobjOrStream(ByteSource& file, uint64_t from) {
+std::optional<ObjectEnd> FindEndobjOrStream(ByteSource& file, uint64_t from,
+                                            std::vector<uint32_t>* references = nullptr) {
     for (size_t want = kFirstChunk; want <= kLargestChunk * 16; want *= 4) {
         const std::string bytes = file.bytes(from, want);
-        if (std::optional<ObjectEnd> end = FindObjectEnd(bytes)) return end;
+        if (std::optional<ObjectEnd> end = FindObjectEnd(bytes, references)) return end;
         if (bytes.size() < want) break;
     }
     return std::nullopt;
@@ -87,12 +88,13 @@ int64_t RawObjects::endobjBehindStreamData(uint64_t offset) const {
 }
 
 std::optional<RawObjects::Span> RawObjects::storedSpan(uint64_t offset, uint32_t number,
-                                                       uint32_t generation) const {
+                                                       uint32_t generation,
+                                                       std::vector<uint32_t>* references) const {
     const uint64_t fileSize = file_.size();
     // An offset that holds another object (or none) gives nothing, as it does
     // when the object is fetched: copying the text there would list it twice.
     if (!holdsHeader(offset, number, generation)) return std::nullopt;
-    const std::optional<ObjectEnd> landmark = FindEndobjOrStream(file_, offset);
+    const std::optional<ObjectEnd> landmark = FindEndobjOrStream(file_, offset, references);
     int64_t endobj = -1;
     if (landmark && landmark->isStream) {
         endobj = endobjBehindStreamData(offset);
@@ -110,13 +112,14 @@ std::optional<RawObjects::Span> RawObjects::storedSpan(uint64_t offset, uint32_t
     return Span{offset, std::min(end, fileSize) - offset, end > fileSize};
 }
 
-std::optional<RawObjects::Span> RawObjects::span(uint32_t number) const {
+std::optional<RawObjects::Span> RawObjects::span(uint32_t number,
+                                                 std::vector<uint32_t>* references) const {
     if (number >= size()) return std::nullopt;
     const XRefEntry& found = entry(number);
     if (found.type != 1 || !found.isDefined()) return std::nullopt;
     const uint64_t position = xref_.filePosition(found.offset);
     if (position == UINT64_MAX) return std::nullopt;
-    return storedSpan(position, number, found.generation);
+    return storedSpan(position, number, found.generation, references);
 }
 
 bool RawObjects::spanHolds(const Span& span, const std::string& pattern) const {
@@ -208,13 +211,6 @@ std::string RawObjects::streamType(uint32_t objectNumber) const {
     } catch (const CPdfException&) {
         return std::string();  // a stream that cannot be read is copied as it stands
     }
-}
-
-std::string RawObjects::headOf(const Span& span) const {
-    const std::optional<ObjectEnd> end = FindEndobjOrStream(file_, span.offset);
-    // Without a keyword within the first chunks, the object's start has to do.
-    const uint64_t length = std::min<uint64_t>(end ? end->keyword : kCopyChunk, span.length);
-    return file_.bytes(span.offset, static_cast<size_t>(length));
 }
 
 uint32_t RawObjects::generationOf(uint32_t number) const {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pdf/xref.h"
 
@@ -27,7 +28,9 @@ public:
         uint64_t length = 0;
         bool addLineEnd = false;
     };
-    std::optional<Span> span(uint32_t number) const;
+    // references, when given, gets the object number of every reference in
+    // the object's text before its stream data, as the span is found.
+    std::optional<Span> span(uint32_t number, std::vector<uint32_t>* references = nullptr) const;
     std::string textOf(const Span& span) const;
     // Whether pattern lies wholly within the span.
     bool spanHolds(const Span& span, const std::string& pattern) const;
@@ -44,9 +47,6 @@ public:
     // The Type of a stream object: "ObjStm" for an object stream, "XRef" for
     // a cross-reference stream; empty for anything else.
     std::string streamType(uint32_t number) const;
-    // The start of a span's text, up to its "stream" or "endobj" keyword: all
-    // of it but a stream's data.
-    std::string headOf(const Span& span) const;
     // The generation an in-use object is listed with; 0 for any other.
     uint32_t generationOf(uint32_t number) const;
     uint64_t headerStart() const { return xref_.start(); }
@@ -58,7 +58,8 @@ public:
     XRef& xref() const { return xref_; }
 
 private:
-    std::optional<Span> storedSpan(uint64_t offset, uint32_t number, uint32_t generation) const;
+    std::optional<Span> storedSpan(uint64_t offset, uint32_t number, uint32_t generation,
+                                   std::vector<uint32_t>* references = nullptr) const;
     int64_t endobjBehindStreamData(uint64_t offset) const;
 
     XRef& xref_;

@@ -239,9 +239,11 @@ std::string PdfWriter::itemEntries(uint32_t number, const BookmarkRecord& record
             continue;
         }
         if (key == "F" || key == "C") requireVersion(14);
-        text +=
-            rekeyed(item->substr(entry.keyBegin, entry.valueEnd - entry.keyBegin), source, number) +
-            "\n";
+        // An entry taken over may refer to an old outline object: that one stays.
+        const std::string_view taken(item->data() + entry.keyBegin,
+                                     entry.valueEnd - entry.keyBegin);
+        noteReferences(taken);
+        text += rekeyed(std::string(taken), source, number) + "\n";
     }
     for (Part part : kParts) {
         if (!keeps(part) && written.count(part) == 0) text += newPart(number, record, part);
@@ -291,6 +293,5 @@ void PdfWriter::writeOutlineItem(uint32_t number, const ItemLinks& links,
     // and extra action objects.
     if (links.next != 0) text += Format("/Next %u 0 R\n", static_cast<uint32_t>(objects_.size()));
     text += ">>endobj\n";
-    noteReferences(text);
     writeObject(number, text);
 }

@@ -262,20 +262,24 @@ void PdfWriter::copyObjects() {
 }
 
 void PdfWriter::copyStoredObject(uint32_t number) {
-    const std::optional<pdf::RawObjects::Span> span = input_.span(number);
+    // What the object refers to is read as its end is found, in one pass.
+    std::vector<uint32_t>& references = referencesOfObject_;
+    const std::optional<pdf::RawObjects::Span> span = input_.span(number, &references);
     if (!span) return;
     // The catalog is written anew, pointing at the new outline. What it refers
     // to counts when it is written, but numbers the input lacks count now,
     // before new objects take their numbers.
     if (number == root_) {
-        noteNumbersBeyondTable(input_.headOf(*span));
+        for (uint32_t to : references) {
+            if (to >= input_.size()) noteReference(to);
+        }
         return;
     }
-    // Large objects (images, fonts, embedded files) go across in pieces and
-    // are read for references only up to their data.
+    // Large objects (images, fonts, embedded files) go across in pieces.
     const bool large = span->length > pdf::RawObjects::kCopyChunk;
-    const std::string text = large ? input_.headOf(*span) : input_.textOf(*span);
-    if (text.find("ObjStm") != std::string::npos || text.find("XRef") != std::string::npos) {
+    const std::string text = large ? std::string() : input_.textOf(*span);
+    if (large || text.find("ObjStm") != std::string::npos ||
+        text.find("XRef") != std::string::npos) {
         const std::string type = input_.streamType(number);
         // The input's cross-reference streams describe the input alone; its
         // object streams are kept when the new file refers into them.
@@ -283,16 +287,17 @@ void PdfWriter::copyStoredObject(uint32_t number) {
     }
     if (inOldOutline_[number]) {
         HeldBack held{number, *span, {}};
-        pdf::ForEachReference(text, [&](uint32_t to) {
-            if (to < input_.size())
+        for (uint32_t to : references) {
+            if (to < input_.size()) {
                 held.references.push_back(to);
-            else
+            } else {
                 noteReference(to);
-        });
+            }
+        }
         heldBack_.push_back(std::move(held));
         return;
     }
-    noteReferences(text);
+    for (uint32_t to : references) noteReference(to);
     if (large) {
         copySpan(number, *span);
     } else {
@@ -399,11 +404,18 @@ void PdfWriter::writeXrefTable() {
     const size_t size = objects_.size();
     write(Format("xref\n0 %ld\r", static_cast<long>(size)));
     write("0000000000 65535 f \r");
+    // Lines go out a block at a time: a write each costs a call each.
+    std::string lines;
     for (size_t i = 1; i < size; ++i) {
         const ObjectEntry& entry = objects_[i];
         const bool inUse = entry.kind == ObjectEntry::Kind::Stored;
-        write(XrefTableEntry(inUse ? entry.offset : 0, inUse ? entry.generation : 0, inUse));
+        lines += XrefTableEntry(inUse ? entry.offset : 0, inUse ? entry.generation : 0, inUse);
+        if (lines.size() >= (1 << 16)) {
+            write(lines);
+            lines.clear();
+        }
     }
+    write(lines);
 }
 
 std::string PdfWriter::trailerEntries() const {
@@ -494,6 +506,16 @@ std::string PredictedRows(const std::vector<std::array<uint64_t, 3>>& rows,
 }
 
 std::string XrefTableEntry(uint64_t offset, uint32_t generation, bool inUse) {
-    return Format("%010llu %05u %c \r", static_cast<unsigned long long>(offset),
-                  std::min<uint32_t>(generation, 65535), inUse ? 'n' : 'f');
+    // Written by hand: a table of millions of lines is no job for printf.
+    std::string line = "0000000000 00000 n \r";
+    offset = std::min<uint64_t>(offset, 9999999999);
+    for (int at = 9; at >= 0 && offset != 0; --at, offset /= 10) {
+        line[static_cast<size_t>(at)] = static_cast<char>('0' + offset % 10);
+    }
+    generation = std::min<uint32_t>(generation, 65535);
+    for (int at = 15; at >= 11 && generation != 0; --at, generation /= 10) {
+        line[static_cast<size_t>(at)] = static_cast<char>('0' + generation % 10);
+    }
+    if (!inUse) line[17] = 'f';
+    return line;
 }

@@ -150,10 +150,11 @@ private:
 
     std::vector<bool> inOldOutline_;  // by input object number
     std::vector<HeldBack> heldBack_;
-    std::vector<bool> referenced_;       // by something written, by input object number
-    std::vector<uint32_t> beyondTable_;  // numbers referred to that the input does not have
-    bool referencesAllKnown_ = true;     // false when an object could not be read for them
-    bool numbered_ = false;              // new objects have their numbers
+    std::vector<bool> referenced_;              // by something written, by input object number
+    std::vector<uint32_t> beyondTable_;         // numbers referred to that the input does not have
+    bool referencesAllKnown_ = true;            // false when an object could not be read for them
+    bool numbered_ = false;                     // new objects have their numbers
+    std::vector<uint32_t> referencesOfObject_;  // kept to spare an allocation per object
 
     // The header's version, where its digits stand in the output, and the
     // version the output needs.
