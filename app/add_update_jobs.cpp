@@ -42,11 +42,11 @@ void CFolivants::WriteNewPdf(bool update) {
     OpenInput(inputFile);
     // Opened only to prove early that the bookmark file can be read.
     const bool opened = xmlFile.open(xmlName, "rb");
-    std::printf(", XML input file: '%s'", xmlName.c_str());
+    report_.names(Format(", XML input file: '%s'", xmlName.c_str()));
     if (!opened) throw CPdfException("XML file open error\n");
     document.open(inputName);
 
-    std::printf(", output file: '%s'\n", outputName.c_str());
+    report_.names(Format(", output file: '%s'", outputName.c_str()));
     ReportRepairs(document);
     if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
@@ -56,35 +56,43 @@ void CFolivants::WriteNewPdf(bool update) {
     if (!xmlText) throw CPdfException("XML file open error\n");
     std::string warning;
     std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warning);
-    std::printf("%s", warning.c_str());
+    report_.messages(warning);
     if (update) {
         const Outline& outline = document.outline();
         if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
             CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
-        for (const EditReport& report : MergeBookmarks(existing, records)) {
-            if (!report.matched) {
-                std::printf("Warning: no item %d in the outline; its record was not applied\n",
-                            report.item);
+        for (const EditReport& edit : MergeBookmarks(existing, records)) {
+            if (!edit.matched) {
+                report_.message(Format(
+                    "Warning: no item %d in the outline; its record was not applied", edit.item));
             } else {
-                std::printf(
+                report_.message(Format(
                     "Warning: the record of item %d removes %s, which the bookmark file does not "
-                    "hold\n",
-                    report.item, ItemList(report.removed).c_str());
+                    "hold",
+                    edit.item, ItemList(edit.removed).c_str()));
             }
         }
         records = std::move(existing);
     }
 
     // Nothing is made before everything is read and checked.
-    if (!outputFile.create(outputName)) {
-        throw CPdfException(Format("\nOutput file create error: '%s'\n", outputName.c_str()));
-    }
+    if (!outputFile.create(outputName)) throw CreateRefusal(outputName, outputFile.problem());
     PdfWriter writer(outputFile.get(), input, document.catalog(), pages,
                      OutlineObjectNumbers(document.xref()));
-    writer.writeWithOutline(records);
-    if (!outputFile.commit()) throw CPdfException("Output file write error\n");
+    try {
+        writer.writeWithOutline(records);
+    } catch (const CPdfException&) {
+        // A write that failed stops the writer: the commit below says which
+        // file and why.
+        if (std::ferror(outputFile.get()) == 0) throw;
+    }
+    if (!outputFile.commit()) {
+        throw CPdfException(Format("Output file write error: '%s': %s\n", outputName.c_str(),
+                                   outputFile.problem().c_str()));
+    }
     for (int32_t item : writer.itemsWithoutGoTo()) {
-        std::printf("Warning: item %d has a go-to with no page; written without it\n", item);
+        report_.message(
+            Format("Warning: item %d has a go-to with no page; written without it", item));
     }
 }

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/job_report.h"
 #include "base/exception.h"
 #include "bookmarks/record.h"
 
@@ -15,6 +17,9 @@ int RunFolivant(int argc, const char* const* argv);
 void PrintBanner();
 void PrintUsage();
 
+// A command line as the program got it, its name first.
+using Arguments = std::vector<std::string>;
+
 // The application object of one job: the command line it was given and the
 // job that line chooses. Each job is a pipeline over the layers below:
 // open the input, build the page table, gather records, write the output.
@@ -22,14 +27,14 @@ class CFolivants {
 public:
     enum Mode : int32_t { modeExport = 0, modeAdd = 1, modeUpdate = 2 };
 
-    // Jobs of one run of the program share its item counter.
-    explicit CFolivants(ItemCounter& counter) : counter_(counter) {}
+    // The job prints into its report.
+    explicit CFolivants(JobReport& report) : report_(report) {}
     CFolivants(const CFolivants&) = delete;
     CFolivants& operator=(const CFolivants&) = delete;
     virtual ~CFolivants() = default;
 
-    void ParseArguments(int argc, const char* const* argv);
-    void Run(int argc, const char* const* argv);
+    void ParseArguments(const Arguments& arguments);
+    void Run(const Arguments& arguments);
 
     // The jobs; each throws CPdfException and then leaves no output behind.
     void ExportBookmarks();
@@ -45,19 +50,29 @@ private:
     void WriteNewPdf(bool update);
     // Whether outputPath names the input PDF (or, for add and update, the XML file).
     bool WouldOverwriteInput(const std::string& outputPath) const;
-    // Opens the input and prints its line; throws when it cannot be read.
+    // Opens the input and names it; throws when it cannot be read.
     void OpenInput(FileHandle& inputFile) const;
     // The warning line for an input whose cross-reference had to be rebuilt.
     void ReportRepairs(const Document& document) const;
 
-    ItemCounter& counter_;
+    JobReport& report_;
+    // Every job numbers its items from 1, so that one bookmark file edits
+    // every PDF of a list alike.
+    ItemCounter counter_;
 };
 
+// Runs one job on an application object of its own, its messages (a failure's
+// among them) into the report, "Done." last when it succeeds. True then.
+bool RunJob(const Arguments& arguments, JobReport& report);
+
 // The list form, -i<list>.txt -f<folder> -x<bookmarks> [-update]: each entry
-// of the list into <folder>/<its base name>. Nothing when the command line is
-// not the list form; else the exit status. Throws CPdfException when an
-// argument or the list is refused, or a job fails (the run ends there).
-std::optional<int> RunFileList(int argc, const char* const* argv, ItemCounter& counter);
+// of the list into <folder>/<its base name>, on `workers` threads. Nothing
+// when the command line is not the list form; else the exit status. Throws
+// CPdfException when an argument or the list is refused, before anything is
+// written.
+std::optional<int> RunFileList(const Arguments& arguments, int workers);
 
 // The refusal of an output path that names a file the job reads.
 CPdfException OverwriteRefusal(const std::string& outputPath);
+// The refusals of an output that cannot be made or written, with the system's reason.
+CPdfException CreateRefusal(const std::string& outputPath, const std::string& problem);

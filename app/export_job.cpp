@@ -18,12 +18,17 @@ bool CFolivants::WouldOverwriteInput(const std::string& outputPath) const {
 
 CPdfException OverwriteRefusal(const std::string& outputPath) {
     return CPdfException(
-        Format("\nOutput file would overwrite an input file: '%s'\n", outputPath.c_str()));
+        Format("Output file would overwrite an input file: '%s'\n", outputPath.c_str()));
+}
+
+CPdfException CreateRefusal(const std::string& outputPath, const std::string& problem) {
+    return CPdfException(
+        Format("Output file create error: '%s': %s\n", outputPath.c_str(), problem.c_str()));
 }
 
 void CFolivants::OpenInput(FileHandle& inputFile) const {
     const bool opened = inputFile.open(inputName, "rb");
-    std::printf("Input file: '%s'", inputName.c_str());
+    report_.names(Format("Input file: '%s'", inputName.c_str()));
     if (!opened) throw CPdfException("Input file open error\n");
 }
 
@@ -35,13 +40,11 @@ void CFolivants::ExportBookmarks() {
     document.open(inputName);
     const PageTable pages = PageTable::Build(document.catalog());
 
-    // Never truncate the file being read.
-    bool refused = WouldOverwriteInput(xmlName);
-    const bool xmlCreated = !refused && xmlFile.create(xmlName);
-    std::printf(", XML output file: '%s'\n", xmlName.c_str());
+    report_.names(Format(", XML output file: '%s'", xmlName.c_str()));
     ReportRepairs(document);
-    if (refused) throw OverwriteRefusal(xmlName);
-    if (!xmlCreated) throw CPdfException("XML file open error\n");
+    // Never truncate the file being read.
+    if (WouldOverwriteInput(xmlName)) throw OverwriteRefusal(xmlName);
+    if (!xmlFile.create(xmlName)) throw CreateRefusal(xmlName, xmlFile.problem());
     // A PDF without an outline gets a bookmark file without records, so that
     // the file of that name always belongs to the PDF just read.
     const Outline& outline = document.outline();
@@ -52,9 +55,12 @@ void CFolivants::ExportBookmarks() {
         std::fwrite(piece.data(), 1, piece.size(), xmlFile.get());
     });
     // A full disk must not end in "Done." over a cut-off file.
-    if (!xmlFile.commit()) throw CPdfException("XML file write error\n");
+    if (!xmlFile.commit()) {
+        throw CPdfException(
+            Format("XML file write error: '%s': %s\n", xmlName.c_str(), xmlFile.problem().c_str()));
+    }
 }
 
 void CFolivants::ReportRepairs(const Document& document) const {
-    if (document.xref().wasRebuilt()) std::printf("Warning: damaged cross-reference rebuilt\n");
+    if (document.xref().wasRebuilt()) report_.message("Warning: damaged cross-reference rebuilt");
 }

@@ -5,7 +5,8 @@
 #include "base/platform.h"
 
 int main(int argc, char** argv) {
-    platform::PrepareOutput();
+    const platform::OutputSession session;
+    platform::RemovePartFilesOnInterrupt();
     const std::vector<std::string> arguments = platform::Arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());

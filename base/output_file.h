@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <string>
 
-// A file written whole or not at all: the data goes to a new file beside the
-// final name, and only a complete, flushed file takes that name. Until then
-// an existing file of that name stays exactly as it was; a file that is never
-// committed is removed.
+#include "base/platform.h"
+
+// A file written whole or not at all: the data goes to a part file beside the
+// final name, and only a complete, flushed file takes that name, with the
+// permissions of the file it replaces. Until then an existing file of that
+// name stays exactly as it was; a file that is never committed is removed.
+// A device or pipe named as output is written as it stands.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -14,15 +17,17 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile() { discard(); }
 
-    // False when no file can be made for the final name.
+    // False when no file can be made for the final name; problem() says why.
     bool create(const std::string& finalPath);
-    std::FILE* get() const { return file_; }
-    // Checks every write, flushes to disk and gives the file its final name.
+    std::FILE* get() const { return target_.file; }
+    // Checks every write, flushes to disk and gives the file its final name;
+    // false, with problem() saying why, when the data did not all get there.
     bool commit();
     void discard();
+    // The system's reason for the last failure.
+    const std::string& problem() const { return problem_; }
 
 private:
-    std::FILE* file_ = nullptr;
-    std::string finalPath_;
-    std::string tempPath_;
+    platform::OutputTarget target_;
+    std::string problem_;
 };

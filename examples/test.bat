@@ -21,8 +21,10 @@ if errorlevel 1 exit /b 1
 
 rem List form: every PDF named in list.txt (one per line; blank lines, blanks
 rem around names and a byte-order mark are passed over), written under its base
-rem name into the folder, which is created with every missing level.
+rem name into the folder, which is created with every missing level. Each entry
+rem numbers its items from 1, so one bookmark file edits every PDF alike; -j2
+rem runs two entries at a time.
 "%FOLIVANT%" -ilist.txt -fout\batch -xmarks.xml
 if errorlevel 1 exit /b 1
-"%FOLIVANT%" -ilist.txt -fout\batch-updated -xupdate.xml -update
+"%FOLIVANT%" -ilist.txt -fout\batch-updated -xupdate.xml -update -j2
 if errorlevel 1 exit /b 1

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Measures export, add and update on large generated PDFs, beside the general
-# PDF tools that are installed (qpdf, pdftk-java, mutool, PyMuPDF), and writes
-# bench/RESULTS.md. Not part of the test suite.
-#   bash scripts/bench.sh [--quick] [--runs N] [--dir FOLDER]
+# PDF tools that are installed (qpdf, pdftk-java, mutool, PyMuPDF), and the
+# list form on many small files (one worker, two, and the GNU parallel recipe),
+# and writes bench/RESULTS.md. Not part of the test suite.
+#   bash scripts/bench.sh [--quick | --batch] [--runs N] [--dir FOLDER]
 #     --quick   only the two reference files and the named destinations
+#     --batch   only the list form on many small files: its section of RESULTS.md is rewritten
 #     --runs N  runs of each command on the smaller files (median; default 3)
 #     --dir     where the files go (default build/bench; the large one takes 4.5 GB)
 set -uo pipefail
@@ -11,13 +13,15 @@ cd "$(dirname "$0")/.."
 root=$PWD
 runs=3
 quick=0
+batch_only=0
 dir=$root/build/bench
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
+    --batch) batch_only=1 ;;
     --runs) runs=$2; shift ;;
     --dir) dir=$2; shift ;;
-    *) echo "usage: bench.sh [--quick] [--runs N] [--dir FOLDER]" >&2; exit 2 ;;
+    *) echo "usage: bench.sh [--quick | --batch] [--runs N] [--dir FOLDER]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -86,8 +90,72 @@ measure() {
   echo "$median $((peak / 1024))"
 }
 
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a+0 > 0 && b+0 > 0) printf "%.3f", a / b; else print "-" }'; }
+goal() { awk -v r="$1" -v g="$2" 'BEGIN { if (r == "-") print "not measured"; else if (r + 0 <= g + 0) print "met"; else print "not met" }'; }
+
 rows=()  # file|tool|seconds|MB
 record() { rows+=("$1|$2|$3|$4"); printf '%-12s %-34s %9s s %6s MB\n' "$1" "$2" "$3" "$4"; }
+
+# The list form on 2,000 copies of the example, into a new folder each run:
+# one worker, two, four, and the GNU parallel recipe on two; prints the
+# section of RESULTS.md.
+batch_section() {
+  local batch=$dir/batch count=2000
+  rm -rf "$batch"
+  mkdir -p "$batch/in"
+  for i in $(seq "$count"); do cp "$root/examples/sample.pdf" "$batch/in/$i.pdf"; done
+  (cd "$batch" && ls in/*.pdf >list.txt)
+  cp "$root/examples/marks.xml" "$batch/"
+  # seconds COMMAND...: the median of the runs, or "fail".
+  seconds() {
+    local times=() start end
+    for _ in $(seq "$runs"); do
+      # The removal's writes go to disk before the clock starts.
+      rm -rf "$batch/out"
+      sync
+      start=$(date +%s.%N)
+      (cd "$batch" && "$@" >/dev/null 2>&1) || { echo fail; return; }
+      end=$(date +%s.%N)
+      times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')")
+    done
+    printf '%s\n' "${times[@]}" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
+  }
+  local one two four recipe=-
+  one=$(seconds "$tool" -ilist.txt -fout -xmarks.xml -j1)
+  two=$(seconds "$tool" -ilist.txt -fout -xmarks.xml -j2)
+  four=$(seconds "$tool" -ilist.txt -fout -xmarks.xml -j4)
+  export FOLIVANT=$tool
+  has parallel && recipe=$(seconds bash "$root/examples/parallel.sh" list.txt out marks.xml -- -j2)
+  local r
+  r=$(ratio "$two" "$one")
+  echo "## Batches"
+  echo
+  echo "The list form on $count copies of \`examples/sample.pdf\` (3 KB each), with \`examples/marks.xml\`, into a new folder; median of $runs runs."
+  echo
+  echo "| command | seconds | per file |"
+  echo "|---|---|---|"
+  for row in "folivant -j1|$one" "folivant -j2|$two" "folivant -j4|$four" "examples/parallel.sh -- -j2 (GNU parallel, one process per file)|$recipe"; do
+    IFS='|' read -r t v <<<"$row"
+    echo "| $t | $v | $(awk -v v="$v" -v n="$count" 'BEGIN { if (v + 0 > 0) printf "%.1f ms", 1000 * v / n; else print "-" }') |"
+  done
+  echo
+  echo "| goal | measured | ratio | |"
+  echo "|---|---|---|---|"
+  echo "| $count small files: -j2 ≤ 0.6 of -j1 | $two s against $one s | $r | $(goal "$r" 0.6) |"
+  rm -rf "$batch"
+}
+
+results=$root/bench/RESULTS.md
+if [ "$batch_only" -eq 1 ]; then
+  # The batch section replaces the one in RESULTS.md (or goes before the files).
+  section=$(batch_section)
+  awk -v section="$section" '
+    /^## / { if (skip) skip = 0; if ($0 == "## Batches") { print section; print ""; skip = 1; done = 1; next }
+             if ($0 == "## The files" && !done) { print section; print ""; done = 1 } }
+    !skip { print }' "$results" >"$results.new" && mv "$results.new" "$results"
+  echo "Batch results written to $results"
+  exit 0
+fi
 
 for entry in "${files[@]}"; do
   name=${entry%%|*}
@@ -142,10 +210,8 @@ rm -f qpdf.out.pdf pdftk.out.pdf fitz.out.pdf time.txt run.err
 
 # value FILE TOOL FIELD(3 seconds, 4 MB)
 value() { printf '%s\n' "${rows[@]}" | awk -F'|' -v f="$1" -v t="$2" -v k="$3" '$1==f && $2==t {print $k}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a+0 > 0 && b+0 > 0) printf "%.3f", a / b; else print "-" }'; }
-goal() { awk -v r="$1" -v g="$2" 'BEGIN { if (r == "-") print "not measured"; else if (r + 0 <= g + 0) print "met"; else print "not met" }'; }
 
-results=$root/bench/RESULTS.md
+section=$(batch_section)
 {
   echo "# Benchmark results"
   echo
@@ -196,6 +262,8 @@ results=$root/bench/RESULTS.md
     IFS='|' read -r f t s m <<<"$row"
     echo "| $f | $t | $s | $m |"
   done
+  echo
+  echo "$section"
   echo
   echo "## The files"
   echo

@@ -3,8 +3,8 @@
 #   bash scripts/package.sh           the Debian package, build/package/folivant_<version>_<arch>.deb
 #                                     (install it with: dpkg -i build/package/folivant_*.deb)
 #   bash scripts/package.sh windows   the Windows archive, build/package/folivant-<version>-windows.zip:
-#                                     folivant.exe, the examples with test.bat, the README and
-#                                     the bookmark XML format reference
+#                                     folivant.exe, the examples with test.bat, the README, the
+#                                     changes, and the documents the README links
 # As root it installs what it misses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,10 +16,12 @@ if [ "${1:-}" = windows ]; then
   stage=build/package/folivant-$version-windows
   rm -rf "$stage" "$stage.zip"
   mkdir -p "$stage/examples" "$stage/docs"
-  cp build/windows/folivant.exe README.md "$stage"/
-  cp docs/bookmark-xml.md "$stage/docs"/
-  cp examples/sample.pdf examples/marks.xml examples/update.xml examples/list.txt \
-    examples/test.bat examples/test.sh "$stage/examples"/
+  cp build/windows/folivant.exe README.md CHANGELOG.md "$stage"/
+  cp docs/bookmark-xml.md docs/architecture.md build/windows/folivant.1 "$stage/docs"/
+  cp examples/sample.pdf examples/sample.txt examples/marks.xml examples/update.xml \
+    examples/list.txt examples/test.bat examples/test.sh examples/parallel.sh "$stage/examples"/
+  # What the README links is in the archive.
+  bash scripts/check_links.sh "$stage"
   (cd build/package && cmake -E tar cf "folivant-$version-windows.zip" --format=zip \
     "folivant-$version-windows")
   echo "build/package/folivant-$version-windows.zip"

@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh qpdf
+bash scripts/deps.sh qpdf parallel
 jobs=$(nproc)
 for preset in ci sanitize; do
   echo "== $preset build"

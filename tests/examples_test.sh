@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs examples/test.sh with the built tool into a folder of its own and
-# compares what it writes with the expected files: the export, the add, the
-# update, and the list form's two outputs (the same as the add and update).
-#   examples_test.sh TOOL OUTPUT-FOLDER
+# Runs examples/test.sh (or the copy in EXAMPLES-FOLDER) with the tool into a
+# folder of its own and compares what it writes with the expected files: the
+# export, the add, the update, and the list form's two outputs (the same as
+# the add and update).
+#   examples_test.sh TOOL OUTPUT-FOLDER [EXAMPLES-FOLDER]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export FOLIVANT=$1 FOLIVANT_OUT=$2
 rm -rf "$FOLIVANT_OUT"
-bash "$here/../examples/test.sh" >/dev/null
+bash "${3:-$here/../examples}/test.sh" >/dev/null
 expected=$here/data/examples
 cd "$FOLIVANT_OUT"
 cmp sample.xml "$expected/sample.xml"

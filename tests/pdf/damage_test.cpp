@@ -142,7 +142,7 @@ TEST(DamageTest, FilesThatCannotBeRebuiltKeepTheirMessages) {
         const fixture::RunResult result =
             fixture::RunProgram({"-iin.pdf", "-eout.xml"}, dir.path());
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "Input file: 'in.pdf'" + message) << bytes;
+        EXPECT_EQ(result.out, "Input file: 'in.pdf'\n" + message + "\n") << bytes;
     }
 }
 

@@ -78,8 +78,8 @@ TEST(EncryptionTest, EveryHandlerReadsAndWritesWhatThePlainFileGives) {
 // A user password, and Encrypt dictionaries that are damaged or of another
 // kind (changed in place, so that every offset stays right).
 TEST(EncryptionTest, PasswordsAndUnknownDictionariesAreRefused) {
-    const std::string unknown = "Encryption dictionary is damaged or of an unknown kind";
-    const std::string password = "PDF file is encrypted";
+    const std::string unknown = "\nEncryption dictionary is damaged or of an unknown kind\n";
+    const std::string password = "\nPDF file is encrypted\n";
     const struct {
         const char* file;
         std::string from;

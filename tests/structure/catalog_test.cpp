@@ -17,7 +17,9 @@ std::string ExportOf(const std::vector<std::string>& bodies) {
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(text));
     const std::string out = fixture::RunProgram({"-iin.pdf", "-ex.xml"}, dir.path()).out;
-    return out.substr(std::string("Input file: 'in.pdf'").size());
+    const std::string rest = out.substr(std::string("Input file: 'in.pdf'").size());
+    // A failure's message stands on a line of its own.
+    return rest.rfind('\n', 0) == 0 ? rest.substr(1) : rest;
 }
 
 TEST(CatalogTest, WrongShapesAndLoopsGiveTheirMessages) {

@@ -81,7 +81,7 @@ RunResult RunProgram(const std::vector<std::string>& arguments, const std::strin
     std::string out = testing::internal::GetCapturedStdout();
     fs::current_path(previous);
     // The banner: a blank line, three lines of name and addresses, a blank line.
-    if (out.rfind("\r\nFolivant ", 0) == 0) out.erase(0, out.find("\r\n\r\n", 2) + 4);
+    if (out.rfind("\nFolivant ", 0) == 0) out.erase(0, out.find("\n\n", 1) + 2);
     return {status, out};
 }
 
