@@ -43,7 +43,7 @@ void CFolivants::WriteNewPdf(bool update) {
     // Opened only to prove early that the bookmark file can be read.
     const bool opened = xmlFile.open(xmlName, "rb");
     report_.names(Format(", XML input file: '%s'", xmlName.c_str()));
-    if (!opened) throw CPdfException("XML file open error\n");
+    if (!opened) throw Error("XML file open error\n");
     document.open(inputName);
 
     report_.names(Format(", output file: '%s'", outputName.c_str()));
@@ -53,13 +53,13 @@ void CFolivants::WriteNewPdf(bool update) {
     const pdf::RawObjects input(document.xref());
     const PageTable pages = PageTable::Build(document.catalog());
     const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
-    if (!xmlText) throw CPdfException("XML file open error\n");
+    if (!xmlText) throw Error("XML file open error\n");
     std::string warning;
     std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warning);
     report_.messages(warning);
     if (update) {
         const Outline& outline = document.outline();
-        if (!outline.items) throw CPdfException("No bookmarks in pdf, update impossible\n");
+        if (!outline.items) throw Error("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
             CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
         for (const EditReport& edit : MergeBookmarks(existing, records)) {
@@ -82,13 +82,13 @@ void CFolivants::WriteNewPdf(bool update) {
                      OutlineObjectNumbers(document.xref()));
     try {
         writer.writeWithOutline(records);
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         // A write that failed stops the writer: the commit below says which
         // file and why.
         if (std::ferror(outputFile.get()) == 0) throw;
     }
     if (!outputFile.commit()) {
-        throw CPdfException(Format("Output file write error: '%s': %s\n", outputName.c_str(),
+        throw Error(Format("Output file write error: '%s': %s\n", outputName.c_str(),
                                    outputFile.problem().c_str()));
     }
     for (int32_t item : writer.itemsWithoutGoTo()) {

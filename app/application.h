@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/job_report.h"
-#include "base/exception.h"
+#include "base/error.h"
 #include "bookmarks/record.h"
 
 class FileHandle;
@@ -36,7 +36,7 @@ public:
     void ParseArguments(const Arguments& arguments);
     void Run(const Arguments& arguments);
 
-    // The jobs; each throws CPdfException and then leaves no output behind.
+    // The jobs; each throws Error and then leaves no output behind.
     void ExportBookmarks();
     void AddBookmarks();
     void UpdateBookmarks();
@@ -68,11 +68,11 @@ bool RunJob(const Arguments& arguments, JobReport& report);
 // The list form, -i<list>.txt -f<folder> -x<bookmarks> [-update]: each entry
 // of the list into <folder>/<its base name>, on `workers` threads. Nothing
 // when the command line is not the list form; else the exit status. Throws
-// CPdfException when an argument or the list is refused, before anything is
+// Error when an argument or the list is refused, before anything is
 // written.
 std::optional<int> RunFileList(const Arguments& arguments, int workers);
 
 // The refusal of an output path that names a file the job reads.
-CPdfException OverwriteRefusal(const std::string& outputPath);
+Error OverwriteRefusal(const std::string& outputPath);
 // The refusals of an output that cannot be made or written, with the system's reason.
-CPdfException CreateRefusal(const std::string& outputPath, const std::string& problem);
+Error CreateRefusal(const std::string& outputPath, const std::string& problem);

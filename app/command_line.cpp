@@ -33,8 +33,7 @@ int TakeWorkers(Arguments& arguments) {
                             number.find_first_not_of("0123456789") == std::string::npos;
         const int workers = digits ? std::stoi(number) : 0;
         if (workers < 1 || workers > kMostWorkers) {
-            throw CPdfException(
-                Format("-j parameter must be a number from 1 to %d\n", kMostWorkers));
+            throw Error(Format("-j parameter must be a number from 1 to %d\n", kMostWorkers));
         }
         arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
         return workers;
@@ -88,8 +87,9 @@ bool RunJob(const Arguments& arguments, JobReport& report) {
         CFolivants(report).Run(arguments);
         report.done();
         return true;
-    } catch (const CPdfException& failure) {
-        report.message(failure.Message());
+    } catch (const std::exception& failure) {
+        // A failure of the standard library (out of memory, ...) says what it was.
+        report.message(failure.what());
     } catch (...) {
         report.message("Unexpected exception");
     }
@@ -123,8 +123,8 @@ int RunFolivant(int argc, const char* const* argv) {
             return *listResult;
         }
         return RunJob(arguments, report) ? 0 : 1;
-    } catch (const CPdfException& failure) {
-        report.message(failure.Message());
+    } catch (const std::exception& failure) {
+        report.message(failure.what());
     } catch (...) {
         report.message("Unexpected exception");
     }
@@ -133,7 +133,7 @@ int RunFolivant(int argc, const char* const* argv) {
 
 void CFolivants::ParseArguments(const Arguments& arguments) {
     auto expect = [&](size_t index, const char* prefix, const char* message) -> std::string {
-        if (!HasPrefix(arguments[index], prefix)) throw CPdfException(message);
+        if (!HasPrefix(arguments[index], prefix)) throw Error(message);
         return arguments[index].substr(2);
     };
     switch (arguments.size()) {
@@ -149,12 +149,12 @@ void CFolivants::ParseArguments(const Arguments& arguments) {
             xmlName = expect(3, "-x", "-x parameter missing\n");
             mode = modeAdd;
             if (arguments.size() == 5) {
-                if (arguments[4] != "-update") throw CPdfException("-update parameter missing\n");
+                if (arguments[4] != "-update") throw Error("-update parameter missing\n");
                 mode = modeUpdate;
             }
             return;
         default:
-            throw CPdfException("Error parameter\n");
+            throw Error("Error parameter\n");
     }
 }
 

@@ -16,20 +16,20 @@ bool CFolivants::WouldOverwriteInput(const std::string& outputPath) const {
            (readsXml && platform::SameFile(outputPath, xmlName));
 }
 
-CPdfException OverwriteRefusal(const std::string& outputPath) {
-    return CPdfException(
+Error OverwriteRefusal(const std::string& outputPath) {
+    return Error(
         Format("Output file would overwrite an input file: '%s'\n", outputPath.c_str()));
 }
 
-CPdfException CreateRefusal(const std::string& outputPath, const std::string& problem) {
-    return CPdfException(
+Error CreateRefusal(const std::string& outputPath, const std::string& problem) {
+    return Error(
         Format("Output file create error: '%s': %s\n", outputPath.c_str(), problem.c_str()));
 }
 
 void CFolivants::OpenInput(FileHandle& inputFile) const {
     const bool opened = inputFile.open(inputName, "rb");
     report_.names(Format("Input file: '%s'", inputName.c_str()));
-    if (!opened) throw CPdfException("Input file open error\n");
+    if (!opened) throw Error("Input file open error\n");
 }
 
 void CFolivants::ExportBookmarks() {
@@ -56,7 +56,7 @@ void CFolivants::ExportBookmarks() {
     });
     // A full disk must not end in "Done." over a cut-off file.
     if (!xmlFile.commit()) {
-        throw CPdfException(
+        throw Error(
             Format("XML file write error: '%s': %s\n", xmlName.c_str(), xmlFile.problem().c_str()));
     }
 }

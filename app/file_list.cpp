@@ -108,14 +108,14 @@ void CheckList(const std::string& xmlName, const std::vector<std::string>& entri
     std::unordered_set<Identity, IdentityHash> read;
     const platform::FileStatus xml = platform::StatusOf(xmlName);
     if (!xml.exists() || xml.folder) {
-        throw CPdfException(Format("XML file open error: '%s': %s\n", xmlName.c_str(),
+        throw Error(Format("XML file open error: '%s': %s\n", xmlName.c_str(),
                                    ProblemReading(xml).c_str()));
     }
     read.insert({xml.volume, xml.index});
     for (const std::string& entry : entries) {
         const platform::FileStatus input = platform::StatusOf(entry);
         if (!input.exists() || input.folder) {
-            throw CPdfException(Format("Input file open error: '%s': %s\n", entry.c_str(),
+            throw Error(Format("Input file open error: '%s': %s\n", entry.c_str(),
                                        ProblemReading(input).c_str()));
         }
         read.insert({input.volume, input.index});
@@ -123,7 +123,7 @@ void CheckList(const std::string& xmlName, const std::vector<std::string>& entri
     std::unordered_map<std::string, size_t> written;
     for (size_t i = 0; i < outputs.size(); ++i) {
         if (!written.emplace(platform::NameKey(BaseName(outputs[i])), i).second) {
-            throw CPdfException(Format("List entries would write the same output file: '%s'\n",
+            throw Error(Format("List entries would write the same output file: '%s'\n",
                                        outputs[i].c_str()));
         }
     }
@@ -147,9 +147,9 @@ std::optional<int> RunFileList(const Arguments& arguments, int workers) {
     }
     const std::string listName = arguments[1].substr(2);
     if (arguments.size() < 3 || arguments[2].compare(0, 2, "-f") != 0 || arguments[2].size() == 2) {
-        throw CPdfException("please specify -f for output folder, e.g. -fc:\\test\n");
+        throw Error("please specify -f for output folder, e.g. -fc:\\test\n");
     }
-    if (arguments.size() < 4) throw CPdfException("-x parameter missing\n");
+    if (arguments.size() < 4) throw Error("-x parameter missing\n");
     const std::string folder = arguments[2].substr(2);
     // The rest of the command line is checked once, before anything is made.
     Arguments job = arguments;
@@ -159,7 +159,7 @@ std::optional<int> RunFileList(const Arguments& arguments, int workers) {
     grammar.ParseArguments(job);
 
     const std::optional<std::string> list = platform::ReadWholeFile(listName);
-    if (!list) throw CPdfException(Format("Unable to open file list: '%s'\n", listName.c_str()));
+    if (!list) throw Error(Format("Unable to open file list: '%s'\n", listName.c_str()));
     const std::vector<std::string> entries = ListEntries(*list);
     if (entries.empty()) {
         JobReport(stdout).message("Warning: the list names no PDF files");
@@ -170,7 +170,7 @@ std::optional<int> RunFileList(const Arguments& arguments, int workers) {
     CheckList(grammar.xmlName, entries, outputs);
     const std::string problem = platform::MakeFolder(folder);
     if (!problem.empty()) {
-        throw CPdfException(
+        throw Error(
             Format("Output folder create error: '%s': %s\n", folder.c_str(), problem.c_str()));
     }
     std::vector<Arguments> jobs;

@@ -27,7 +27,7 @@ RecordParts PartsOf(const BookmarkRecord& record);
 
 // Reads the records of a bookmark XML file, in the encoding it declares. A
 // record goes under the nearest record before it whose level is lower, or to
-// the top. Insert elements count only forUpdate. Throws CPdfException, with
+// the top. Insert elements count only forUpdate. Throws Error, with
 // the line and what is wrong, for a file that is not well-formed XML or holds
 // a value the format does not allow. A file read in another encoding than it
 // declares leaves a line for the user in warning.

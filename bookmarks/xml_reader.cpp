@@ -6,7 +6,7 @@
 #include <limits>
 #include <map>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/text_format.h"
 #include "base/utf8.h"
 #include "bookmarks/bookmark_xml.h"
@@ -434,8 +434,8 @@ std::vector<BookmarkRecord> ReadBookmarks(const std::string& bytes, bool forUpda
     std::vector<BookmarkRecord> records;
     BookmarkEvents events(records, forUpdate);
     if (const std::optional<xml::Failure> failure = xml::Parse(bytes, encoding, events)) {
-        if (failure->message.empty()) throw CPdfException(events.failure());
-        throw CPdfException(Format("Error in .xml file: line %lu, column %lu: %s\n",
+        if (failure->message.empty()) throw Error(events.failure());
+        throw Error(Format("Error in .xml file: line %lu, column %lu: %s\n",
                                    failure->at.line, failure->at.column, failure->message.c_str()));
     }
     if (warning != nullptr) *warning = note;

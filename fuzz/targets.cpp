@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "app/application.h"
-#include "base/exception.h"
+#include "base/error.h"
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
 #include "structure/document.h"
@@ -51,7 +51,7 @@ void ExportOrAdd(const std::string& pdf, const std::string* xml, bool update) {
             const std::string text = BookmarkXml(CollectBookmarks(*items, catalog, pages, counter));
             std::fwrite(text.data(), 1, text.size(), output);
         }
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
     }
     std::fclose(output);
 }

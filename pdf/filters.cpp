@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "pdf/lexer.h"
 
 namespace pdf {
@@ -73,7 +73,7 @@ std::string FlateEncode(const std::string& data) {
     if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
                   reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
                   Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw CPdfException("Out of memory compressing a stream\n");
+        throw Error("Out of memory compressing a stream\n");
     }
     out.resize(size);
     return out;

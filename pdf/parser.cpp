@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "pdf/security.h"
 
 namespace pdf {
@@ -349,7 +349,7 @@ Object Parser::locateStream(Dictionary dictionary) {
     }
     const Token after = token();
     if (after.kind != TokenKind::Keyword || text(after) != "endstream") {
-        throw CPdfException("Missing 'endstream'\n");
+        throw Error("Missing 'endstream'\n");
     }
     auto stream = std::make_shared<Stream>();
     stream->dataOffset = start;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/text_format.h"
 #include "pdf/lexer.h"
 #include "pdf/parser.h"
@@ -82,7 +82,7 @@ int64_t RawObjects::endobjBehindStreamData(uint64_t offset) const {
         const Stream* stream = object.stream();
         if (stream == nullptr || stream->dataOffset + stream->dataLength >= file_.size()) return -1;
         return FindFirst(file_, parser.position(), "endobj");
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return -1;
     }
 }
@@ -195,7 +195,7 @@ bool RawObjects::hasUndecodableStream(uint32_t number) const {
         if (object.isError()) return true;
         const Stream* stream = object.stream();
         return stream != nullptr && !xref_.streamData(*stream);
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return false;
     }
 }
@@ -208,7 +208,7 @@ std::string RawObjects::streamType(uint32_t objectNumber) const {
         if (stream == nullptr) return std::string();
         const Object type = xref_.resolve(stream->dictionary.get("Type"));
         return type.isName() ? type.text() : std::string();
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return std::string();  // a stream that cannot be read is copied as it stands
     }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/crypto.h"
-#include "base/exception.h"
+#include "base/error.h"
 
 namespace pdf {
 
@@ -18,11 +18,11 @@ const std::string kPadding(
     32);
 
 [[noreturn]] void Unreadable() {
-    throw CPdfException("Encryption dictionary is damaged or of an unknown kind");
+    throw Error("Encryption dictionary is damaged or of an unknown kind");
 }
 
 [[noreturn]] void NeedsPassword() {
-    throw CPdfException("PDF file is encrypted");
+    throw Error("PDF file is encrypted");
 }
 
 int IntegerOf(const Dictionary& dict, const char* key, int fallback, const Resolve& resolve) {

@@ -16,7 +16,7 @@ class SecurityHandler {
 public:
     enum class Method { None, Rc4, Aes128, Aes256 };
 
-    // Reads the Encrypt dictionary. Throws CPdfException "PDF file is
+    // Reads the Encrypt dictionary. Throws Error "PDF file is
     // encrypted" when the user password is not empty, and a message of its
     // own when the dictionary is damaged or of another handler.
     // resolve gives what a value of the dictionary stands for.

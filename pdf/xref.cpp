@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "pdf/lexer.h"
 #include "pdf/parser.h"
 
@@ -43,7 +43,7 @@ private:
 };
 
 [[noreturn]] void Damaged() {
-    throw CPdfException("PDF file was damaged");
+    throw Error("PDF file was damaged");
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ XRef::XRef(std::shared_ptr<ByteSource> file, uint64_t start)
 void XRef::init(bool repair) {
     try {
         readSections();
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         // A file that cannot be rebuilt keeps the message of what went wrong.
         if (!repair || !rebuild()) throw;
         rebuilt_ = true;
@@ -78,15 +78,15 @@ void XRef::init(bool repair) {
 void XRef::openSecurity(const Object& encrypt) {
     // Only an Encrypt dictionary of its own object is read: the writer copies
     // that object as it stands.
-    if (!encrypt.isReference()) throw CPdfException("PDF file is encrypted");
+    if (!encrypt.isReference()) throw Error("PDF file is encrypted");
     const char* unreadable = "Encryption dictionary is damaged or of an unknown kind";
     Object dict;
     try {
         dict = fetch(encrypt.reference());
-    } catch (const CPdfException&) {
-        throw CPdfException(unreadable);
+    } catch (const Error&) {
+        throw Error(unreadable);
     }
-    if (!dict.isDictionary()) throw CPdfException(unreadable);
+    if (!dict.isDictionary()) throw Error(unreadable);
     // The key depends on the first part of the file identifier.
     const Object id = resolve(trailer_.get("ID"));
     const Object first = id.isArray() ? resolve(id.array()->at(0)) : Object();
@@ -143,17 +143,17 @@ void XRef::growTo(int64_t size) {
 
 bool XRef::readXRef(uint64_t offset, uint64_t& nextOffset) {
     const uint64_t position = filePosition(offset);
-    if (position == UINT64_MAX) throw CPdfException("Couldn't parse an xref");
+    if (position == UINT64_MAX) throw Error("Couldn't parse an xref");
     // No resolution: references inside the section's dictionaries stay as they are.
     Parser parser(*file_, position);
     const Object first = parser.next();
     if (first.isKeyword("xref")) return readClassicTable(parser, nextOffset);
-    if (!first.isInteger()) throw CPdfException("Couldn't parse an xref");
+    if (!first.isInteger()) throw Error("Couldn't parse an xref");
 
     const Object generation = parser.next();
     const Object keyword = generation.isInteger() ? parser.next() : Object();
     const Object object = keyword.isKeyword("obj") ? parser.next() : Object();
-    if (!object.isStream()) throw CPdfException("Couldn't parse an xref stream");
+    if (!object.isStream()) throw Error("Couldn't parse an xref stream");
     return readXRefStream(*object.stream(), nextOffset);
 }
 
@@ -161,11 +161,11 @@ bool XRef::readClassicTable(Parser& parser, uint64_t& nextOffset) {
     for (;;) {
         const Object first = parser.next();
         if (first.isKeyword("trailer")) break;
-        if (!first.isInteger()) throw CPdfException("Couldn't parse an xref table");
+        if (!first.isInteger()) throw Error("Couldn't parse an xref table");
         const Object count = parser.next();
-        if (!count.isInteger()) throw CPdfException("Couldn't parse an xref table");
+        if (!count.isInteger()) throw Error("Couldn't parse an xref table");
         if (first.integer() < 0 || count.integer() < 0) {
-            throw CPdfException("Couldn't parse an xref table");
+            throw Error("Couldn't parse an xref table");
         }
         const int64_t end = int64_t{first.integer()} + count.integer();
         if (end > kMaxEntries) Damaged();
@@ -176,7 +176,7 @@ bool XRef::readClassicTable(Parser& parser, uint64_t& nextOffset) {
             const Object kind = parser.next();
             if (!offset.isInteger() || !generation.isInteger() ||
                 !(kind.isKeyword("n") || kind.isKeyword("f"))) {
-                throw CPdfException("Couldn't parse an xref table");
+                throw Error("Couldn't parse an xref table");
             }
             XRefEntry& entry = entries_[static_cast<size_t>(number)];
             if (entry.isDefined()) continue;
@@ -188,7 +188,7 @@ bool XRef::readClassicTable(Parser& parser, uint64_t& nextOffset) {
 
     const Object trailer = parser.next();
     const Dictionary* dict = trailer.dictionary();
-    if (dict == nullptr) throw CPdfException("Trailer dictionary is wrong type");
+    if (dict == nullptr) throw Error("Trailer dictionary is wrong type");
     if (!haveTrailer_) {
         trailer_ = *dict;
         haveTrailer_ = true;
@@ -217,7 +217,7 @@ void XRef::readHiddenXRefStream(uint64_t offset) {
         if (!object.isStream()) return;
         uint64_t ignoredPrev = 0;
         readXRefStream(*object.stream(), ignoredPrev);
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
     }
 }
 
@@ -237,16 +237,16 @@ bool XRef::readPrev(const Dictionary& dict, uint64_t& nextOffset) {
 bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
     const Dictionary& dict = stream.dictionary;
     const Object& size = dict.get("Size");
-    if (!size.isInteger()) throw CPdfException("Size of xref Stream is wrong type");
+    if (!size.isInteger()) throw Error("Size of xref Stream is wrong type");
     if (size.integer() > 0) growTo(size.integer());
 
     const Object& w = dict.get("W");
-    if (!w.isArray()) throw CPdfException("W item of xref Stream is wrong type");
-    if (w.array()->size() < 3) throw CPdfException("W item of xref Stream is wrong length");
+    if (!w.isArray()) throw Error("W item of xref Stream is wrong type");
+    if (w.array()->size() < 3) throw Error("W item of xref Stream is wrong length");
     int widths[3];
     for (size_t k = 0; k < 3; ++k) {
         const Object width = resolve(w.array()->at(k));
-        if (!width.isInteger()) throw CPdfException("W item of xref Stream is wrong type");
+        if (!width.isInteger()) throw Error("W item of xref Stream is wrong type");
         widths[k] = width.integer();
     }
 
@@ -261,7 +261,7 @@ bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
             for (int k = 0; k < 3; ++k) {
                 for (int byte = 0; byte < widths[k]; ++byte) {
                     if (at >= data.size()) {
-                        throw CPdfException("Unexpected EOF while reading xref stream section");
+                        throw Error("Unexpected EOF while reading xref stream section");
                     }
                     fields[k] = (fields[k] << 8) | static_cast<unsigned char>(data[at++]);
                 }
@@ -270,7 +270,7 @@ bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
             XRefEntry& entry = entries_[static_cast<size_t>(number)];
             if (entry.isDefined()) continue;
             if (fields[0] > 2) {
-                throw CPdfException("Wrong type of xref entry while reading xref stream section");
+                throw Error("Wrong type of xref entry while reading xref stream section");
             }
             entry.offset = fields[1];
             entry.generation = static_cast<uint32_t>(fields[2]);
@@ -284,7 +284,7 @@ bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
             const Object first = resolve(pairs->at(i));
             const Object count = resolve(pairs->at(i + 1));
             if (!first.isInteger() || !count.isInteger()) {
-                throw CPdfException("Index item of xref Stream is wrong type");
+                throw Error("Index item of xref Stream is wrong type");
             }
             readSection(first.integer(), count.integer());
         }
@@ -303,7 +303,7 @@ template <typename Read>
 Object XRef::withObject(Reference reference, const Read& read) {
     const int32_t number = reference.number;
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
-        throw CPdfException("Corrupted PDF file");
+        throw Error("Corrupted PDF file");
     }
     // Fetches inside a fetch (a stream's Length, an object stream) are bounded in
     // depth and in number, and an object already being fetched gives null: a
@@ -332,7 +332,11 @@ Object XRef::withObject(Reference reference, const Read& read) {
             objGeneration.integer() != reference.generation || !keyword.isKeyword("obj")) {
             return Object::MakeNull();
         }
-        return read(parser);
+        try {
+            return read(parser);
+        } catch (const Error& error) {
+            throw error.placed({number, static_cast<int64_t>(filePosition(entry.offset))});
+        }
     }
 
     if (entry.type == 2 && entry.isDefined()) {
@@ -342,7 +346,11 @@ Object XRef::withObject(Reference reference, const Read& read) {
         if (!bytes) return Object::MakeNull();
         MemorySource source(*bytes);
         Parser parser(source, 0);
-        return read(parser);
+        try {
+            return read(parser);
+        } catch (const Error& error) {
+            throw error.placed({number, -1});
+        }
     }
     return Object::MakeNull();
 }
@@ -430,7 +438,7 @@ std::unique_ptr<XRef::RawObjectStream> XRef::loadRawObjectStream(int32_t number)
 }
 
 std::optional<std::string_view> XRef::objectStreamBytes(uint32_t number) {
-    if (number >= entries_.size()) throw CPdfException("Corrupted PDF file");
+    if (number >= entries_.size()) throw Error("Corrupted PDF file");
     const XRefEntry entry = entries_[number];
     if (entry.type != 2 || !entry.isDefined()) return std::nullopt;
     // A number no table can hold reads as one outside this table.

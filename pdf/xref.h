@@ -87,7 +87,7 @@ public:
 
     // Reads every section of the file. When they cannot be read, or an entry's
     // offset does not hold its object, the table is rebuilt by scanning the
-    // file for objects (unless repair is false). Throws CPdfException when
+    // file for objects (unless repair is false). Throws Error when
     // neither gives a table.
     void init(bool repair = true);
     // Whether the table was rebuilt by scanning the file.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "pdf/lexer.h"
 #include "pdf/parser.h"
 #include "pdf/xref.h"
@@ -259,7 +259,7 @@ void XRef::indexObjectStreams(const std::vector<uint32_t>& objectStreams,
                                   nullptr)) {
                 continue;
             }
-        } catch (const CPdfException&) {
+        } catch (const Error&) {
             continue;
         }
         const uint64_t position = placedAt[number];
@@ -311,7 +311,7 @@ bool XRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
         try {
             value = fetch({it->second,
                            static_cast<int32_t>(generationOf(static_cast<uint32_t>(it->second)))});
-        } catch (const CPdfException&) {
+        } catch (const Error&) {
             continue;
         }
         const Dictionary* dict = value.dictionary();

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "base/exception.h"
+#include "base/error.h"
 
 using pdf::Object;
 
 namespace {
 
 [[noreturn]] void KidsWrongType() {
-    throw CPdfException("Kids CPdfElement is wrong type\n");
+    throw Error("Kids CPdfElement is wrong type\n");
 }
 
 // Whether a reference has been met before; direct values are never repeated.
@@ -24,14 +24,14 @@ bool SeenBefore(const Object& unresolved, std::set<std::pair<int32_t, int32_t>>&
 Catalog::Catalog(pdf::XRef& xref) : xref_(xref) {
     const Object catalog = xref_.fetch(xref_.root());
     const pdf::Dictionary* dict = catalog.dictionary();
-    if (dict == nullptr) throw CPdfException("Catalog CPdfElement is wrong type\n");
+    if (dict == nullptr) throw Error("Catalog CPdfElement is wrong type\n");
 
     const Object pagesRoot = xref_.resolve(dict->get("Pages"));
     if (!pagesRoot.isDictionary()) {
-        throw CPdfException("Top-level pages CPdfElement is wrong type\n");
+        throw Error("Top-level pages CPdfElement is wrong type\n");
     }
     if (!xref_.resolve(pagesRoot.dictionary()->get("Count")).isNumber()) {
-        throw CPdfException("Page count in top-level pages CPdfElement is wrong type\n");
+        throw Error("Page count in top-level pages CPdfElement is wrong type\n");
     }
 
     // Nodes are remembered by reference, so that a Kids entry leading back to a
@@ -60,12 +60,12 @@ void Catalog::readPageTree(const pdf::Dictionary& node, RefSet& visited, int dep
         bool isPage = false;
         if (unresolved.isReference()) {
             const std::optional<Object> type = xref_.fetchValue(unresolved.reference(), "Type");
-            if (!type) throw CPdfException("Kid CPdfElement is wrong type\n");
+            if (!type) throw Error("Kid CPdfElement is wrong type\n");
             isPage = type->isName("Page");
             if (!isPage) kid = xref_.fetchKeys(unresolved.reference(), kKeys);
         }
         const pdf::Dictionary* kidDict = kid.dictionary();
-        if (!isPage && kidDict == nullptr) throw CPdfException("Kid CPdfElement is wrong type\n");
+        if (!isPage && kidDict == nullptr) throw Error("Kid CPdfElement is wrong type\n");
         if (isPage || kidDict->is("Page")) {
             // A page may well be listed twice; it then counts twice.
             Page page;
@@ -97,10 +97,10 @@ std::unique_ptr<LinkDestination> Catalog::findDest(const std::string& name) cons
         dest = std::make_unique<LinkDestination>(*array, xref_);
     } else if (const pdf::Dictionary* dict = value.dictionary()) {
         const Object inner = xref_.resolve(dict->get("D"));
-        if (!inner.isArray()) throw CPdfException("Bad named destination value\n");
+        if (!inner.isArray()) throw Error("Bad named destination value\n");
         dest = std::make_unique<LinkDestination>(*inner.array(), xref_);
     } else {
-        throw CPdfException("Bad named destination value\n");
+        throw Error("Bad named destination value\n");
     }
     if (!dest->isOk()) return nullptr;
     return dest;
@@ -211,7 +211,7 @@ Catalog::NameNodeIndex Catalog::readNameNode(const pdf::Dictionary& node) const 
             index.kids.push_back({i, lower.text(), upper.text()});
         }
         index.indexed = true;
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return {};
     }
     return index;

@@ -28,7 +28,7 @@ public:
     static constexpr int kMaxTreeDepth = 256;
 
     // Reads the catalog of the table's trailer and walks its page tree.
-    // Throws CPdfException when the catalog or page tree has the wrong shape.
+    // Throws Error when the catalog or page tree has the wrong shape.
     explicit Catalog(pdf::XRef& xref);
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/exception.h"
+#include "base/error.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ void Document::open(const std::string& path) {
     catalog_.reset();
     xref_.reset();
     file_ = pdf::FileReader::Open(path);
-    if (file_ == nullptr) throw CPdfException("Can't open PDF file\n");
+    if (file_ == nullptr) throw Error("Can't open PDF file\n");
     try {
         xref_ = std::make_unique<pdf::XRef>(file_, HeaderStart(*file_));
         xref_->init();

@@ -17,7 +17,7 @@ public:
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Throws CPdfException; a failed open leaves the document closed.
+    // Throws Error; a failed open leaves the document closed.
     void open(const std::string& path);
 
     pdf::XRef& xref() const { return *xref_; }

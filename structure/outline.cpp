@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "base/exception.h"
+#include "base/error.h"
 
 using pdf::Object;
 
@@ -172,7 +172,7 @@ std::vector<uint32_t> OutlineObjectNumbers(pdf::XRef& xref) {
         if (std::optional<pdf::Object> outlines = xref.fetchValue(xref.root(), "Outlines")) {
             meet(*outlines);
         }
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return numbers;
     }
     while (!waiting.empty()) {
@@ -182,7 +182,7 @@ std::vector<uint32_t> OutlineObjectNumbers(pdf::XRef& xref) {
         pdf::Object item;
         try {
             item = xref.fetchKeys(ref, kLinks);
-        } catch (const CPdfException&) {
+        } catch (const Error&) {
             continue;  // an item that cannot be read links to nothing
         }
         const pdf::Dictionary* dict = item.dictionary();

@@ -1,4 +1,4 @@
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/text_format.h"
 #include "pdf/lexer.h"
 #include "writer/pdf_writer.h"
@@ -19,7 +19,7 @@ void PdfWriter::writeCatalog(uint32_t outlinesNumber) {
     const std::optional<std::string> text = input_.text(rootObject);
     const std::optional<pdf::DictionaryText> dict =
         text ? pdf::DictionaryText::Find(*text) : std::nullopt;
-    if (!dict) throw CPdfException("PDF file was damaged.\n");
+    if (!dict) throw Error("PDF file was damaged.\n");
     // The catalog as it stands, its Outlines (however spelt) naming the new root.
     const std::string catalog = dict->replaced(*text, "Outlines", Format("%u 0 R", outlinesNumber));
     noteReferences(catalog);

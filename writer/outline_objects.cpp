@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/text_format.h"
 #include "bookmarks/text_codec.h"
 #include "pdf/lexer.h"
@@ -83,7 +83,7 @@ bool PdfWriter::goesByName(const ActionRecord& action) const {
     if (action.type != ActionType::GoTo || action.namedDestination.empty()) return false;
     try {
         return catalog_.findDest(action.namedDestination) != nullptr;
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         return false;  // a name that holds no destination is no better than none
     }
 }
@@ -106,7 +106,7 @@ std::string PdfWriter::actionBody(const ActionRecord& action) {
             // document's own tables send it.
             if (goesByName(action)) return "/D" + DestinationName(action) + " /S/GoTo\n";
             if (action.page < 1 || static_cast<uint32_t>(action.page) > pages_.count()) {
-                throw CPdfException(
+                throw Error(
                     "Error in .xml file: Page number more than number of pages in .pdf file\n");
             }
             uint32_t pageObject = pages_.objectOf(static_cast<uint32_t>(action.page));

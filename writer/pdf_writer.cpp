@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/platform.h"
 #include "base/text_format.h"
 #include "pdf/filters.h"
@@ -141,7 +141,7 @@ void PdfWriter::checkIdentifierCarries() const {
     const pdf::Object id = xref.resolve(xref.trailer().get("ID"));
     const pdf::Object first = id.isArray() ? xref.resolve(id.array()->at(0)) : pdf::Object();
     if (!first.isString()) {
-        throw CPdfException(
+        throw Error(
             "Encrypted PDF file has no usable /ID in its trailer: a new file could not be "
             "decrypted\n");
     }
@@ -154,7 +154,7 @@ void PdfWriter::write(const std::string& text) {
 
 void PdfWriter::checkOffset(uint64_t offset) {
     if (offset > kMaxOffset) {
-        throw CPdfException(
+        throw Error(
             "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n");
     }
 }
@@ -178,7 +178,7 @@ void PdfWriter::copySpan(uint32_t number, const pdf::RawObjects::Span& span) {
     entry.offset = position();
     checkOffset(entry.offset);
     entry.generation = input_.generationOf(number);
-    if (!input_.copySpan(span, output_)) throw CPdfException("Output file write error\n");
+    if (!input_.copySpan(span, output_)) throw Error("Output file write error\n");
     position_ += span.length + (span.addLineEnd ? 1 : 0);
     entry.kind = ObjectEntry::Kind::Stored;
 }
@@ -311,7 +311,7 @@ void PdfWriter::keepHeldObject(uint32_t number, const pdf::XRefEntry& entry) {
         if (std::optional<std::string_view> found = input_.xref().objectStreamBytes(number)) {
             bytes = std::string(*found);
         }
-    } catch (const CPdfException&) {
+    } catch (const Error&) {
         bytes.reset();
     }
     // An object nobody can read refers to nothing; one in a stream this
@@ -341,7 +341,7 @@ void PdfWriter::numberNewObjects(const std::vector<BookmarkRecord>& records) {
         FirstFreeRun(static_cast<uint32_t>(objects_.size()),
                      static_cast<uint32_t>(std::min<uint64_t>(count, UINT32_MAX)), beyondTable_);
     if (first + count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-        throw CPdfException("Output file would have too many objects\n");
+        throw Error("Output file would have too many objects\n");
     }
     objects_.resize(first);
     numbered_ = true;
@@ -396,7 +396,7 @@ void PdfWriter::raiseVersion() {
     if (!platform::Seek(output_, static_cast<int64_t>(versionAt_), SEEK_SET) ||
         std::fwrite(digits.data(), 1, digits.size(), output_) != digits.size() ||
         !platform::Seek(output_, 0, SEEK_END)) {
-        throw CPdfException("Output file write error\n");
+        throw Error("Output file write error\n");
     }
 }
 

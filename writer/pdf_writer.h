@@ -36,7 +36,7 @@ public:
     PdfWriter(const PdfWriter&) = delete;
     PdfWriter& operator=(const PdfWriter&) = delete;
 
-    // The whole file, with an outline made of records. Throws CPdfException
+    // The whole file, with an outline made of records. Throws Error
     // (a go-to to a page the input does not have, a catalog that cannot be
     // read, an encrypted input whose key could not be carried over).
     void writeWithOutline(const std::vector<BookmarkRecord>& records);

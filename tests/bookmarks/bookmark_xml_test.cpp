@@ -5,7 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/text_format.h"
 
 namespace {
@@ -50,8 +50,8 @@ std::string Read(const std::string& file, bool forUpdate = false) {
         std::string warning;
         const std::string records = Describe(ReadBookmarks(file, forUpdate, &warning));
         return warning + records;
-    } catch (const CPdfException& failure) {
-        return failure.Message();
+    } catch (const Error& failure) {
+        return failure.message();
     }
 }
 

@@ -1,7 +1,7 @@
 // Tables of bytes and what the tokeniser, parser and stream decoders make of them.
 #include <gtest/gtest.h>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "pdf/filters.h"
 #include "pdf/lexer.h"
 #include "pdf/object.h"
@@ -54,7 +54,7 @@ TEST(SyntaxTest, TokensAndValues) {
     for (const char* length : {"9223372036854775807", "99999999999999999999"}) {
         EXPECT_THROW(
             fixture::ParseAll(std::string("<< /Length ") + length + " >> stream\nhello\nendstream"),
-            CPdfException)
+            Error)
             << length;
     }
 }

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 
@@ -30,8 +30,8 @@ std::string Open(const std::string& bytes, const std::string& show, bool repair 
         return out + "root " + std::to_string(xref.root().number) + " info " +
                std::to_string(xref.info().number) + "/" + std::to_string(xref.info().generation) +
                (xref.wasRebuilt() ? " rebuilt" : "");
-    } catch (const CPdfException& failure) {
-        return failure.Message();
+    } catch (const Error& failure) {
+        return failure.message();
     }
 }
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "app/application.h"
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/platform.h"
 #include "pdf/raw_object.h"
 #include "structure/document.h"
@@ -146,7 +146,7 @@ public:
         try {
             document_.open(path);
             raw_ = std::make_unique<pdf::RawObjects>(document_.xref());
-        } catch (const CPdfException&) {
+        } catch (const Error&) {
             raw_.reset();
         }
     }

@@ -1,7 +1,7 @@
 // Offsets of the written table: ten digits, past 4 GiB, and a refusal beyond.
 #include <gtest/gtest.h>
 
-#include "base/exception.h"
+#include "base/error.h"
 #include "base/platform.h"
 #include "structure/document.h"
 #include "support/fixture.h"
@@ -43,8 +43,8 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
             platform::Seek(output, static_cast<int64_t>(start), SEEK_SET);
             const std::string text(tail, std::fread(tail, 1, sizeof tail, output));
             outcome = text.substr(text.find("startxref"), 16);
-        } catch (const CPdfException& error) {
-            outcome = error.Message();
+        } catch (const Error& error) {
+            outcome = error.message();
         }
         std::fclose(output);
         EXPECT_EQ(outcome, expected) << start;
