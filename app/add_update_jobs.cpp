@@ -12,20 +12,6 @@
 #include "structure/page_table.h"
 #include "writer/pdf_writer.h"
 
-namespace {
-
-// "item 2", "items 2 and 4", "items 2, 4 and 5".
-std::string ItemList(const std::vector<int32_t>& items) {
-    std::string list = items.size() == 1 ? "item " : "items ";
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) list += i + 1 == items.size() ? " and " : ", ";
-        list += std::to_string(items[i]);
-    }
-    return list;
-}
-
-}  // namespace
-
 void CFolivants::AddBookmarks() {
     WriteNewPdf(false);
 }
@@ -44,42 +30,32 @@ void CFolivants::WriteNewPdf(bool update) {
     const bool opened = xmlFile.open(xmlName, "rb");
     report_.names(Format(", XML input file: '%s'", xmlName.c_str()));
     if (!opened) throw Error("XML file open error\n");
-    document.open(inputName);
+    document.open(inputName, warnings_);
 
     report_.names(Format(", output file: '%s'", outputName.c_str()));
-    ReportRepairs(document);
+    reportWarnings();
     if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
     const pdf::RawObjects input(document.xref());
     const PageTable pages = PageTable::Build(document.catalog());
     const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
     if (!xmlText) throw Error("XML file open error\n");
-    std::string warning;
-    std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warning);
-    report_.messages(warning);
+    std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warnings_);
+    reportWarnings();
     if (update) {
         const Outline& outline = document.outline();
         if (!outline.items) throw Error("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
             CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
-        for (const EditReport& edit : MergeBookmarks(existing, records)) {
-            if (!edit.matched) {
-                report_.message(Format(
-                    "Warning: no item %d in the outline; its record was not applied", edit.item));
-            } else {
-                report_.message(Format(
-                    "Warning: the record of item %d removes %s, which the bookmark file does not "
-                    "hold",
-                    edit.item, ItemList(edit.removed).c_str()));
-            }
-        }
+        MergeBookmarks(existing, records, warnings_);
+        reportWarnings();
         records = std::move(existing);
     }
 
     // Nothing is made before everything is read and checked.
     if (!outputFile.create(outputName)) throw CreateRefusal(outputName, outputFile.problem());
     PdfWriter writer(outputFile.get(), input, document.catalog(), pages,
-                     OutlineObjectNumbers(document.xref()));
+                     OutlineObjectNumbers(document.xref()), warnings_);
     try {
         writer.writeWithOutline(records);
     } catch (const Error&) {
@@ -89,10 +65,7 @@ void CFolivants::WriteNewPdf(bool update) {
     }
     if (!outputFile.commit()) {
         throw Error(Format("Output file write error: '%s': %s\n", outputName.c_str(),
-                                   outputFile.problem().c_str()));
+                           outputFile.problem().c_str()));
     }
-    for (int32_t item : writer.itemsWithoutGoTo()) {
-        report_.message(
-            Format("Warning: item %d has a go-to with no page; written without it", item));
-    }
+    reportWarnings();
 }

@@ -7,6 +7,7 @@
 
 #include "app/job_report.h"
 #include "base/error.h"
+#include "base/warnings.h"
 #include "bookmarks/record.h"
 
 class FileHandle;
@@ -52,10 +53,11 @@ private:
     bool WouldOverwriteInput(const std::string& outputPath) const;
     // Opens the input and names it; throws when it cannot be read.
     void OpenInput(FileHandle& inputFile) const;
-    // The warning line for an input whose cross-reference had to be rebuilt.
-    void ReportRepairs(const Document& document) const;
+    // Prints the warnings not yet printed.
+    void reportWarnings();
 
     JobReport& report_;
+    Warnings warnings_;
     // Every job numbers its items from 1, so that one bookmark file edits
     // every PDF of a list alike.
     ItemCounter counter_;

@@ -171,4 +171,9 @@ void CFolivants::Run(const Arguments& arguments) {
             UpdateBookmarks();
             break;
     }
+    reportWarnings();
+    if (warnings_.notShown() > 0) {
+        report_.message(Format("Warning: %llu more warnings not shown",
+                               static_cast<unsigned long long>(warnings_.notShown())));
+    }
 }

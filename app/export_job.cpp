@@ -17,8 +17,7 @@ bool CFolivants::WouldOverwriteInput(const std::string& outputPath) const {
 }
 
 Error OverwriteRefusal(const std::string& outputPath) {
-    return Error(
-        Format("Output file would overwrite an input file: '%s'\n", outputPath.c_str()));
+    return Error(Format("Output file would overwrite an input file: '%s'\n", outputPath.c_str()));
 }
 
 Error CreateRefusal(const std::string& outputPath, const std::string& problem) {
@@ -37,11 +36,11 @@ void CFolivants::ExportBookmarks() {
     OutputFile xmlFile;
     Document document;
     OpenInput(inputFile);
-    document.open(inputName);
+    document.open(inputName, warnings_);
     const PageTable pages = PageTable::Build(document.catalog());
 
     report_.names(Format(", XML output file: '%s'", xmlName.c_str()));
-    ReportRepairs(document);
+    reportWarnings();
     // Never truncate the file being read.
     if (WouldOverwriteInput(xmlName)) throw OverwriteRefusal(xmlName);
     if (!xmlFile.create(xmlName)) throw CreateRefusal(xmlName, xmlFile.problem());
@@ -61,6 +60,6 @@ void CFolivants::ExportBookmarks() {
     }
 }
 
-void CFolivants::ReportRepairs(const Document& document) const {
-    if (document.xref().wasRebuilt()) report_.message("Warning: damaged cross-reference rebuilt");
+void CFolivants::reportWarnings() {
+    for (const std::string& line : warnings_.takeNew()) report_.message(line);
 }

@@ -109,14 +109,14 @@ void CheckList(const std::string& xmlName, const std::vector<std::string>& entri
     const platform::FileStatus xml = platform::StatusOf(xmlName);
     if (!xml.exists() || xml.folder) {
         throw Error(Format("XML file open error: '%s': %s\n", xmlName.c_str(),
-                                   ProblemReading(xml).c_str()));
+                           ProblemReading(xml).c_str()));
     }
     read.insert({xml.volume, xml.index});
     for (const std::string& entry : entries) {
         const platform::FileStatus input = platform::StatusOf(entry);
         if (!input.exists() || input.folder) {
             throw Error(Format("Input file open error: '%s': %s\n", entry.c_str(),
-                                       ProblemReading(input).c_str()));
+                               ProblemReading(input).c_str()));
         }
         read.insert({input.volume, input.index});
     }
@@ -124,7 +124,7 @@ void CheckList(const std::string& xmlName, const std::vector<std::string>& entri
     for (size_t i = 0; i < outputs.size(); ++i) {
         if (!written.emplace(platform::NameKey(BaseName(outputs[i])), i).second) {
             throw Error(Format("List entries would write the same output file: '%s'\n",
-                                       outputs[i].c_str()));
+                               outputs[i].c_str()));
         }
     }
     for (const std::string& output : outputs) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/warnings.h"
 #include "bookmarks/record.h"
 #include "bookmarks/text_codec.h"
 
@@ -30,6 +31,6 @@ RecordParts PartsOf(const BookmarkRecord& record);
 // the top. Insert elements count only forUpdate. Throws Error, with
 // the line and what is wrong, for a file that is not well-formed XML or holds
 // a value the format does not allow. A file read in another encoding than it
-// declares leaves a line for the user in warning.
+// declares is warned of.
 std::vector<BookmarkRecord> ReadBookmarks(const std::string& bytes, bool forUpdate,
-                                          std::string* warning = nullptr);
+                                          Warnings* warnings = nullptr);

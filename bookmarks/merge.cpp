@@ -7,7 +7,19 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
+
+namespace {
+
+// What an edit of the bookmark file did that the user should hear of.
+struct EditReport {
+    int32_t item = 0;
+    bool matched = false;          // false: no item has the edit's number
+    std::vector<int32_t> removed;  // items below the replaced one the file does not hold
+};
+
+}  // namespace
 
 namespace {
 
@@ -184,14 +196,33 @@ private:
 
 }  // namespace
 
-std::vector<EditReport> MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                                       const std::vector<BookmarkRecord>& records) {
+namespace {
+
+// "item 2", "items 2 and 4", "items 2, 4 and 5".
+std::string ItemList(const std::vector<int32_t>& items) {
+    std::string list = items.size() == 1 ? "item " : "items ";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) list += i + 1 == items.size() ? " and " : ", ";
+        list += std::to_string(items[i]);
+    }
+    return list;
+}
+
+}  // namespace
+
+void MergeBookmarks(std::vector<BookmarkRecord>& existing,
+                    const std::vector<BookmarkRecord>& records, Warnings& warnings) {
     Outline outline(std::move(existing), records);
-    std::vector<EditReport> reports;
     for (const BookmarkRecord& edit : records) {
-        EditReport report = outline.apply(edit);
-        if (!report.matched || !report.removed.empty()) reports.push_back(std::move(report));
+        const EditReport report = outline.apply(edit);
+        if (!report.matched) {
+            warnings.add(Format("Warning: no item %d in the outline; its record was not applied",
+                                report.item));
+        } else if (!report.removed.empty()) {
+            warnings.add(Format(
+                "Warning: the record of item %d removes %s, which the bookmark file does not hold",
+                report.item, ItemList(report.removed).c_str()));
+        }
     }
     existing = outline.takeRecords();
-    return reports;
 }

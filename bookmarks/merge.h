@@ -3,14 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/warnings.h"
 #include "bookmarks/record.h"
-
-// What an edit of the bookmark file did that the user should hear of.
-struct EditReport {
-    int32_t item = 0;
-    bool matched = false;          // false: no item has the edit's number
-    std::vector<int32_t> removed;  // items below the replaced one the file does not hold
-};
 
 // Applies the edits of a bookmark file to an existing outline, gathered by
 // CollectBookmarks. The records at the top of the file's tree are the edits,
@@ -23,7 +17,8 @@ struct EditReport {
 // its number, if there is one: it keeps that item's object, and the parts
 // (title, colour, style, actions) it leaves as the export wrote them are
 // copied as they stand. The outline stays at most 256 levels deep: a record
-// that would go deeper joins the deepest level. Returns, in edit order, the
-// edits that matched nothing and the replacements that removed items.
-std::vector<EditReport> MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                                       const std::vector<BookmarkRecord>& records);
+// that would go deeper joins the deepest level. Warns, in edit order, of the
+// edits that matched nothing and the replacements that removed items the
+// file does not hold.
+void MergeBookmarks(std::vector<BookmarkRecord>& existing,
+                    const std::vector<BookmarkRecord>& records, Warnings& warnings);

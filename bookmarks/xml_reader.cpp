@@ -428,16 +428,16 @@ std::string ChooseEncoding(const std::string& bytes, std::string& warning) {
 }  // namespace
 
 std::vector<BookmarkRecord> ReadBookmarks(const std::string& bytes, bool forUpdate,
-                                          std::string* warning) {
+                                          Warnings* warnings) {
     std::string note;
     const std::string encoding = ChooseEncoding(bytes, note);
     std::vector<BookmarkRecord> records;
     BookmarkEvents events(records, forUpdate);
     if (const std::optional<xml::Failure> failure = xml::Parse(bytes, encoding, events)) {
         if (failure->message.empty()) throw Error(events.failure());
-        throw Error(Format("Error in .xml file: line %lu, column %lu: %s\n",
-                                   failure->at.line, failure->at.column, failure->message.c_str()));
+        throw Error(Format("Error in .xml file: line %lu, column %lu: %s\n", failure->at.line,
+                           failure->at.column, failure->message.c_str()));
     }
-    if (warning != nullptr) *warning = note;
+    if (warnings != nullptr && !note.empty()) warnings->add(note.substr(0, note.find('\n')));
     return records;
 }

@@ -39,13 +39,14 @@ void ExportOrAdd(const std::string& pdf, const std::string* xml, bool update) {
     std::FILE* output = std::fopen("/dev/null", "wb");
     try {
         Document document;
-        document.open(pdf);
+        Warnings warnings;
+        document.open(pdf, warnings);
         const pdf::RawObjects raw(document.xref());
         const Catalog& catalog = document.catalog();
         const PageTable pages = PageTable::Build(catalog);
         ItemCounter counter;
         if (xml != nullptr) {
-            PdfWriter(output, raw, catalog, pages, OutlineObjectNumbers(document.xref()))
+            PdfWriter(output, raw, catalog, pages, OutlineObjectNumbers(document.xref()), warnings)
                 .writeWithOutline(ReadBookmarks(*xml, update));
         } else if (const OutlineItemList* items = document.outline().items.get()) {
             const std::string text = BookmarkXml(CollectBookmarks(*items, catalog, pages, counter));

@@ -18,7 +18,7 @@ uint64_t HeaderStart(pdf::FileReader& file) {
 
 }  // namespace
 
-void Document::open(const std::string& path) {
+void Document::open(const std::string& path, Warnings& warnings) {
     outline_.reset();
     catalog_.reset();
     xref_.reset();
@@ -27,6 +27,7 @@ void Document::open(const std::string& path) {
     try {
         xref_ = std::make_unique<pdf::XRef>(file_, HeaderStart(*file_));
         xref_->init();
+        if (xref_->wasRebuilt()) warnings.add("Warning: damaged cross-reference rebuilt");
         catalog_ = std::make_unique<Catalog>(*xref_);
         outline_ = std::make_unique<Outline>(catalog_->outlines(), *xref_);
     } catch (...) {

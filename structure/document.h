@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "base/warnings.h"
 #include "pdf/file_reader.h"
 #include "pdf/xref.h"
 #include "structure/catalog.h"
@@ -17,8 +18,9 @@ public:
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Throws Error; a failed open leaves the document closed.
-    void open(const std::string& path);
+    // Throws Error; a failed open leaves the document closed. A table that
+    // had to be rebuilt is warned of.
+    void open(const std::string& path, Warnings& warnings);
 
     pdf::XRef& xref() const { return *xref_; }
     const Catalog& catalog() const { return *catalog_; }

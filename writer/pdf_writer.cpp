@@ -87,11 +87,13 @@ bool IsStructureKey(const std::string& key) {
 }  // namespace
 
 PdfWriter::PdfWriter(std::FILE* output, const pdf::RawObjects& input, const Catalog& catalog,
-                     const PageTable& pages, const std::vector<uint32_t>& oldOutline)
+                     const PageTable& pages, const std::vector<uint32_t>& oldOutline,
+                     Warnings& warnings)
     : output_(output),
       input_(input),
       catalog_(catalog),
       pages_(pages),
+      warnings_(warnings),
       root_(static_cast<uint32_t>(input.xref().root().number)),
       streamForm_(std::any_of(input.xref().entries().begin(), input.xref().entries().end(),
                               [](const pdf::XRefEntry& entry) {
@@ -130,6 +132,10 @@ void PdfWriter::writeWithOutline(const std::vector<BookmarkRecord>& records) {
         writeTrailer(xrefPosition);
     }
     raiseVersion();
+    for (int32_t item : itemsWithoutGoTo_) {
+        warnings_.add(
+            Format("Warning: item %d has a go-to with no page; written without it", item));
+    }
 }
 
 void PdfWriter::checkIdentifierCarries() const {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/warnings.h"
 #include "bookmarks/record.h"
 #include "pdf/raw_object.h"
 #include "structure/catalog.h"
@@ -30,9 +31,10 @@
 // removes it when anything fails.
 class PdfWriter {
 public:
-    // oldOutline: the object numbers of the input's outline (its root and items).
+    // oldOutline: the object numbers of the input's outline (its root and
+    // items). What the user should hear of goes to warnings.
     PdfWriter(std::FILE* output, const pdf::RawObjects& input, const Catalog& catalog,
-              const PageTable& pages, const std::vector<uint32_t>& oldOutline);
+              const PageTable& pages, const std::vector<uint32_t>& oldOutline, Warnings& warnings);
     PdfWriter(const PdfWriter&) = delete;
     PdfWriter& operator=(const PdfWriter&) = delete;
 
@@ -40,10 +42,6 @@ public:
     // (a go-to to a page the input does not have, a catalog that cannot be
     // read, an encrypted input whose key could not be carried over).
     void writeWithOutline(const std::vector<BookmarkRecord>& records);
-
-    // The items written without a go-to of theirs that named no page (0), in
-    // the order they were written.
-    const std::vector<int32_t>& itemsWithoutGoTo() const { return itemsWithoutGoTo_; }
 
     // The largest offset a cross-reference table line can hold: ten digits.
     static constexpr uint64_t kMaxOffset = 9999999999;
@@ -141,11 +139,14 @@ private:
     const pdf::RawObjects& input_;
     const Catalog& catalog_;
     const PageTable& pages_;
+    Warnings& warnings_;
     const uint32_t root_;
     // Whether the output keeps object streams and has a cross-reference stream.
     const bool streamForm_;
     std::vector<ObjectEntry> objects_;
     uint64_t position_ = 0;
+    // Items written without a go-to of theirs that named no page (0), in the
+    // order they were written: warned of once the file is whole.
     std::vector<int32_t> itemsWithoutGoTo_;
 
     std::vector<bool> inOldOutline_;  // by input object number

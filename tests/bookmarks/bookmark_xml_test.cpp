@@ -47,8 +47,10 @@ std::string Describe(const std::vector<BookmarkRecord>& records) {
 // The records of a file, or the message it is refused with; a warning goes first.
 std::string Read(const std::string& file, bool forUpdate = false) {
     try {
+        Warnings warnings;
+        const std::string records = Describe(ReadBookmarks(file, forUpdate, &warnings));
         std::string warning;
-        const std::string records = Describe(ReadBookmarks(file, forUpdate, &warning));
+        for (const std::string& line : warnings.lines()) warning += line + "\n";
         return warning + records;
     } catch (const Error& failure) {
         return failure.message();

@@ -16,7 +16,8 @@ std::string Lookups(const std::string& tree, const std::vector<std::string>& nam
     fixture::WriteFile(dir.file("in.pdf"),
                        fixture::BuildPdf(fixture::Pages(3, "/Names << /Dests 10 0 R >>") + tree));
     Document document;
-    document.open(dir.file("in.pdf"));
+    Warnings warnings;
+    document.open(dir.file("in.pdf"), warnings);
     std::string out;
     for (const std::string& name : names) {
         const auto dest = document.catalog().findDest(name);

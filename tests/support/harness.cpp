@@ -144,7 +144,8 @@ class ObjectTexts {
 public:
     explicit ObjectTexts(const std::string& path) {
         try {
-            document_.open(path);
+            Warnings ignored;
+            document_.open(path, ignored);
             raw_ = std::make_unique<pdf::RawObjects>(document_.xref());
         } catch (const Error&) {
             raw_.reset();
@@ -223,8 +224,8 @@ std::string PdfAsText(const std::string& output, const std::string& input) {
     // A cross-reference stream: its dictionary, and its entries as the
     // reader takes them.
     return text + "--- cross-reference stream\n" + AsLines(tail.substr(0, tail.find("stream\n"))) +
-           "\n" + entries +
-           AsLines(tail.substr(std::min(tail.rfind("startxref"), tail.size()))) + "\n";
+           "\n" + entries + AsLines(tail.substr(std::min(tail.rfind("startxref"), tail.size()))) +
+           "\n";
 }
 
 std::string Describe(const pdf::Object& object) {

@@ -23,7 +23,8 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(fixture::Pages(1)));
     Document document;
-    document.open(dir.file("in.pdf"));
+    Warnings warnings;
+    document.open(dir.file("in.pdf"), warnings);
     const pdf::RawObjects raw(document.xref());
     const PageTable pages = PageTable::Build(document.catalog());
     const std::pair<uint64_t, std::string> cases[] = {
@@ -37,7 +38,7 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
         ASSERT_TRUE(platform::Seek(output, static_cast<int64_t>(start), SEEK_SET));
         std::string outcome;
         try {
-            PdfWriter(output, raw, document.catalog(), pages, {}).writeWithOutline({});
+            PdfWriter(output, raw, document.catalog(), pages, {}, warnings).writeWithOutline({});
             // The written part: its table and trailer give positions past the start.
             char tail[4096] = {};
             platform::Seek(output, static_cast<int64_t>(start), SEEK_SET);
