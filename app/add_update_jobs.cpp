@@ -1,7 +1,6 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/file_handle.h"
 #include "base/output_file.h"
 #include "base/platform.h"
 #include "base/text_format.h"
@@ -12,34 +11,25 @@
 #include "structure/page_table.h"
 #include "writer/pdf_writer.h"
 
-void CFolivants::AddBookmarks() {
-    WriteNewPdf(false);
-}
-
-void CFolivants::UpdateBookmarks() {
-    WriteNewPdf(true);
-}
-
-void CFolivants::WriteNewPdf(bool update) {
-    FileHandle inputFile;
-    FileHandle xmlFile;
+void Job::writeNewPdf() {
+    const bool update = spec_.kind == JobSpec::Kind::Update;
     OutputFile outputFile;
     Document document;
-    OpenInput(inputFile);
-    // Opened only to prove early that the bookmark file can be read.
-    const bool opened = xmlFile.open(xmlName, "rb");
-    report_.names(Format(", XML input file: '%s'", xmlName.c_str()));
-    if (!opened) throw Error("XML file open error\n");
-    document.open(inputName, warnings_);
+    std::shared_ptr<pdf::FileReader> inputFile = openInput();
+    // Read whole at once: the bookmark file is opened once, and early, to
+    // prove it can be read.
+    const std::optional<std::string> xmlText = platform::ReadWholeFile(spec_.xml);
+    report_.names(Format(", XML input file: '%s'", spec_.xml.c_str()));
+    if (!xmlText) throw Error("XML file open error\n");
+    document.open(std::move(inputFile), warnings_, spec_.password);
 
+    const std::string& outputName = spec_.output;
     report_.names(Format(", output file: '%s'", outputName.c_str()));
     reportWarnings();
-    if (WouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
+    if (wouldOverwriteInput(outputName)) throw OverwriteRefusal(outputName);
 
     const pdf::RawObjects input(document.xref());
     const PageTable pages = PageTable::Build(document.catalog());
-    const std::optional<std::string> xmlText = platform::ReadWholeFile(xmlName);
-    if (!xmlText) throw Error("XML file open error\n");
     std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warnings_);
     reportWarnings();
     if (update) {
@@ -67,5 +57,4 @@ void CFolivants::WriteNewPdf(bool update) {
         throw Error(Format("Output file write error: '%s': %s\n", outputName.c_str(),
                            outputFile.problem().c_str()));
     }
-    reportWarnings();
 }

@@ -23,22 +23,16 @@ const char kManyFiles[] =
 
 const int kMostWorkers = 64;
 
-// Takes -j<N> out of the arguments after the first two: the number of list
-// entries to run at a time; 1 when it is not given.
-int TakeWorkers(Arguments& arguments) {
-    for (size_t i = 3; i < arguments.size(); ++i) {
-        if (!HasPrefix(arguments[i], "-j")) continue;
-        const std::string number = arguments[i].substr(2);
-        const bool digits = !number.empty() && number.size() <= 3 &&
-                            number.find_first_not_of("0123456789") == std::string::npos;
-        const int workers = digits ? std::stoi(number) : 0;
-        if (workers < 1 || workers > kMostWorkers) {
-            throw Error(Format("-j parameter must be a number from 1 to %d\n", kMostWorkers));
-        }
-        arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
-        return workers;
+// The number of -j<N>: how many list entries run at a time.
+int WorkersOf(const std::string& argument) {
+    const std::string number = argument.substr(2);
+    const bool digits = !number.empty() && number.size() <= 3 &&
+                        number.find_first_not_of("0123456789") == std::string::npos;
+    const int workers = digits ? std::stoi(number) : 0;
+    if (workers < 1 || workers > kMostWorkers) {
+        throw Error(Format("-j parameter must be a number from 1 to %d\n", kMostWorkers));
     }
-    return 1;
+    return workers;
 }
 
 }  // namespace
@@ -63,6 +57,8 @@ void PrintUsage() {
     Print("-e<bookmark xml output filename> output bookmark file\n");
     Print("-update updates bookmark in pdf file from -x bookmark filename\n");
     Print("-j<N> with -f, runs N files of the list at a time (default 1)\n");
+    Print("-p<password> user or owner password of an encrypted input PDF file\n");
+    Print("--verbose with an error, also says where in the input PDF file it is\n");
     Print("\n");
     Print("\nExample usage:-\n");
     Print("Folivant -i<pdf input filename> -e<bookmark xml output filename>\n");
@@ -82,11 +78,22 @@ void PrintUsage() {
     Print("\n");
 }
 
-bool RunJob(const Arguments& arguments, JobReport& report) {
+bool RunJob(const JobSpec& spec, JobReport& report) {
     try {
-        CFolivants(report).Run(arguments);
+        Job(spec, report).run();
         report.done();
         return true;
+    } catch (const Error& failure) {
+        report.message(failure.message());
+        const Error::Place& place = failure.place();
+        if (spec.verbose && place.known()) {
+            std::string where = "Where:";
+            if (place.object >= 0)
+                where += Format(" object %lld", static_cast<long long>(place.object));
+            if (place.offset >= 0)
+                where += Format(" offset %lld", static_cast<long long>(place.offset));
+            report.message(where);
+        }
     } catch (const std::exception& failure) {
         // A failure of the standard library (out of memory, ...) says what it was.
         report.message(failure.what());
@@ -94,6 +101,27 @@ bool RunJob(const Arguments& arguments, JobReport& report) {
         report.message("Unexpected exception");
     }
     return false;
+}
+
+Options TakeOptions(Arguments& arguments) {
+    // The first two arguments name the input and what is made of it; the
+    // options may follow in any order.
+    Options options;
+    for (size_t i = 2; i < arguments.size();) {
+        const std::string& argument = arguments[i];
+        if (HasPrefix(argument, "-p")) {
+            options.password = argument.substr(2);
+        } else if (HasPrefix(argument, "-j") && i >= 3) {
+            options.workers = WorkersOf(argument);
+        } else if (argument == "--verbose") {
+            options.verbose = true;
+        } else {
+            ++i;
+            continue;
+        }
+        arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return options;
 }
 
 int RunFolivant(int argc, const char* const* argv) {
@@ -118,11 +146,12 @@ int RunFolivant(int argc, const char* const* argv) {
     PrintBanner();
     JobReport report(stdout);
     try {
-        const int workers = TakeWorkers(arguments);
-        if (const std::optional<int> listResult = RunFileList(arguments, workers)) {
+        const Options options = TakeOptions(arguments);
+        if (const std::optional<int> listResult = RunFileList(arguments, options)) {
             return *listResult;
         }
-        return RunJob(arguments, report) ? 0 : 1;
+        const JobSpec spec = ParseJob(arguments, options);
+        return RunJob(spec, report) ? 0 : 1;
     } catch (const std::exception& failure) {
         report.message(failure.what());
     } catch (...) {
@@ -131,45 +160,41 @@ int RunFolivant(int argc, const char* const* argv) {
     return 1;
 }
 
-void CFolivants::ParseArguments(const Arguments& arguments) {
+JobSpec ParseJob(const Arguments& arguments, const Options& options) {
     auto expect = [&](size_t index, const char* prefix, const char* message) -> std::string {
         if (!HasPrefix(arguments[index], prefix)) throw Error(message);
         return arguments[index].substr(2);
     };
+    JobSpec spec;
+    spec.password = options.password;
+    spec.verbose = options.verbose;
     switch (arguments.size()) {
         case 3:
-            inputName = expect(1, "-i", "-i parameter missing\n");
-            xmlName = expect(2, "-e", "-e parameter missing\n");
-            mode = modeExport;
-            return;
+            spec.input = expect(1, "-i", "-i parameter missing\n");
+            spec.xml = expect(2, "-e", "-e parameter missing\n");
+            spec.kind = JobSpec::Kind::Export;
+            return spec;
         case 4:
         case 5:
-            inputName = expect(1, "-i", "-i parameter missing\n");
-            outputName = expect(2, "-o", "-o parameter missing\n");
-            xmlName = expect(3, "-x", "-x parameter missing\n");
-            mode = modeAdd;
+            spec.input = expect(1, "-i", "-i parameter missing\n");
+            spec.output = expect(2, "-o", "-o parameter missing\n");
+            spec.xml = expect(3, "-x", "-x parameter missing\n");
+            spec.kind = JobSpec::Kind::Add;
             if (arguments.size() == 5) {
                 if (arguments[4] != "-update") throw Error("-update parameter missing\n");
-                mode = modeUpdate;
+                spec.kind = JobSpec::Kind::Update;
             }
-            return;
+            return spec;
         default:
             throw Error("Error parameter\n");
     }
 }
 
-void CFolivants::Run(const Arguments& arguments) {
-    ParseArguments(arguments);
-    switch (mode) {
-        case modeExport:
-            ExportBookmarks();
-            break;
-        case modeAdd:
-            AddBookmarks();
-            break;
-        default:
-            UpdateBookmarks();
-            break;
+void Job::run() {
+    if (spec_.kind == JobSpec::Kind::Export) {
+        exportBookmarks();
+    } else {
+        writeNewPdf();
     }
     reportWarnings();
     if (warnings_.notShown() > 0) {

@@ -1,19 +1,19 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/file_handle.h"
 #include "base/output_file.h"
 #include "base/platform.h"
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "bookmarks/collector.h"
+#include "pdf/file_reader.h"
 #include "structure/document.h"
 #include "structure/page_table.h"
 
-bool CFolivants::WouldOverwriteInput(const std::string& outputPath) const {
-    const bool readsXml = mode != modeExport;
-    return platform::SameFile(outputPath, inputName) ||
-           (readsXml && platform::SameFile(outputPath, xmlName));
+bool Job::wouldOverwriteInput(const std::string& outputPath) const {
+    const bool readsXml = spec_.kind != JobSpec::Kind::Export;
+    return platform::SameFile(outputPath, spec_.input) ||
+           (readsXml && platform::SameFile(outputPath, spec_.xml));
 }
 
 Error OverwriteRefusal(const std::string& outputPath) {
@@ -25,24 +25,24 @@ Error CreateRefusal(const std::string& outputPath, const std::string& problem) {
         Format("Output file create error: '%s': %s\n", outputPath.c_str(), problem.c_str()));
 }
 
-void CFolivants::OpenInput(FileHandle& inputFile) const {
-    const bool opened = inputFile.open(inputName, "rb");
-    report_.names(Format("Input file: '%s'", inputName.c_str()));
-    if (!opened) throw Error("Input file open error\n");
+std::shared_ptr<pdf::FileReader> Job::openInput() {
+    std::shared_ptr<pdf::FileReader> file = pdf::FileReader::Open(spec_.input);
+    report_.names(Format("Input file: '%s'", spec_.input.c_str()));
+    if (file == nullptr) throw Error("Input file open error\n");
+    return file;
 }
 
-void CFolivants::ExportBookmarks() {
-    FileHandle inputFile;
+void Job::exportBookmarks() {
     OutputFile xmlFile;
     Document document;
-    OpenInput(inputFile);
-    document.open(inputName, warnings_);
+    document.open(openInput(), warnings_, spec_.password);
     const PageTable pages = PageTable::Build(document.catalog());
 
+    const std::string& xmlName = spec_.xml;
     report_.names(Format(", XML output file: '%s'", xmlName.c_str()));
     reportWarnings();
     // Never truncate the file being read.
-    if (WouldOverwriteInput(xmlName)) throw OverwriteRefusal(xmlName);
+    if (wouldOverwriteInput(xmlName)) throw OverwriteRefusal(xmlName);
     if (!xmlFile.create(xmlName)) throw CreateRefusal(xmlName, xmlFile.problem());
     // A PDF without an outline gets a bookmark file without records, so that
     // the file of that name always belongs to the PDF just read.
@@ -60,6 +60,6 @@ void CFolivants::ExportBookmarks() {
     }
 }
 
-void CFolivants::reportWarnings() {
+void Job::reportWarnings() {
     for (const std::string& line : warnings_.takeNew()) report_.message(line);
 }

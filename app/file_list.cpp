@@ -140,7 +140,7 @@ void CheckList(const std::string& xmlName, const std::vector<std::string>& entri
 
 }  // namespace
 
-std::optional<int> RunFileList(const Arguments& arguments, int workers) {
+std::optional<int> RunFileList(const Arguments& arguments, const Options& options) {
     if (arguments.size() < 2 || arguments[1].compare(0, 2, "-i") != 0 ||
         !EndsWithTxt(arguments[1].substr(2))) {
         return std::nullopt;
@@ -151,12 +151,11 @@ std::optional<int> RunFileList(const Arguments& arguments, int workers) {
     }
     if (arguments.size() < 4) throw Error("-x parameter missing\n");
     const std::string folder = arguments[2].substr(2);
-    // The rest of the command line is checked once, before anything is made.
-    Arguments job = arguments;
-    job[2] = "-o" + folder;
-    JobReport unused;
-    CFolivants grammar(unused);
-    grammar.ParseArguments(job);
+    // The rest of the command line is checked once, before anything is made:
+    // it describes every entry's job but for its input and output.
+    Arguments line = arguments;
+    line[2] = "-o" + folder;
+    const JobSpec common = ParseJob(line, options);
 
     const std::optional<std::string> list = platform::ReadWholeFile(listName);
     if (!list) throw Error(Format("Unable to open file list: '%s'\n", listName.c_str()));
@@ -167,17 +166,18 @@ std::optional<int> RunFileList(const Arguments& arguments, int workers) {
     }
     std::vector<std::string> outputs;
     for (const std::string& entry : entries) outputs.push_back(folder + "/" + BaseName(entry));
-    CheckList(grammar.xmlName, entries, outputs);
+    CheckList(common.xml, entries, outputs);
     const std::string problem = platform::MakeFolder(folder);
     if (!problem.empty()) {
         throw Error(
             Format("Output folder create error: '%s': %s\n", folder.c_str(), problem.c_str()));
     }
-    std::vector<Arguments> jobs;
+    std::vector<JobSpec> jobs;
     for (size_t i = 0; i < entries.size(); ++i) {
-        job[1] = "-i" + entries[i];
-        job[2] = "-o" + outputs[i];
-        jobs.push_back(job);
+        JobSpec job = common;
+        job.input = entries[i];
+        job.output = outputs[i];
+        jobs.push_back(std::move(job));
     }
-    return RunEntries(jobs, workers);
+    return RunEntries(jobs, options.workers);
 }

@@ -9,8 +9,8 @@
 namespace {
 
 // One at a time, each entry printing as it goes.
-int RunInTurn(const std::vector<Arguments>& jobs) {
-    for (const Arguments& job : jobs) {
+int RunInTurn(const std::vector<JobSpec>& jobs) {
+    for (const JobSpec& job : jobs) {
         JobReport report(stdout);
         const bool succeeded = RunJob(job, report);
         std::fflush(stdout);
@@ -22,7 +22,7 @@ int RunInTurn(const std::vector<Arguments>& jobs) {
 // The entries shared by the workers and the printing thread.
 class Batch {
 public:
-    explicit Batch(const std::vector<Arguments>& jobs) : jobs_(jobs), results_(jobs.size()) {}
+    explicit Batch(const std::vector<JobSpec>& jobs) : jobs_(jobs), results_(jobs.size()) {}
 
     // A worker: takes entries in list order until there are none or one failed.
     void work() {
@@ -70,7 +70,7 @@ private:
     // Entries are taken in order, so one not taken after a failure never will be.
     bool neverRuns(size_t entry) const { return stopped_ && entry >= next_; }
 
-    const std::vector<Arguments>& jobs_;
+    const std::vector<JobSpec>& jobs_;
     std::vector<Result> results_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -80,7 +80,7 @@ private:
 
 }  // namespace
 
-int RunEntries(const std::vector<Arguments>& jobs, int workers) {
+int RunEntries(const std::vector<JobSpec>& jobs, int workers) {
     if (workers <= 1 || jobs.size() <= 1) return RunInTurn(jobs);
     Batch batch(jobs);
     std::vector<std::thread> threads;

@@ -1,9 +1,13 @@
 #include "pdf/security.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "base/crypto.h"
 #include "base/error.h"
+#include "base/saslprep.h"
+#include "pdf/text_string.h"
 
 namespace pdf {
 
@@ -38,6 +42,11 @@ std::string StringOf(const Dictionary& dict, const char* key, const Resolve& res
     return value.text();
 }
 
+std::string OptionalStringOf(const Dictionary& dict, const char* key, const Resolve& resolve) {
+    const Object value = resolve(dict.get(key));
+    return value.isString() ? value.text() : std::string();
+}
+
 std::string LittleEndian(uint32_t value, int bytes) {
     std::string out;
     for (int k = 0; k < bytes; ++k) out += static_cast<char>((value >> (8 * k)) & 0xFF);
@@ -69,12 +78,14 @@ SecurityHandler::Method FilterMethod(const Dictionary& encrypt, const char* whic
 }
 
 // The hash of revision 6: SHA-256, then rounds of AES-128 and SHA-2 of a
-// length chosen by the data, at least 64 rounds.
-std::string HardenedHash(const std::string& password, const std::string& salt) {
-    std::string k = crypto::Sha256(password + salt);
+// length chosen by the data, at least 64 rounds. userData is the first 48
+// bytes of U when an owner password is checked, else empty.
+std::string HardenedHash(const std::string& password, const std::string& salt,
+                         const std::string& userData) {
+    std::string k = crypto::Sha256(password + salt + userData);
     for (int round = 0;; ++round) {
         std::string k1;
-        for (int copy = 0; copy < 64; ++copy) k1 += password + k;
+        for (int copy = 0; copy < 64; ++copy) k1 += password + k + userData;
         const std::string e = crypto::AesCbcEncrypt(k.substr(0, 16), k.substr(16, 16), k1, false);
         unsigned sum = 0;
         for (size_t i = 0; i < 16; ++i) sum += static_cast<unsigned char>(e[i]);
@@ -94,7 +105,7 @@ std::string HardenedHash(const std::string& password, const std::string& salt) {
     return k.substr(0, 32);
 }
 
-// The file key of revisions 2 to 4 for the empty user password.
+// The file key of revisions 2 to 4 from a padded password.
 std::string FileKey(const std::string& seed, int revision, size_t keyBytes) {
     std::string hash = crypto::Md5(seed);
     if (revision >= 3) {
@@ -103,9 +114,9 @@ std::string FileKey(const std::string& seed, int revision, size_t keyBytes) {
     return hash.substr(0, keyBytes);
 }
 
-// The empty password is the user's when its key gives back the U entry.
-bool UserPasswordIsEmpty(const std::string& key, int revision, const std::string& user,
-                         const std::string& firstId) {
+// Whether a file key gives back the U entry: its password is the user's.
+bool KeyChecks(const std::string& key, int revision, const std::string& user,
+               const std::string& firstId) {
     if (revision == 2) return crypto::Rc4(key, kPadding) == user.substr(0, 32);
     std::string check = crypto::Rc4(key, crypto::Md5(kPadding + firstId));
     for (unsigned char round = 1; round <= 19; ++round) {
@@ -114,11 +125,116 @@ bool UserPasswordIsEmpty(const std::string& key, int revision, const std::string
     return check == user.substr(0, 16);
 }
 
+std::string Padded(const std::string& password) {
+    return (password + kPadding).substr(0, 32);
+}
+
+// What revisions 2 to 4 need to find the file key from a password.
+struct Revision4 {
+    int revision;
+    std::string owner;
+    std::string user;
+    std::string rest;  // of the seed: permissions, identifier, the metadata flag
+    std::string firstId;
+    std::vector<size_t> keyLengths;  // the stated one first
+
+    // The file key of a padded user password, or nothing.
+    std::optional<std::string> keyOfUser(const std::string& padded) const {
+        for (size_t length : keyLengths) {
+            std::string key = FileKey(padded + owner.substr(0, 32) + rest, revision, length);
+            if (KeyChecks(key, revision, user, firstId)) return key;
+        }
+        return std::nullopt;
+    }
+    // The owner password opens the RC4 that O is: inside is the user's.
+    std::optional<std::string> keyOfOwner(const std::string& password) const {
+        for (size_t length : keyLengths) {
+            std::string hash = crypto::Md5(Padded(password));
+            if (revision >= 3) {
+                for (int round = 0; round < 50; ++round) hash = crypto::Md5(hash);
+            }
+            const std::string key = hash.substr(0, length);
+            std::string padded = owner.substr(0, 32);
+            if (revision == 2) {
+                padded = crypto::Rc4(key, padded);
+            } else {
+                for (int round = 19; round >= 0; --round) {
+                    padded =
+                        crypto::Rc4(WithEachByte(key, static_cast<unsigned char>(round)), padded);
+                }
+            }
+            if (std::optional<std::string> found = keyOfUser(padded)) return found;
+        }
+        return std::nullopt;
+    }
+};
+
+// What revisions 5 and 6 need to find the file key from a password.
+struct Revision6 {
+    bool hardened;
+    std::string owner;
+    std::string user;
+    std::string ownerKey;
+    std::string userKey;
+
+    std::string hash(const std::string& password, const std::string& salt,
+                     const std::string& userData) const {
+        return hardened ? HardenedHash(password, salt, userData)
+                        : crypto::Sha256(password + salt + userData);
+    }
+    std::optional<std::string> key(const std::string& password) const {
+        // Passwords are cut at 127 bytes.
+        const std::string cut = password.substr(0, 127);
+        const std::string userData = user.substr(0, 48);
+        const std::string iv(16, '\0');
+        if (hash(cut, user.substr(32, 8), "") == user.substr(0, 32)) {
+            return crypto::AesCbcDecrypt(hash(cut, user.substr(40, 8), ""), iv,
+                                         userKey.substr(0, 32), false);
+        }
+        // An owner key too short to decrypt is no way in.
+        if (ownerKey.size() >= 32 &&
+            hash(cut, owner.substr(32, 8), userData) == owner.substr(0, 32)) {
+            return crypto::AesCbcDecrypt(hash(cut, owner.substr(40, 8), userData), iv,
+                                         ownerKey.substr(0, 32), false);
+        }
+        return std::nullopt;
+    }
+};
+
+// The bytes a password typed as UTF-8 may stand for, the revision's own
+// form first: PDFDocEncoding for revisions 2 to 4, SASLprep for 5 and 6;
+// then the bytes as typed, as some tools that encrypt use them.
+std::vector<std::string> PasswordForms(const std::string& typed, bool aes256) {
+    std::vector<std::string> forms;
+    if (aes256) {
+        forms.push_back(saslprep::Prepare(typed));
+    } else if (pdftext::FitsPdfDoc(typed)) {
+        forms.push_back(pdftext::Encode(typed));
+    }
+    if (std::find(forms.begin(), forms.end(), typed) == forms.end()) forms.push_back(typed);
+    return forms;
+}
+
+// The file key from the password given, the user's or the owner's; else
+// from the empty user password, which opens most files; else a failure.
+template <typename KeyOf>
+std::string KeyFromPasswords(const std::string& password, bool aes256, const KeyOf& keyOf) {
+    if (!password.empty()) {
+        for (const std::string& form : PasswordForms(password, aes256)) {
+            if (std::optional<std::string> key = keyOf(form)) return *key;
+        }
+    }
+    if (std::optional<std::string> key = keyOf(std::string())) return *key;
+    if (!password.empty()) throw Error("The password does not open the PDF file");
+    NeedsPassword();
+}
+
 }  // namespace
 
 std::unique_ptr<SecurityHandler> SecurityHandler::Open(const Dictionary& encrypt,
                                                        const std::string& firstId,
-                                                       const Resolve& resolve) {
+                                                       const Resolve& resolve,
+                                                       const std::string& password) {
     if (!resolve(encrypt.get("Filter")).isName("Standard")) Unreadable();
     const int version = IntegerOf(encrypt, "V", 0, resolve);
     const int revision = IntegerOf(encrypt, "R", -1, resolve);
@@ -131,19 +247,13 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const Dictionary& encrypt
     if (version == 5) {
         handler->keyDependsOnIdentifier_ = false;
         if ((revision != 5 && revision != 6) || owner.size() < 48 || user.size() < 48) Unreadable();
-        const std::string userKey = StringOf(encrypt, "UE", resolve);
-        if (userKey.size() < 32) Unreadable();
+        const Revision6 keys{revision == 6, owner, user, OptionalStringOf(encrypt, "OE", resolve),
+                             StringOf(encrypt, "UE", resolve)};
+        if (keys.userKey.size() < 32) Unreadable();
         handler->strings_ = FilterMethod(encrypt, "StrF", resolve);
         handler->streams_ = FilterMethod(encrypt, "StmF", resolve);
-        const std::string validation = user.substr(32, 8), keySalt = user.substr(40, 8);
-        const bool hardened = revision == 6;
-        const std::string check =
-            hardened ? HardenedHash("", validation) : crypto::Sha256(validation);
-        if (check != user.substr(0, 32)) NeedsPassword();
-        const std::string intermediate =
-            hardened ? HardenedHash("", keySalt) : crypto::Sha256(keySalt);
-        handler->fileKey_ = crypto::AesCbcDecrypt(intermediate, std::string(16, '\0'),
-                                                  userKey.substr(0, 32), false);
+        handler->fileKey_ = KeyFromPasswords(
+            password, true, [&keys](const std::string& form) { return keys.key(form); });
         return handler;
     }
 
@@ -163,18 +273,21 @@ std::unique_ptr<SecurityHandler> SecurityHandler::Open(const Dictionary& encrypt
     }
     if (length < 40 || length > 128 || length % 8 != 0) Unreadable();
     const auto permissions = static_cast<uint32_t>(IntegerOf(encrypt, "P", 0, resolve));
-    const std::string seed =
-        kPadding + owner.substr(0, 32) + LittleEndian(permissions, 4) + firstId +
-        (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : "");
-    const size_t keyBytes = revision == 2 ? 5 : static_cast<size_t>(length / 8);
-    handler->fileKey_ = FileKey(seed, revision, keyBytes);
+    Revision4 keys{revision,
+                   owner,
+                   user,
+                   LittleEndian(permissions, 4) + firstId +
+                       (revision >= 4 && !handler->encryptMetadata_ ? "\xFF\xFF\xFF\xFF" : ""),
+                   firstId,
+                   {revision == 2 ? size_t{5} : static_cast<size_t>(length / 8)}};
     // Without a Length, a key of 128 bits is the other one files use.
-    const Object stated = resolve(encrypt.get("Length"));
-    if (!UserPasswordIsEmpty(handler->fileKey_, revision, user, firstId) && revision >= 3 &&
-        stated.isNull()) {
-        handler->fileKey_ = FileKey(seed, revision, 16);
+    if (revision >= 3 && resolve(encrypt.get("Length")).isNull() && keys.keyLengths[0] != 16) {
+        keys.keyLengths.push_back(16);
     }
-    if (!UserPasswordIsEmpty(handler->fileKey_, revision, user, firstId)) NeedsPassword();
+    handler->fileKey_ = KeyFromPasswords(password, false, [&](const std::string& form) {
+        std::optional<std::string> key = keys.keyOfUser(Padded(form));
+        return key ? key : keys.keyOfOwner(form);
+    });
     return handler;
 }
 

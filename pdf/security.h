@@ -16,13 +16,16 @@ class SecurityHandler {
 public:
     enum class Method { None, Rc4, Aes128, Aes256 };
 
-    // Reads the Encrypt dictionary. Throws Error "PDF file is
-    // encrypted" when the user password is not empty, and a message of its
-    // own when the dictionary is damaged or of another handler.
-    // resolve gives what a value of the dictionary stands for.
+    // Reads the Encrypt dictionary and finds the file key: from password,
+    // the user's or the owner's (UTF-8, as typed), when one is given, else
+    // from the empty user password. Throws Error "PDF file is encrypted" when
+    // no password is given and the empty one does not open the file, "The
+    // password does not open the PDF file" when the one given does not
+    // either, and a message of its own when the dictionary is damaged or of
+    // another handler. resolve gives what a value of the dictionary stands for.
     static std::unique_ptr<SecurityHandler> Open(
         const Dictionary& encrypt, const std::string& firstId,
-        const std::function<Object(const Object&)>& resolve);
+        const std::function<Object(const Object&)>& resolve, const std::string& password = "");
 
     std::string decryptString(const std::string& bytes, ObjectId id) const;
     std::string encryptString(const std::string& bytes, ObjectId id) const;

@@ -53,7 +53,7 @@ XRef::XRef(std::shared_ptr<ByteSource> file, uint64_t start)
     resolver_ = [this](const Object& value) { return resolve(value); };
 }
 
-void XRef::init(bool repair) {
+void XRef::init(bool repair, const std::string& password) {
     try {
         readSections();
     } catch (const Error&) {
@@ -72,10 +72,10 @@ void XRef::init(bool repair) {
     root_ = trailer_.get("Root").reference();
     const Object& info = trailer_.get("Info");
     if (info.isReference()) info_ = info.reference();
-    if (encrypt.isReference() || encrypt.isDictionary()) openSecurity(encrypt);
+    if (encrypt.isReference() || encrypt.isDictionary()) openSecurity(encrypt, password);
 }
 
-void XRef::openSecurity(const Object& encrypt) {
+void XRef::openSecurity(const Object& encrypt, const std::string& password) {
     // Only an Encrypt dictionary of its own object is read: the writer copies
     // that object as it stands.
     if (!encrypt.isReference()) throw Error("PDF file is encrypted");
@@ -90,8 +90,8 @@ void XRef::openSecurity(const Object& encrypt) {
     // The key depends on the first part of the file identifier.
     const Object id = resolve(trailer_.get("ID"));
     const Object first = id.isArray() ? resolve(id.array()->at(0)) : Object();
-    security_ =
-        SecurityHandler::Open(*dict.dictionary(), first.isString() ? first.text() : "", resolver_);
+    security_ = SecurityHandler::Open(*dict.dictionary(), first.isString() ? first.text() : "",
+                                      resolver_, password);
     encrypt_ = encrypt.reference();
 }
 

@@ -89,7 +89,8 @@ public:
     // offset does not hold its object, the table is rebuilt by scanning the
     // file for objects (unless repair is false). Throws Error when
     // neither gives a table.
-    void init(bool repair = true);
+    // password: the user's or the owner's, for an encrypted file that needs one.
+    void init(bool repair = true, const std::string& password = "");
     // Whether the table was rebuilt by scanning the file.
     bool wasRebuilt() const { return rebuilt_; }
     // The security handler of an encrypted file (opened with the empty user
@@ -151,7 +152,7 @@ private:
     struct ScannedObject;
 
     void readSections();
-    void openSecurity(const Object& encrypt);
+    void openSecurity(const Object& encrypt, const std::string& password);
     Decryption decryptionOf(Reference reference) const;
     // Runs read with a parser positioned at the object a reference names,
     // behind its header; gives null when the reference names nothing.

@@ -24,7 +24,8 @@ bool SeenBefore(const Object& unresolved, std::set<std::pair<int32_t, int32_t>>&
 Catalog::Catalog(pdf::XRef& xref) : xref_(xref) {
     const Object catalog = xref_.fetch(xref_.root());
     const pdf::Dictionary* dict = catalog.dictionary();
-    if (dict == nullptr) throw Error("Catalog CPdfElement is wrong type\n");
+    if (dict == nullptr)
+        throw Error("Catalog CPdfElement is wrong type\n", {xref_.root().number, -1});
 
     const Object pagesRoot = xref_.resolve(dict->get("Pages"));
     if (!pagesRoot.isDictionary()) {

@@ -18,15 +18,21 @@ uint64_t HeaderStart(pdf::FileReader& file) {
 
 }  // namespace
 
-void Document::open(const std::string& path, Warnings& warnings) {
+void Document::open(const std::string& path, Warnings& warnings, const std::string& password) {
+    std::shared_ptr<pdf::FileReader> file = pdf::FileReader::Open(path);
+    if (file == nullptr) throw Error("Can't open PDF file\n");
+    open(std::move(file), warnings, password);
+}
+
+void Document::open(std::shared_ptr<pdf::FileReader> file, Warnings& warnings,
+                    const std::string& password) {
     outline_.reset();
     catalog_.reset();
     xref_.reset();
-    file_ = pdf::FileReader::Open(path);
-    if (file_ == nullptr) throw Error("Can't open PDF file\n");
+    file_ = std::move(file);
     try {
         xref_ = std::make_unique<pdf::XRef>(file_, HeaderStart(*file_));
-        xref_->init();
+        xref_->init(true, password);
         if (xref_->wasRebuilt()) warnings.add("Warning: damaged cross-reference rebuilt");
         catalog_ = std::make_unique<Catalog>(*xref_);
         outline_ = std::make_unique<Outline>(catalog_->outlines(), *xref_);

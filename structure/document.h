@@ -19,8 +19,11 @@ public:
     Document& operator=(const Document&) = delete;
 
     // Throws Error; a failed open leaves the document closed. A table that
-    // had to be rebuilt is warned of.
-    void open(const std::string& path, Warnings& warnings);
+    // had to be rebuilt is warned of. password opens an encrypted file that
+    // needs one (the user's or the owner's).
+    void open(const std::string& path, Warnings& warnings, const std::string& password = "");
+    void open(std::shared_ptr<pdf::FileReader> file, Warnings& warnings,
+              const std::string& password = "");
 
     pdf::XRef& xref() const { return *xref_; }
     const Catalog& catalog() const { return *catalog_; }

@@ -143,6 +143,17 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ia.pdf", "-ex.xml", "-j2"},
          "",
          "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
+        // -p and --verbose stand anywhere after -i, and change no job; a file
+        // that needs no password opens with any.
+        {{"-ia.pdf", "-psecret", "-ex.xml", "--verbose"},
+         "",
+         "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
+        {{"-ia.pdf", "-oout.pdf", "--verbose", "-xmarks.xml", "-p", "-update"},
+         "",
+         a + "'out.pdf'\nNo bookmarks in pdf, update impossible\n[1]"},
+        {{"-ilist.txt", "-fout", "-p\xC3\xA9", "-xmarks.xml"},
+         "a.pdf\n",
+         Added("a.pdf", "out/a.pdf") + "[0] out/ out/a.pdf"},
         // Messages stand on lines of their own, after the line naming the files.
         {{"-inone.pdf", "-ex.xml"}, "", "Input file: 'none.pdf'\nInput file open error\n[1]"},
         {{"-inone.txt", "-fout", "-xmarks.xml"}, "", "Unable to open file list: 'none.txt'\n[1]"},
@@ -399,6 +410,18 @@ TEST(CommandLineTest, EveryEntryOfAListIsEditedAlikeOnAnyNumberOfWorkers) {
     EXPECT_EQ(stopped.printed.substr(stopped.printed.size() - 3), "[1]");
     EXPECT_LT(std::distance(fs::directory_iterator(dir.file("out")), fs::directory_iterator()),
               300);
+}
+
+// --verbose says where in the input a failure is, when that is known.
+TEST(CommandLineTest, VerboseSaysWhere) {
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("in.pdf"),
+                       fixture::BuildPdf("1 0 obj << /Type /Catalog >> endobj\n"
+                                         "2 0 obj [1 2] endobj\n@xref table /Root 2 0 R"));
+    const std::string failure = "Input file: 'in.pdf'\nCatalog CPdfElement is wrong type\n";
+    EXPECT_EQ(RunProgram({"-iin.pdf", "-ex.xml"}, dir.path()).out, failure);
+    EXPECT_EQ(RunProgram({"-iin.pdf", "--verbose", "-ex.xml"}, dir.path()).out,
+              failure + "Where: object 2\n");
 }
 
 }  // namespace

@@ -28,10 +28,13 @@ const char* const kReadable[] = {
 };
 
 // The revision line of qpdf's view of a file's encryption, or "" without qpdf.
-std::string Revision(const std::string& path) {
+std::string Revision(const std::string& path, const std::string& password = "") {
     if (std::system("qpdf --version >/dev/null 2>&1") != 0) return "";
-    std::system(("qpdf --show-encryption '" + path + "' >'" + path + ".enc' 2>&1").c_str());
-    const std::string shown = fixture::ReadFile(path + ".enc");
+    const fixture::TempDir dir;
+    std::system(("qpdf --show-encryption '--password=" + password + "' '" + path + "' >'" +
+                 dir.file("shown") + "' 2>&1")
+                    .c_str());
+    const std::string shown = fixture::ReadFile(dir.file("shown"));
     const size_t at = shown.find("R = ");
     return at == std::string::npos ? shown : shown.substr(at, shown.find('\n', at) - at);
 }
@@ -189,6 +192,68 @@ TEST(EncryptionTest, NoUsableIdentifierIsRefused) {
                   std::string::npos)
             << id << result.out;
         EXPECT_FALSE(fixture::FileExists(dir.file("out.pdf"))) << id;
+    }
+}
+
+// -p gives a user or an owner password, in its revision's form: each file
+// opens with either, its export is the plain file's, and the add's output
+// opens with the same password. -p stands anywhere after -i.
+TEST(EncryptionTest, PasswordsOfEveryRevisionOpenWithP) {
+    const std::string wrong = "The password does not open the PDF file";
+    const std::string needed = "PDF file is encrypted";
+    const struct {
+        const char* file;
+        std::string password;
+        std::string failure;  // empty: it opens
+    } cases[] = {
+        {"r2-passwords", "user2", ""},
+        {"r2-passwords", "owner2", ""},
+        {"r3-passwords", "owner3", ""},
+        {"r3-passwords", "user", wrong},
+        {"r3-passwords", "", needed},
+        {"r4-passwords",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         ""},
+        {"r4-passwords", "owner4", ""},
+        {"r5-passwords", "p\xC3\xA4sswort", ""},
+        {"r5-passwords", "\xC3\xB6wner", ""},
+        {"r5-passwords", "pa\xCC\x88sswort", ""},  // a decomposed umlaut, composed by SASLprep
+        {"r6-passwords", "\xEF\xAC\x81le", ""},    // the ligature fi, two letters after SASLprep
+        {"r6-passwords",
+         "\xC3\x96WNER\xC2\xA0"
+         "6",
+         ""},  // a no-break space is a space
+        {"r6-passwords", "ÖWNER", wrong},
+        {"r6-user-password", "secret", ""},
+        {"r3-user-password", "secret", ""},
+        {"r3-rc4-128", "anything", ""},  // the empty user password still opens it
+    };
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("plain.pdf"),
+                       fixture::BuildPdf(fixture::ReadFile((kFiles / "source.txt").string())));
+    const std::string plain = RunJobs(dir, dir.file("plain.pdf")).exported;
+    for (const auto& c : cases) {
+        const std::string in = (kFiles / (std::string(c.file) + ".pdf")).string();
+        const std::string option = "-p" + c.password;
+        const fixture::RunResult exported =
+            fixture::RunProgram({"-i" + in, option, "-eout.xml"}, dir.path());
+        if (!c.failure.empty()) {
+            EXPECT_EQ(exported.status, 1) << c.file << " " << c.password;
+            EXPECT_NE(exported.out.find("\n" + c.failure + "\n"), std::string::npos)
+                << c.file << " " << c.password << exported.out;
+            continue;
+        }
+        ASSERT_EQ(exported.status, 0) << c.file << " " << c.password << exported.out;
+        EXPECT_EQ(fixture::ReadFile(dir.file("out.xml")), plain) << c.file << " " << c.password;
+        ASSERT_EQ(fixture::RunProgram({"-i" + in, "-oadd.pdf", option, "-xout.xml", "-update"},
+                                      dir.path())
+                      .status,
+                  0)
+            << c.file << " " << c.password;
+        EXPECT_EQ(Revision(dir.file("add.pdf"), c.password), Revision(in, c.password)) << c.file;
+        EXPECT_EQ(fixture::RunProgram({"-iadd.pdf", "-eagain.xml", option}, dir.path()).status, 0);
+        EXPECT_EQ(fixture::ReadFile(dir.file("again.xml")), plain) << c.file << " " << c.password;
     }
 }
 

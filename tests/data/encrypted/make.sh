@@ -9,8 +9,13 @@ make=${1:-../../../build/default/tests/folivant_make_sample}
 encrypt() {  # NAME USER BITS OBJECT-STREAMS [encryption options]
   local name=$1 user=$2 bits=$3 streams=$4
   shift 4
+  passwords "$name" "$user" owner "$bits" "$streams" "$@"
+}
+passwords() {  # NAME USER OWNER BITS OBJECT-STREAMS [encryption options]
+  local name=$1 user=$2 owner=$3 bits=$4 streams=$5
+  shift 5
   qpdf --allow-weak-crypto --static-id --object-streams="$streams" \
-    --encrypt "$user" owner "$bits" "$@" -- source.pdf "$name.pdf"
+    --encrypt "$user" "$owner" "$bits" "$@" -- source.pdf "$name.pdf"
 }
 encrypt r2-rc4-40 "" 40 preserve
 encrypt r3-rc4-128 "" 128 preserve --use-aes=n
@@ -22,4 +27,13 @@ encrypt r6-aes-256 "" 256 preserve
 encrypt r6-aes-256-objstm "" 256 generate
 encrypt r6-user-password secret 256 preserve
 encrypt r3-user-password secret 128 preserve --use-aes=n
+# A user and an owner password for every revision; non-ASCII ones where the
+# revision takes them (PDFDocEncoding for R4, UTF-8 for R5 and R6, whose
+# user password "file" is typed "\xEF\xAC\x81le" in the tests: SASLprep
+# makes the ligature two letters).
+passwords r2-passwords user2 owner2 40 preserve
+passwords r3-passwords user3 owner3 128 preserve --use-aes=n
+passwords r4-passwords "Grüße" owner4 128 preserve --use-aes=y
+passwords r5-passwords "pässwort" "öwner" 256 preserve --force-R5
+passwords r6-passwords file "ÖWNER 6" 256 generate
 rm source.pdf
