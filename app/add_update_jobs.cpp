@@ -36,7 +36,7 @@ void Job::writeNewPdf() {
         const Outline& outline = document.outline();
         if (!outline.items) throw Error("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
-            CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
+            CollectBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_);
         MergeBookmarks(existing, records, warnings_);
         reportWarnings();
         records = std::move(existing);

@@ -49,7 +49,7 @@ void Job::exportBookmarks() {
     const Outline& outline = document.outline();
     std::vector<BookmarkRecord> records;
     if (outline.items)
-        records = CollectBookmarks(*outline.items, document.catalog(), pages, counter_);
+        records = CollectBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_);
     WriteBookmarkXml(records, [&xmlFile](const std::string& piece) {
         std::fwrite(piece.data(), 1, piece.size(), xmlFile.get());
     });

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
 #include "pdf/text_string.h"
 
@@ -26,6 +27,11 @@ struct Context {
     const Catalog& catalog;
     const PageTable& pages;
     ItemCounter& counter;
+    Warnings* warnings;
+
+    void warn(const std::string& line) const {
+        if (warnings != nullptr) warnings->add(line);
+    }
 };
 
 // Fills the destination fields of an action from a destination.
@@ -48,22 +54,30 @@ void FillDestination(const LinkDestination& dest, const PageTable& pages, Action
 
 // A go-to's destination: its own, or the one its name stands for in this
 // document, whose page keeps the file readable to people. The name stays too.
-void FillGoTo(const LinkTarget& target, const Context& context, ActionRecord& action) {
+void FillGoTo(const LinkTarget& target, const Context& context, int32_t item,
+              ActionRecord& action) {
     if (target.dest) return FillDestination(*target.dest, context.pages, action);
     action.namedDestination = target.namedDest;
     action.namedDestinationIsName = target.namedDestIsName;
-    if (std::unique_ptr<LinkDestination> named = context.catalog.findDest(target.namedDest)) {
+    bool notADestination = false;
+    if (std::unique_ptr<LinkDestination> named =
+            context.catalog.findDest(target.namedDest, &notADestination)) {
         FillDestination(*named, context.pages, action);
+    } else if (notADestination) {
+        context.warn(Format(
+            "Warning: the named destination '%s' holds no destination; item %d is read without "
+            "its page",
+            pdftext::Decode(target.namedDest).c_str(), item));
     }
 }
 
 // The record form of one action.
-ActionRecord RecordOf(const LinkAction& link, const Context& context) {
+ActionRecord RecordOf(const LinkAction& link, const Context& context, int32_t item) {
     ActionRecord action;
     switch (link.kind()) {
         case LinkKind::GoTo:
             action.type = ActionType::GoTo;
-            FillGoTo(static_cast<const LinkGoTo&>(link), context, action);
+            FillGoTo(static_cast<const LinkGoTo&>(link), context, item, action);
             break;
         case LinkKind::GoToR: {
             // A name in another file means nothing in this one: it is kept as it is.
@@ -109,10 +123,15 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
     target.reserve(items.size());
     for (const auto& item : items) {
         BookmarkRecord record;
-        for (const auto& link : item->actions) {
-            if (link && link->isOk()) record.actions.push_back(RecordOf(*link, context));
-        }
         record.item = context.counter.take();
+        for (const pdf::Reference& lost : item->missing) {
+            context.warn(Format("Warning: object %d %d R is missing; item %d is read without it",
+                                lost.number, lost.generation, record.item));
+        }
+        for (const auto& link : item->actions) {
+            if (link && link->isOk())
+                record.actions.push_back(RecordOf(*link, context, record.item));
+        }
         record.level = level;
         record.title = pdftext::Decode(item->title);
         record.style = item->style;
@@ -136,8 +155,9 @@ void Collect(const OutlineItemList& items, int level, const Context& context,
 }  // namespace
 
 std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const Catalog& catalog,
-                                             const PageTable& pages, ItemCounter& counter) {
+                                             const PageTable& pages, ItemCounter& counter,
+                                             Warnings* warnings) {
     std::vector<BookmarkRecord> records;
-    Collect(items, 0, Context{catalog, pages, counter}, records);
+    Collect(items, 0, Context{catalog, pages, counter, warnings}, records);
     return records;
 }

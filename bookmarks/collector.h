@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/warnings.h"
 #include "bookmarks/record.h"
 #include "structure/catalog.h"
 #include "structure/outline.h"
@@ -11,6 +12,8 @@
 // numbering them depth first from counter. Named destinations resolve through
 // the catalog, page objects through the page table. The records hold what
 // the bookmark file says of each item, so that reading the file written from
-// them gives them back.
+// them gives them back. What an item is read without (an object it names
+// that the file lacks, a named destination that holds none) is warned of.
 std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const Catalog& catalog,
-                                             const PageTable& pages, ItemCounter& counter);
+                                             const PageTable& pages, ItemCounter& counter,
+                                             Warnings* warnings = nullptr);

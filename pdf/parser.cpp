@@ -35,6 +35,33 @@ bool EncryptedStream(const Decryption& decryption, const Dictionary& dict) {
 
 }  // namespace
 
+std::optional<uint64_t> FindInSource(ByteSource& source, uint64_t from, std::string_view pattern) {
+    // Small chunks first, as most searches end soon, and larger ones later.
+    const size_t overlap = pattern.size() - 1;
+    for (size_t size = 1 << 10;; size = std::min<size_t>(size * 4, 1 << 20)) {
+        const std::string chunk = source.bytes(from, size);
+        const size_t found = chunk.find(pattern);
+        if (found != std::string::npos) return from + found;
+        if (chunk.size() < size || chunk.size() <= overlap) return std::nullopt;
+        from += chunk.size() - overlap;
+    }
+}
+
+StreamDataEnd FindStreamDataEnd(ByteSource& source, uint64_t start) {
+    const uint64_t size = source.size();
+    uint64_t keyword = size;
+    for (const char* word : {"endstream", "endobj"}) {
+        const std::optional<uint64_t> found = FindInSource(source, start, word);
+        if (found && *found < keyword) keyword = *found;
+    }
+    uint64_t end = std::max(keyword, start);
+    // The line end before the keyword belongs to neither.
+    char before[2] = {};
+    if (end > start && source.read(end - 1, &before[1], 1) == 1 && before[1] == '\n') --end;
+    if (end > start && source.read(end - 1, &before[0], 1) == 1 && before[0] == '\r') --end;
+    return {end, keyword};
+}
+
 std::string ByteSource::bytes(uint64_t offset, size_t count) {
     std::string out(count, '\0');
     out.resize(read(offset, out.data(), count));
@@ -65,6 +92,24 @@ void Parser::setView() {
     }
     const std::string_view bytes = memory_->bytes();
     view_ = base_ >= bytes.size() ? std::string_view() : bytes.substr(static_cast<size_t>(base_));
+}
+
+void Parser::moveTo(uint64_t position) {
+    pendingCount_ = 0;
+    if (position >= base_ && position - base_ <= view().size()) {
+        pos_ = static_cast<size_t>(position - base_);
+    } else if (memory_ != nullptr) {
+        base_ = position;
+        pos_ = 0;
+        setView();
+    } else {
+        // Far behind the window: read on from there.
+        base_ = position;
+        window_.clear();
+        pos_ = 0;
+        atEnd_ = base_ >= source_.size();
+        setView();
+    }
 }
 
 void Parser::grow() {
@@ -326,30 +371,27 @@ Object Parser::locateStream(Dictionary dictionary) {
     const uint64_t start = position();
     Object length = dictionary.get("Length");
     if (length.isReference() && resolve_ != nullptr) length = (*resolve_)(length);
-    if (!length.isInteger() || length.integer64() < 0) return Object::MakeError();
     // A stream whose filters this reader does not know is no stream it reads.
     if (!FiltersKnown(dictionary, resolve_ != nullptr ? *resolve_ : NoResolve())) {
         return Object::MakeError();
     }
-    // A Length past the end of any file ends the data there, without overflow.
-    const auto dataLength = static_cast<uint64_t>(length.integer64());
-    const uint64_t end = start > UINT64_MAX - dataLength ? UINT64_MAX : start + dataLength;
     const uint64_t sourceSize = source_.size();
-    if (end - base_ <= view().size()) {
-        pos_ = static_cast<size_t>(end - base_);
-    } else if (memory_ != nullptr) {
-        pos_ = view().size();
-    } else {
-        // Far behind the window: read on from there.
-        base_ = std::min(end, sourceSize);
-        window_.clear();
-        pos_ = 0;
-        atEnd_ = base_ >= sourceSize;
-        setView();
+    uint64_t end = sourceSize;
+    bool lengthHolds = false;
+    if (length.isInteger() && length.integer64() >= 0) {
+        // A Length past the end of any file ends the data there, without overflow.
+        const auto dataLength = static_cast<uint64_t>(length.integer64());
+        end = start > UINT64_MAX - dataLength ? UINT64_MAX : start + dataLength;
+        moveTo(std::min(end, sourceSize));
+        const Token after = token();
+        lengthHolds = after.kind == TokenKind::Keyword && text(after) == "endstream";
     }
-    const Token after = token();
-    if (after.kind != TokenKind::Keyword || text(after) != "endstream") {
-        throw Error("Missing 'endstream'\n");
+    if (!lengthHolds) {
+        // The Length is wrong or missing: the data ends where "endstream" stands.
+        const StreamDataEnd found = FindStreamDataEnd(source_, start);
+        end = found.dataEnd;
+        moveTo(found.keyword);
+        if (found.keyword < sourceSize) token();
     }
     auto stream = std::make_shared<Stream>();
     stream->dataOffset = start;

@@ -35,6 +35,20 @@ private:
     std::string_view bytes_;
 };
 
+// The first position at or after from where pattern starts in a source, or
+// nothing.
+std::optional<uint64_t> FindInSource(ByteSource& source, uint64_t from, std::string_view pattern);
+
+// Where the data of a stream that starts at start ends when its Length does
+// not say: before the line end that precedes the first "endstream" after it,
+// or the first "endobj" when that comes first (a misspelt "endstream"), or at
+// the end of the source; and where that keyword begins.
+struct StreamDataEnd {
+    uint64_t dataEnd;
+    uint64_t keyword;
+};
+StreamDataEnd FindStreamDataEnd(ByteSource& source, uint64_t start);
+
 // Objects of PDF syntax, one after the other, from a position of a source.
 // References ("N G R") are values of their own; a dictionary followed by
 // "stream" is a stream, whose data is only located (its Length resolved
@@ -52,7 +66,8 @@ public:
     Parser& operator=(const Parser&) = delete;
 
     // The next object; End when the bytes end. Syntax errors give Error
-    // values; only stream data not followed by "endstream" throws.
+    // values. Stream data that its Length does not bring to "endstream" ends
+    // where the keyword stands.
     Object next();
     // The next object, but of a dictionary only the keys asked for: the
     // values of others are passed over as tokens, never built. The reading
@@ -75,6 +90,8 @@ private:
     std::string_view view() const { return view_; }
     void setView();
     void grow();
+    // Goes on reading from a position of the source.
+    void moveTo(uint64_t position);
     Object parse(const Token& first, int depth);
     Object parseArray(int depth);
     Object parseDictionary(int depth);

@@ -58,41 +58,55 @@ void XRef::init(bool repair, const std::string& password) {
         readSections();
     } catch (const Error&) {
         // A file that cannot be rebuilt keeps the message of what went wrong.
-        if (!repair || !rebuild()) throw;
+        if (!repair || !rebuild(password)) throw;
         rebuilt_ = true;
     }
-    const Object& encrypt = trailer_.get("Encrypt");
     // Entries that point where their object is not are mended from a scan;
     // an entry whose object is nowhere in the file stays as it was listed.
-    if (repair && !rebuilt_ && !encrypt.isReference() && !encrypt.isDictionary()) {
-        rebuilt_ = repairStaleEntries();
-    }
-    rawObjStms_.clear();
+    if (repair && !rebuilt_) rebuilt_ = repairStaleEntries();
+    adoptTrailer(password);
+}
 
+bool XRef::rebuildAnyway(const std::string& password) {
+    if (rebuilt_) return false;
+    security_.reset();
+    encrypt_ = {};
+    if (!rebuild(password)) return false;
+    rebuilt_ = true;
+    adoptTrailer(password);
+    return true;
+}
+
+void XRef::adoptTrailer(const std::string& password) {
+    rawObjStms_.clear();
     root_ = trailer_.get("Root").reference();
     const Object& info = trailer_.get("Info");
     if (info.isReference()) info_ = info.reference();
-    if (encrypt.isReference() || encrypt.isDictionary()) openSecurity(encrypt, password);
+    const Object& encrypt = trailer_.get("Encrypt");
+    if (security_ == nullptr && (encrypt.isReference() || encrypt.isDictionary())) {
+        openSecurity(encrypt, trailer_.get("ID"), password);
+    }
 }
 
-void XRef::openSecurity(const Object& encrypt, const std::string& password) {
-    // Only an Encrypt dictionary of its own object is read: the writer copies
-    // that object as it stands.
-    if (!encrypt.isReference()) throw Error("PDF file is encrypted");
+void XRef::openSecurity(const Object& encrypt, const Object& identifier,
+                        const std::string& password) {
     const char* unreadable = "Encryption dictionary is damaged or of an unknown kind";
-    Object dict;
-    try {
-        dict = fetch(encrypt.reference());
-    } catch (const Error&) {
-        throw Error(unreadable);
+    // The dictionary stands in an object of its own, or in the trailer itself.
+    Object dict = encrypt;
+    if (encrypt.isReference()) {
+        try {
+            dict = fetch(encrypt.reference());
+        } catch (const Error&) {
+            throw Error(unreadable);
+        }
     }
     if (!dict.isDictionary()) throw Error(unreadable);
     // The key depends on the first part of the file identifier.
-    const Object id = resolve(trailer_.get("ID"));
+    const Object id = resolve(identifier);
     const Object first = id.isArray() ? resolve(id.array()->at(0)) : Object();
     security_ = SecurityHandler::Open(*dict.dictionary(), first.isString() ? first.text() : "",
                                       resolver_, password);
-    encrypt_ = encrypt.reference();
+    if (encrypt.isReference()) encrypt_ = encrypt.reference();
 }
 
 Decryption XRef::decryptionOf(Reference reference) const {
@@ -104,10 +118,11 @@ Decryption XRef::decryptionOf(Reference reference) const {
 void XRef::readSections() {
     uint64_t offset = findStartXref();
     if (offset == 0) Damaged();
-    // A chain that comes back to a section already read ends there.
     std::set<uint64_t> visited;
     for (;;) {
-        if (!visited.insert(offset).second) break;
+        // A chain that comes back to a section already read is damaged: the
+        // table is rebuilt.
+        if (!visited.insert(offset).second) Damaged();
         uint64_t next = 0;
         if (!readXRef(offset, next)) break;
         offset = next;
@@ -302,8 +317,10 @@ bool XRef::readXRefStream(const Stream& stream, uint64_t& nextOffset) {
 template <typename Read>
 Object XRef::withObject(Reference reference, const Read& read) {
     const int32_t number = reference.number;
-    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
-        throw Error("Corrupted PDF file");
+    // A reference to an object the file does not have is null.
+    if (!holds(reference)) {
+        noteMissing(reference);
+        return Object::MakeNull();
     }
     // Fetches inside a fetch (a stream's Length, an object stream) are bounded in
     // depth and in number, and an object already being fetched gives null: a
@@ -353,6 +370,23 @@ Object XRef::withObject(Reference reference, const Read& read) {
         }
     }
     return Object::MakeNull();
+}
+
+bool XRef::holds(Reference reference) const {
+    if (reference.number < 0 || static_cast<size_t>(reference.number) >= entries_.size()) {
+        return false;
+    }
+    const XRefEntry& entry = entries_[static_cast<size_t>(reference.number)];
+    if (!entry.isDefined()) return false;
+    // Objects of object streams have generation 0, but references that say
+    // otherwise find them, as they do in other readers.
+    if (entry.type == 1) return static_cast<uint32_t>(reference.generation) == entry.generation;
+    return entry.type == 2;
+}
+
+void XRef::noteMissing(Reference reference) {
+    ++missingCount_;
+    if (missing_.size() < kMissingKept) missing_.push_back(reference);
 }
 
 Object XRef::fetch(Reference reference) {
@@ -438,7 +472,7 @@ std::unique_ptr<XRef::RawObjectStream> XRef::loadRawObjectStream(int32_t number)
 }
 
 std::optional<std::string_view> XRef::objectStreamBytes(uint32_t number) {
-    if (number >= entries_.size()) throw Error("Corrupted PDF file");
+    if (number >= entries_.size()) return std::nullopt;
     const XRefEntry entry = entries_[number];
     if (entry.type != 2 || !entry.isDefined()) return std::nullopt;
     // A number no table can hold reads as one outside this table.

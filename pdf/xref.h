@@ -93,14 +93,25 @@ public:
     void init(bool repair = true, const std::string& password = "");
     // Whether the table was rebuilt by scanning the file.
     bool wasRebuilt() const { return rebuilt_; }
+    // Rebuilds a table that read but whose catalog is none; false when it
+    // was rebuilt already or the scan finds no catalog either.
+    bool rebuildAnyway(const std::string& password);
     // The security handler of an encrypted file (opened with the empty user
     // password), or null; and its Encrypt dictionary, whose strings are never
     // encrypted.
     const SecurityHandler* security() const { return security_.get(); }
     Reference encryptRef() const { return encrypt_; }
 
-    // The object a reference names; null for one that names nothing.
+    // The object a reference names; null for one that names nothing (an
+    // object the table does not have in use), which is noted as missing.
     Object fetch(Reference reference);
+    // Whether the table has an object in use for the reference.
+    bool holds(Reference reference) const;
+    // The references met so far that name no object: the first kMissingKept
+    // of them, and how many there were.
+    static constexpr size_t kMissingKept = 4096;
+    const std::vector<Reference>& missing() const { return missing_; }
+    uint64_t missingCount() const { return missingCount_; }
     // Of the object a reference names, only the keys asked for when it is a
     // dictionary (see Parser::nextKeys); a reference that names nothing gives null.
     Object fetchKeys(Reference reference, const std::vector<std::string>& keys,
@@ -152,7 +163,12 @@ private:
     struct ScannedObject;
 
     void readSections();
-    void openSecurity(const Object& encrypt, const std::string& password);
+    // Takes the catalog, the Info and the security handler of trailer_.
+    void adoptTrailer(const std::string& password);
+    void noteMissing(Reference reference);
+    // Opens the security handler of an Encrypt dictionary (or a reference
+    // to one) with the identifier the key is made from.
+    void openSecurity(const Object& encrypt, const Object& identifier, const std::string& password);
     Decryption decryptionOf(Reference reference) const;
     // Runs read with a parser positioned at the object a reference names,
     // behind its header; gives null when the reference names nothing.
@@ -165,7 +181,12 @@ private:
     // the scan finds for them, and tells whether it changed any.
     std::vector<uint32_t> staleEntries();
     bool repairStaleEntries();
-    bool rebuild();
+    bool rebuild(const std::string& password);
+    // Of an encrypted file whose table is rebuilt: the Encrypt dictionary and
+    // the identifier of the newest trailer that has them, else an object that
+    // is an Encrypt dictionary; none when the file shows no encryption.
+    std::pair<Object, Object> findEncryption(
+        const std::vector<std::pair<uint64_t, Dictionary>>& trailers);
     void scanFile(std::vector<ScannedObject>& objects,
                   std::vector<std::pair<uint64_t, Dictionary>>& trailers,
                   std::vector<uint32_t>& objectStreams);
@@ -204,6 +225,8 @@ private:
     bool rebuilt_ = false;
     std::unique_ptr<SecurityHandler> security_;
     std::vector<int32_t> fetching_;
+    std::vector<Reference> missing_;
+    uint64_t missingCount_ = 0;
     int nestedFetchesLeft_ = kMaxNestedFetches;
 };
 

@@ -157,7 +157,7 @@ bool XRef::repairStaleEntries() {
     return repaired;
 }
 
-bool XRef::rebuild() {
+bool XRef::rebuild(const std::string& password) {
     std::vector<ScannedObject> objects;
     std::vector<std::pair<uint64_t, Dictionary>> trailers;  // position, dictionary
     std::vector<uint32_t> objectStreams;
@@ -185,17 +185,71 @@ bool XRef::rebuild() {
     trailer_ = Dictionary();
     haveTrailer_ = false;
 
+    // An encrypted file's object streams can be read only once its key is
+    // known; its Encrypt dictionary and identifier go into the new trailer.
+    const auto [encrypt, identifier] = findEncryption(trailers);
+    if (!encrypt.isNull()) {
+        try {
+            openSecurity(encrypt, identifier, password);
+        } catch (const Error&) {
+            // Without the identifier the key is made from, nothing decrypts.
+            if (identifier.isNull()) {
+                throw Error("Encrypted PDF file has lost its /ID: it cannot be decrypted");
+            }
+            throw;
+        }
+    }
     indexObjectStreams(objectStreams, placedAt);
     if (chooseTrailer(trailers) || trailerFromCatalog(placedAt)) {
-        // An encrypted file is not rebuilt: its objects cannot be read anyway.
-        const Object& encrypt = trailer_.get("Encrypt");
-        if (!encrypt.isReference() && !encrypt.isDictionary()) return true;
+        if (!encrypt.isNull()) {
+            std::vector<Dictionary::Entry> entries = trailer_.entries();
+            entries.emplace_back("Encrypt", encrypt);
+            if (!identifier.isNull()) entries.emplace_back("ID", identifier);
+            trailer_ = Dictionary(std::move(entries));
+        }
+        return true;
     }
     rawObjStms_.clear();
+    security_.reset();
+    encrypt_ = {};
     entries_ = std::move(previous);
     trailer_ = std::move(previousTrailer);
     haveTrailer_ = hadTrailer;
     return false;
+}
+
+std::pair<Object, Object> XRef::findEncryption(
+    const std::vector<std::pair<uint64_t, Dictionary>>& trailers) {
+    Object encrypt;
+    Object identifier;
+    // The newest trailer first.
+    for (auto it = trailers.rbegin(); it != trailers.rend(); ++it) {
+        if (encrypt.isNone() && it->second.has("Encrypt")) encrypt = it->second.get("Encrypt");
+        if (identifier.isNone() && it->second.has("ID")) identifier = it->second.get("ID");
+    }
+    if (encrypt.isNone()) {
+        static const std::vector<std::string> kKeys = {"Filter", "O", "U"};
+        for (size_t number = entries_.size(); number-- > 1;) {
+            if (!entries_[number].isDefined()) continue;
+            const Reference reference{
+                static_cast<int32_t>(number),
+                static_cast<int32_t>(generationOf(static_cast<uint32_t>(number)))};
+            Object dict;
+            try {
+                dict = fetchKeys(reference, kKeys);
+            } catch (const Error&) {
+                continue;
+            }
+            const Dictionary* keys = dict.dictionary();
+            if (keys != nullptr && keys->get("Filter").isName("Standard") && keys->has("O") &&
+                keys->has("U")) {
+                encrypt = Object::MakeReference(reference);
+                break;
+            }
+        }
+    }
+    if (encrypt.isNone()) return {Object::MakeNull(), Object::MakeNull()};
+    return {encrypt, identifier.isNone() ? Object::MakeNull() : identifier};
 }
 
 void XRef::scanFile(std::vector<ScannedObject>& objects,
@@ -233,18 +287,26 @@ void XRef::scanFile(std::vector<ScannedObject>& objects,
         if (!dict) continue;
         if (dict->is("ObjStm")) objectStreams.push_back(static_cast<uint32_t>(number));
         if (dict->is("XRef")) trailers.emplace_back(begin, *dict);
-        const Object& length = dict->get("Length");
-        if (!length.isInteger() || length.integer64() < 0) continue;
         uint64_t data = begin + keyword + 6;
         if (window.holds(data) && window.at(data) == '\r') ++data;
         if (window.holds(data) && window.at(data) == '\n') ++data;
-        const uint64_t end = data + static_cast<uint64_t>(length.integer64());
-        if (end < data) continue;
-        uint64_t after = end;
-        while (window.holds(after) && IsWhite(window.at(after)) && after - end < 64) ++after;
-        if (window.holds(after) && window.matches(after, "endstream")) {
-            at = after + 8;
-            lowest = after + 9;
+        const Object& length = dict->get("Length");
+        if (length.isInteger() && length.integer64() >= 0 &&
+            data + static_cast<uint64_t>(length.integer64()) >= data) {
+            const uint64_t end = data + static_cast<uint64_t>(length.integer64());
+            uint64_t after = end;
+            while (window.holds(after) && IsWhite(window.at(after)) && after - end < 64) ++after;
+            if (window.holds(after) && window.matches(after, "endstream")) {
+                at = after + 8;
+                lowest = after + 9;
+                continue;
+            }
+        }
+        // A Length that is wrong or missing: the data ends where "endstream" stands.
+        const uint64_t ends = FindStreamDataEnd(*file_, data).keyword;
+        if (ends > at) {
+            at = ends;
+            lowest = ends;
         }
     }
 }

@@ -7,10 +7,14 @@
   corpus.py outputs TOOL OUT FOLDER... every job's outputs and messages, one
                                       folder a PDF, to compare two builds with
                                       `diff -r`
+  corpus.py peers TOOL FOLDER...      the exports refused, by message, and the
+                                      files where qpdf or MuPDF reads more
+                                      outline items than the export holds
 
 A go-to the export could not resolve (<Page>0</Page>) is left out by the add,
 with a warning: that is the one difference a round trip may show.
 """
+import json
 import os
 import re
 import subprocess
@@ -103,9 +107,69 @@ def outputs(tool, out_dir, folders):
                 f.write("\n".join(log))
 
 
+def count_items(xml):
+    return len(re.findall(rb"<Bookmark>", xml))
+
+
+def qpdf_items(pdf):
+    """How many outline items qpdf's JSON holds; None when qpdf fails."""
+    try:
+        done = subprocess.run(["qpdf", "--json", "--json-key=outlines", pdf],
+                              capture_output=True, timeout=120)
+    except subprocess.TimeoutExpired:
+        return None
+    try:
+        data = json.loads(done.stdout)
+    except ValueError:
+        return None
+
+    def count(items):
+        return sum(1 + count(item.get("kids", [])) for item in items)
+    return count(data.get("outlines", []))
+
+
+def mupdf_items(pdf):
+    tools = os.path.join(os.path.dirname(__file__), "..", "..", "shared", "tools",
+                         "outline_tools.py")
+    try:
+        done = subprocess.run(["/usr/bin/python3", tools, "peerjson", pdf],
+                              capture_output=True, timeout=120)
+        return len(json.loads(done.stdout)["items"])
+    except (subprocess.TimeoutExpired, ValueError, KeyError):
+        return None
+
+
+def peers(tool, folders):
+    refused, short = {}, []
+    files = 0
+    with tempfile.TemporaryDirectory() as work:
+        xml = os.path.join(work, "export.xml")
+        for pdf in pdfs(folders):
+            files += 1
+            if os.path.exists(xml):
+                os.remove(xml)
+            status, printed = run(tool, "-i" + pdf, "-e" + xml)
+            ours = count_items(open(xml, "rb").read()) if status == 0 else 0
+            if status != 0:
+                message = printed.decode(errors="replace").strip().splitlines()[-1]
+                refused.setdefault(message, []).append(os.path.basename(pdf))
+            theirs = max(qpdf_items(pdf) or 0, mupdf_items(pdf) or 0)
+            if theirs > ours:
+                short.append((os.path.basename(pdf), ours, theirs,
+                              "refused" if status else "read"))
+    print(f"files: {files}, refused: {sum(len(v) for v in refused.values())}")
+    for message, names in sorted(refused.items(), key=lambda kv: -len(kv[1])):
+        print(f"  {len(names):4}  {message}")
+    print(f"files where a peer reads more items: {len(short)}")
+    for name, ours, theirs, how in short:
+        print(f"  {name}: {ours} here ({how}), {theirs} by a peer")
+
+
 def main():
     if len(sys.argv) >= 4 and sys.argv[1] == "roundtrip":
         roundtrip(os.path.abspath(sys.argv[2]), sys.argv[3:])
+    elif len(sys.argv) >= 4 and sys.argv[1] == "peers":
+        peers(os.path.abspath(sys.argv[2]), sys.argv[3:])
     elif len(sys.argv) >= 5 and sys.argv[1] == "outputs":
         outputs(os.path.abspath(sys.argv[2]), sys.argv[3], sys.argv[4:])
     else:

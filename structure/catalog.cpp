@@ -3,14 +3,11 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "base/text_format.h"
 
 using pdf::Object;
 
 namespace {
-
-[[noreturn]] void KidsWrongType() {
-    throw Error("Kids CPdfElement is wrong type\n");
-}
 
 // Whether a reference has been met before; direct values are never repeated.
 bool SeenBefore(const Object& unresolved, std::set<std::pair<int32_t, int32_t>>& visited) {
@@ -19,27 +16,32 @@ bool SeenBefore(const Object& unresolved, std::set<std::pair<int32_t, int32_t>>&
                 .second;
 }
 
+std::string ReferenceText(const Object& value) {
+    if (!value.isReference()) return "a direct value";
+    return Format("object %d %d R", value.reference().number, value.reference().generation);
+}
+
 }  // namespace
 
-Catalog::Catalog(pdf::XRef& xref) : xref_(xref) {
+Catalog::Catalog(pdf::XRef& xref, Warnings* warnings) : xref_(xref), warnings_(warnings) {
     const Object catalog = xref_.fetch(xref_.root());
     const pdf::Dictionary* dict = catalog.dictionary();
-    if (dict == nullptr)
+    if (dict == nullptr) {
         throw Error("Catalog CPdfElement is wrong type\n", {xref_.root().number, -1});
+    }
 
+    // A document whose page tree cannot be read still has an outline to read;
+    // its go-tos find no page.
     const Object pagesRoot = xref_.resolve(dict->get("Pages"));
-    if (!pagesRoot.isDictionary()) {
-        throw Error("Top-level pages CPdfElement is wrong type\n");
+    if (pagesRoot.isDictionary()) {
+        // Nodes are remembered by reference, so that a Kids entry leading back
+        // to a node already walked ends the walk instead of running forever.
+        RefSet visited;
+        SeenBefore(dict->get("Pages"), visited);
+        readPageTree(*pagesRoot.dictionary(), visited, 0);
+    } else if (warnings_ != nullptr) {
+        warnings_->add("Warning: the page tree cannot be read; go-tos find no page");
     }
-    if (!xref_.resolve(pagesRoot.dictionary()->get("Count")).isNumber()) {
-        throw Error("Page count in top-level pages CPdfElement is wrong type\n");
-    }
-
-    // Nodes are remembered by reference, so that a Kids entry leading back to a
-    // node already walked ends the walk instead of running forever.
-    RefSet visited;
-    SeenBefore(dict->get("Pages"), visited);
-    readPageTree(*pagesRoot.dictionary(), visited, 0);
 
     dests_ = xref_.resolve(dict->get("Dests"));
     const Object names = xref_.resolve(dict->get("Names"));
@@ -48,26 +50,41 @@ Catalog::Catalog(pdf::XRef& xref) : xref_(xref) {
     outlines_ = xref_.resolve(dict->get("Outlines"));
 }
 
+void Catalog::addUnreadablePage(const Object& kid) {
+    pages_.push_back({static_cast<uint32_t>(pages_.size() + 1), {}});
+    if (warnings_ != nullptr) {
+        warnings_->add(Format("Warning: page %u (%s) cannot be read; it is counted as a page",
+                              pages_.back().number, ReferenceText(kid).c_str()));
+    }
+}
+
 void Catalog::readPageTree(const pdf::Dictionary& node, RefSet& visited, int depth) {
-    if (depth >= kMaxTreeDepth) KidsWrongType();
     const Object kids = xref_.resolve(node.get("Kids"));
     const pdf::Array* array = kids.array();
-    if (array == nullptr) KidsWrongType();
+    if (array == nullptr) return;
     // Of a page only its Type is read, and of a node its Type and Kids: a
     // page's other entries (resources, contents, annotations) are passed over.
     static const std::vector<std::string> kKeys = {"Type", "Kids"};
     for (const Object& unresolved : array->items()) {
         Object kid = unresolved;
         bool isPage = false;
-        if (unresolved.isReference()) {
-            const std::optional<Object> type = xref_.fetchValue(unresolved.reference(), "Type");
-            if (!type) throw Error("Kid CPdfElement is wrong type\n");
-            isPage = type->isName("Page");
-            if (!isPage) kid = xref_.fetchKeys(unresolved.reference(), kKeys);
+        try {
+            if (unresolved.isReference()) {
+                const std::optional<Object> type = xref_.fetchValue(unresolved.reference(), "Type");
+                isPage = type && type->isName("Page");
+                if (!isPage) kid = xref_.fetchKeys(unresolved.reference(), kKeys);
+            }
+        } catch (const Error&) {
+            kid = Object();
         }
         const pdf::Dictionary* kidDict = kid.dictionary();
-        if (!isPage && kidDict == nullptr) throw Error("Kid CPdfElement is wrong type\n");
-        if (isPage || kidDict->is("Page")) {
+        if (!isPage && kidDict == nullptr) {
+            addUnreadablePage(unresolved);
+            continue;
+        }
+        // A node without a Type is a page when it has no Kids.
+        const bool hasKids = !isPage && xref_.resolve(kidDict->get("Kids")).isArray();
+        if (isPage || kidDict->is("Page") || (!kidDict->has("Type") && !hasKids)) {
             // A page may well be listed twice; it then counts twice.
             Page page;
             page.number = static_cast<uint32_t>(pages_.size() + 1);
@@ -78,13 +95,23 @@ void Catalog::readPageTree(const pdf::Dictionary& node, RefSet& visited, int dep
             continue;
         }
         // A node met before would lead the walk round in a circle, or make a
-        // tree that shares nodes grow without end.
-        if (SeenBefore(unresolved, visited)) KidsWrongType();
+        // tree that shares nodes grow without end; a tree too deep to be real
+        // ends there too.
+        if (SeenBefore(unresolved, visited) || depth + 1 >= kMaxTreeDepth) {
+            if (warnings_ != nullptr) {
+                warnings_->add(
+                    Format("Warning: the page tree node %s is met again or lies too "
+                           "deep; its pages are not counted",
+                           ReferenceText(unresolved).c_str()));
+            }
+            continue;
+        }
         readPageTree(*kidDict, visited, depth + 1);
     }
 }
 
-std::unique_ptr<LinkDestination> Catalog::findDest(const std::string& name) const {
+std::unique_ptr<LinkDestination> Catalog::findDest(const std::string& name,
+                                                   bool* notADestination) const {
     Object value;
     if (const pdf::Dictionary* dests = dests_.dictionary()) value = xref_.resolve(dests->get(name));
     if (value.isNone() || value.isNull()) {
@@ -93,23 +120,58 @@ std::unique_ptr<LinkDestination> Catalog::findDest(const std::string& name) cons
         if (value.isNull()) return nullptr;
     }
 
-    std::unique_ptr<LinkDestination> dest;
-    if (const pdf::Array* array = value.array()) {
-        dest = std::make_unique<LinkDestination>(*array, xref_);
-    } else if (const pdf::Dictionary* dict = value.dictionary()) {
-        const Object inner = xref_.resolve(dict->get("D"));
-        if (!inner.isArray()) throw Error("Bad named destination value\n");
-        dest = std::make_unique<LinkDestination>(*inner.array(), xref_);
-    } else {
-        throw Error("Bad named destination value\n");
+    // A destination, or a dictionary that holds one in D.
+    const Object inner = value.isDictionary() ? xref_.resolve(value.dictionary()->get("D")) : value;
+    const pdf::Array* array = inner.array();
+    if (array == nullptr) {
+        if (notADestination != nullptr) *notADestination = true;
+        return nullptr;
     }
+    auto dest = std::make_unique<LinkDestination>(*array, xref_);
     if (!dest->isOk()) return nullptr;
     return dest;
 }
 
 Object Catalog::findInNameTree(const Object& root, const std::string& name) const {
     RefSet visited;
-    return searchNameTree(root, name, visited, 0);
+    Object found = searchNameTree(root, name, visited, 0);
+    if (!found.isNull() || &root != &nameTree_) return found;
+    const auto& names = allNames();
+    const auto at = names.find(name);
+    return at != names.end() ? xref_.resolve(at->second) : Object::MakeNull();
+}
+
+const std::unordered_map<std::string, Object>& Catalog::allNames() const {
+    if (!allNames_) {
+        allNames_ = std::make_unique<std::unordered_map<std::string, Object>>();
+        RefSet visited;
+        gatherNames(nameTree_, visited, 0, *allNames_);
+    }
+    return *allNames_;
+}
+
+void Catalog::gatherNames(const Object& node, RefSet& visited, int depth,
+                          std::unordered_map<std::string, Object>& names) const {
+    const pdf::Dictionary* dict = node.dictionary();
+    if (dict == nullptr || depth >= kMaxTreeDepth) return;
+    try {
+        if (const pdf::Array* pairs = xref_.resolve(dict->get("Names")).array()) {
+            for (size_t i = 0; i + 1 < pairs->size(); i += 2) {
+                const Object key = xref_.resolve(pairs->at(i));
+                // The first of a name that stands twice is the one a search finds.
+                if (key.isString()) names.emplace(key.text(), pairs->at(i + 1));
+            }
+        }
+        const Object kids = xref_.resolve(dict->get("Kids"));
+        const pdf::Array* array = kids.array();
+        if (array == nullptr) return;
+        for (size_t i = 0; i < array->size(); ++i) {
+            if (SeenBefore(array->at(i), visited)) continue;
+            gatherNames(resolveKid(*array, i), visited, depth + 1, names);
+        }
+    } catch (const Error&) {
+        // A node that cannot be read holds no names.
+    }
 }
 
 // Each lookup walks the tree from its root: kids read once are kept, so that

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/warnings.h"
 #include "pdf/object.h"
 #include "pdf/xref.h"
 #include "structure/link.h"
@@ -28,14 +29,17 @@ public:
     static constexpr int kMaxTreeDepth = 256;
 
     // Reads the catalog of the table's trailer and walks its page tree.
-    // Throws Error when the catalog or page tree has the wrong shape.
-    explicit Catalog(pdf::XRef& xref);
+    // Throws Error only when the catalog is no dictionary; a page-tree node
+    // that cannot be read counts as one page, so that the pages after it keep
+    // their numbers, and is warned of.
+    explicit Catalog(pdf::XRef& xref, Warnings* warnings = nullptr);
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
 
-    // The destination a name stands for, or null. Throws "Bad named
-    // destination value\n" when the name holds something else.
-    std::unique_ptr<LinkDestination> findDest(const std::string& name) const;
+    // The destination a name stands for, or null; null too when the name
+    // holds something else, which sets notADestination when given.
+    std::unique_ptr<LinkDestination> findDest(const std::string& name,
+                                              bool* notADestination = nullptr) const;
     // The value a name has in a name tree, or null.
     pdf::Object findInNameTree(const pdf::Object& root, const std::string& name) const;
 
@@ -65,6 +69,13 @@ private:
     };
     // Walks one node of the page tree; visited holds the nodes met so far.
     void readPageTree(const pdf::Dictionary& node, RefSet& visited, int depth);
+    // A page-tree kid that cannot be read: one page, warned of.
+    void addUnreadablePage(const pdf::Object& kid);
+    // Every name of a name tree and its value, read once, ignoring the Limits
+    // of its nodes: where the Limits do not hold, the search by them misses.
+    const std::unordered_map<std::string, pdf::Object>& allNames() const;
+    void gatherNames(const pdf::Object& node, RefSet& visited, int depth,
+                     std::unordered_map<std::string, pdf::Object>& names) const;
     pdf::Object searchNameTree(const pdf::Object& node, const std::string& name, RefSet& visited,
                                int depth) const;
     pdf::Object resolveKid(const pdf::Array& kids, size_t index) const;
@@ -79,10 +90,12 @@ private:
                                   RefSet& visited, int depth) const;
 
     pdf::XRef& xref_;
+    Warnings* warnings_;
     std::vector<Page> pages_;
     pdf::Object outlines_;
     pdf::Object dests_;
     pdf::Object nameTree_;
     mutable std::map<std::pair<int32_t, int32_t>, pdf::Object> resolvedKids_;
     mutable std::unordered_map<const pdf::Dictionary*, NameNodeIndex> nameNodes_;
+    mutable std::unique_ptr<std::unordered_map<std::string, pdf::Object>> allNames_;
 };

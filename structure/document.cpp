@@ -34,8 +34,15 @@ void Document::open(std::shared_ptr<pdf::FileReader> file, Warnings& warnings,
         xref_ = std::make_unique<pdf::XRef>(file_, HeaderStart(*file_));
         xref_->init(true, password);
         if (xref_->wasRebuilt()) warnings.add("Warning: damaged cross-reference rebuilt");
-        catalog_ = std::make_unique<Catalog>(*xref_);
-        outline_ = std::make_unique<Outline>(catalog_->outlines(), *xref_);
+        try {
+            catalog_ = std::make_unique<Catalog>(*xref_, &warnings);
+        } catch (const Error&) {
+            // A trailer that names no catalog: the file's own may yet be found.
+            if (!xref_->rebuildAnyway(password)) throw;
+            warnings.add("Warning: damaged cross-reference rebuilt");
+            catalog_ = std::make_unique<Catalog>(*xref_, &warnings);
+        }
+        outline_ = std::make_unique<Outline>(catalog_->outlines(), *xref_, &warnings);
     } catch (...) {
         outline_.reset();
         catalog_.reset();

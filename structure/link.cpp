@@ -11,22 +11,6 @@ const char* const kDestKindNames[8] = {"XYZ",  "Fit",  "FitH",  "FitV",
 
 namespace {
 
-// A coordinate: a number sets it, null leaves it without a value, anything
-// else fails.
-bool ReadOptionalNumber(const Object& value, std::optional<double>& field) {
-    if (value.isNumber()) {
-        field = value.number();
-        return true;
-    }
-    return value.isNull();
-}
-
-bool ReadRequiredNumber(const Object& value, std::optional<double>& field) {
-    if (!value.isNumber()) return false;
-    field = value.number();
-    return true;
-}
-
 // Reads D of a go-to: a name or string names a destination, an array is one.
 void ReadDestinationValue(const Object& value, LinkTarget& action, pdf::XRef& xref) {
     if (value.isName() || value.isString()) {
@@ -109,7 +93,7 @@ LinkDestination::LinkDestination(const pdf::Array& array, pdf::XRef& xref) {
 
 bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
     const size_t length = array.size();
-    if (length < 2) return false;
+    if (length < 1) return false;
 
     const Object& page = array.at(0);
     if (page.isInteger()) {
@@ -122,42 +106,44 @@ bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
         return false;
     }
 
-    const Object kindName = xref.resolve(array.at(1));
-    if (!kindName.isName()) return false;
-    bool known = false;
+    // A fit that cannot be read keeps the page, shown whole, as viewers do;
+    // a coordinate that is no number is left out.
+    kind = DestKind::Fit;
+    const Object kindName = length > 1 ? xref.resolve(array.at(1)) : Object();
+    if (!kindName.isName()) return true;
     for (uint32_t k = 0; k < 8; ++k) {
-        if (kindName.text() == kDestKindNames[k]) {
-            kind = static_cast<DestKind>(k);
-            known = true;
-            break;
-        }
+        if (kindName.text() == kDestKindNames[k]) kind = static_cast<DestKind>(k);
     }
-    if (!known) return false;
-
-    auto at = [&](size_t index) { return xref.resolve(array.at(index)); };
+    auto read = [&](size_t index, std::optional<double>& field) {
+        if (index >= length) return false;
+        const Object value = xref.resolve(array.at(index));
+        if (value.isNumber()) field = value.number();
+        return value.isNumber();
+    };
     switch (kind) {
         case DestKind::XYZ:
-            if (length > 2 && !ReadOptionalNumber(at(2), left)) return false;
-            if (length > 3 && !ReadOptionalNumber(at(3), top)) return false;
-            if (length > 4 && !ReadOptionalNumber(at(4), zoom)) return false;
-            return true;
-        case DestKind::Fit:
-        case DestKind::FitB:
-            return true;
-        // Some writers leave the coordinate out: it reads as null.
+            read(2, left);
+            read(3, top);
+            read(4, zoom);
+            break;
         case DestKind::FitH:
         case DestKind::FitBH:
-            return length < 3 || ReadOptionalNumber(at(2), top);
+            read(2, top);
+            break;
         case DestKind::FitV:
         case DestKind::FitBV:
-            return length < 3 || ReadOptionalNumber(at(2), left);
+            read(2, left);
+            break;
         case DestKind::FitR:
-            return length >= 6 && ReadRequiredNumber(at(2), left) &&
-                   ReadRequiredNumber(at(3), bottom) && ReadRequiredNumber(at(4), right) &&
-                   ReadRequiredNumber(at(5), top);
+            if (!read(2, left) || !read(3, bottom) || !read(4, right) || !read(5, top)) {
+                kind = DestKind::Fit;
+                left = bottom = right = top = std::nullopt;
+            }
+            break;
         default:
-            return false;
+            break;
     }
+    return true;
 }
 
 std::unique_ptr<LinkAction> MakeGoTo(const Object& value, pdf::XRef& xref) {

@@ -1,8 +1,10 @@
 #include "structure/outline.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/error.h"
+#include "base/text_format.h"
 
 using pdf::Object;
 
@@ -34,8 +36,19 @@ const std::vector<std::string>& OutlineItem::Keys() {
 }
 
 OutlineItem::OutlineItem(const pdf::Dictionary& dict, pdf::XRef& xref, OutlineBudget* budget,
-                         const OutlineItem* parentItem, OutlineItemRef itemRef)
-    : parent(parentItem), ref(itemRef), xref_(xref), budget_(budget) {
+                         const OutlineItem* parentItem, OutlineItemRef itemRef, Warnings* warnings)
+    : parent(parentItem), ref(itemRef), xref_(xref), budget_(budget), warnings_(warnings) {
+    // What the reading of the item's entries finds missing is the item's loss.
+    const uint64_t missingBefore = xref_.missingCount();
+    readEntries(dict);
+    const std::vector<pdf::Reference>& met = xref_.missing();
+    for (uint64_t at = missingBefore; at < std::min<uint64_t>(xref_.missingCount(), met.size());
+         ++at) {
+        missing.push_back(met[static_cast<size_t>(at)]);
+    }
+}
+
+void OutlineItem::readEntries(const pdf::Dictionary& dict) {
     const Object value = xref_.resolve(dict.get("Title"));
     if (value.isString()) title = value.text();
     readActions(dict);
@@ -115,7 +128,7 @@ void OutlineItem::readStyle(const pdf::Dictionary& dict) {
 }
 
 void OutlineItem::openKids() {
-    if (!kids) kids = ReadItems(first, last, xref_, budget_, this);
+    if (!kids) kids = ReadItems(first, xref_, budget_, this, warnings_);
 }
 
 bool OutlineItem::isOnPath(const OutlineItemRef& itemRef) const {
@@ -125,8 +138,9 @@ bool OutlineItem::isOnPath(const OutlineItemRef& itemRef) const {
     return false;
 }
 
-std::unique_ptr<OutlineItemList> ReadItems(const Object& first, const Object& last, pdf::XRef& xref,
-                                           OutlineBudget* budget, const OutlineItem* parent) {
+std::unique_ptr<OutlineItemList> ReadItems(const Object& first, pdf::XRef& xref,
+                                           OutlineBudget* budget, const OutlineItem* parent,
+                                           Warnings* warnings) {
     auto list = std::make_unique<OutlineItemList>();
     if (!first.isReference()) return list;
     std::unordered_set<uint64_t> siblings;
@@ -136,11 +150,28 @@ std::unique_ptr<OutlineItemList> ReadItems(const Object& first, const Object& la
         if (!siblings.insert(OutlineBudget::Key(ref)).second) break;
         if (parent != nullptr && parent->isOnPath(ref)) break;
         if (budget != nullptr && !budget->allowRead(ref)) break;
-        const Object item = xref.fetchKeys(current, OutlineItem::Keys());
+        Object item;
+        std::string problem;
+        try {
+            item = xref.fetchKeys(current, OutlineItem::Keys());
+            if (item.isNull() && !xref.holds(current)) problem = "is missing";
+        } catch (const Error& error) {
+            problem = "cannot be read (" + error.message() + ")";
+        }
         const pdf::Dictionary* dict = item.dictionary();
-        if (dict == nullptr) break;
-        list->push_back(std::make_unique<OutlineItem>(*dict, xref, budget, parent, ref));
-        if (last.isReference() && last.reference() == current) break;
+        if (dict == nullptr) {
+            if (problem.empty()) problem = "is no dictionary";
+            if (warnings != nullptr) {
+                while (!problem.empty() && problem.back() == '\n') problem.pop_back();
+                problem.erase(std::remove(problem.begin(), problem.end(), '\n'), problem.end());
+                warnings->add(
+                    Format("Warning: the outline item object %d %d R %s; the items from "
+                           "there on in its list are left out",
+                           current.number, current.generation, problem.c_str()));
+            }
+            break;
+        }
+        list->push_back(std::make_unique<OutlineItem>(*dict, xref, budget, parent, ref, warnings));
         const Object& nextRef = list->back()->next;
         if (!nextRef.isReference()) break;
         current = nextRef.reference();
@@ -148,10 +179,10 @@ std::unique_ptr<OutlineItemList> ReadItems(const Object& first, const Object& la
     return list;
 }
 
-Outline::Outline(const Object& outlines, pdf::XRef& xref) {
+Outline::Outline(const Object& outlines, pdf::XRef& xref, Warnings* warnings) {
     const pdf::Dictionary* dict = outlines.dictionary();
     if (dict == nullptr) return;
-    items = ReadItems(dict->get("First"), dict->get("Last"), xref, &budget_, nullptr);
+    items = ReadItems(dict->get("First"), xref, &budget_, nullptr, warnings);
 }
 
 std::vector<uint32_t> OutlineObjectNumbers(pdf::XRef& xref) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/warnings.h"
 #include "pdf/object.h"
 #include "pdf/xref.h"
 #include "structure/link.h"
@@ -49,8 +50,10 @@ public:
     static const std::vector<std::string>& Keys();
 
     // ref is the item's own reference; parent is the item whose child it is.
+    // warnings hears of items that cannot be read among its children.
     OutlineItem(const pdf::Dictionary& dict, pdf::XRef& xref, OutlineBudget* budget = nullptr,
-                const OutlineItem* parent = nullptr, OutlineItemRef ref = {-1, -1});
+                const OutlineItem* parent = nullptr, OutlineItemRef ref = {-1, -1},
+                Warnings* warnings = nullptr);
 
     // Reads the children; they stay until closeKids, and a later openKids reads them again.
     void openKids();
@@ -69,8 +72,12 @@ public:
     std::unique_ptr<OutlineItemList> kids;
     const OutlineItem* parent;
     OutlineItemRef ref;
+    // References the item's own entries hold that name no object: what the
+    // item is read without.
+    std::vector<pdf::Reference> missing;
 
 private:
+    void readEntries(const pdf::Dictionary& dict);
     void readActions(const pdf::Dictionary& dict);
     void readActionChain(const pdf::Object& action, std::set<std::pair<int32_t, int32_t>>& seen,
                          int depth);
@@ -79,12 +86,13 @@ private:
 
     pdf::XRef& xref_;
     OutlineBudget* budget_;
+    Warnings* warnings_;
 };
 
 // The existing outline; items is null when the catalog has no outline dictionary.
 class Outline {
 public:
-    Outline(const pdf::Object& outlines, pdf::XRef& xref);
+    Outline(const pdf::Object& outlines, pdf::XRef& xref, Warnings* warnings = nullptr);
     Outline(const Outline&) = delete;
     Outline& operator=(const Outline&) = delete;
 
@@ -94,12 +102,13 @@ private:
     OutlineBudget budget_;
 };
 
-// The siblings that begin at first, up to last or the end of the Next chain.
-// A Next that returns to a sibling of the list or to an ancestor (parent, its
-// parent, ...) ends the list: outlines that loop are read once round.
-std::unique_ptr<OutlineItemList> ReadItems(const pdf::Object& first, const pdf::Object& last,
-                                           pdf::XRef& xref, OutlineBudget* budget,
-                                           const OutlineItem* parent);
+// The siblings that begin at first, to the end of the Next chain, whatever
+// Last says. A Next that returns to a sibling of the list or to an ancestor
+// (parent, its parent, ...) ends the list: outlines that loop are read once
+// round. An item that cannot be read ends it too, and is warned of.
+std::unique_ptr<OutlineItemList> ReadItems(const pdf::Object& first, pdf::XRef& xref,
+                                           OutlineBudget* budget, const OutlineItem* parent,
+                                           Warnings* warnings);
 
 // The object numbers of the document's outline objects: the outline
 // dictionary the catalog names and every item that First and Next links

@@ -433,10 +433,8 @@ std::string PdfWriter::trailerEntries() const {
     if (info.isReference() || info.isDictionary()) text += "/Info " + pdf::ValueText(info) + "\n";
     // An encrypted input stays encrypted: its Encrypt dictionary is copied as
     // it stands, and /ID, which its key depends on, is kept as it stands.
-    if (xref.security() != nullptr) {
-        text += Format("/Encrypt %u %u R\n", static_cast<uint32_t>(xref.encryptRef().number),
-                       static_cast<uint32_t>(xref.encryptRef().generation));
-    }
+    if (xref.security() != nullptr)
+        text += "/Encrypt " + pdf::ValueText(trailer.get("Encrypt")) + "\n";
     if (trailer.has("ID")) text += "/ID " + pdf::ValueText(trailer.get("ID")) + "\n";
     for (const auto& [key, value] : trailer.entries()) {
         if (!IsStructureKey(key)) text += pdf::NameToken(key) + " " + pdf::ValueText(value) + "\n";

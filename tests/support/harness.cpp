@@ -144,8 +144,7 @@ class ObjectTexts {
 public:
     explicit ObjectTexts(const std::string& path) {
         try {
-            Warnings ignored;
-            document_.open(path, ignored);
+            document_.open(path, warnings_);
             raw_ = std::make_unique<pdf::RawObjects>(document_.xref());
         } catch (const Error&) {
             raw_.reset();
@@ -189,6 +188,7 @@ public:
     }
 
 private:
+    Warnings warnings_;  // heard of, never printed
     Document document_;
     std::unique_ptr<pdf::RawObjects> raw_;
 };
