@@ -170,6 +170,13 @@ std::string RealText(double value) {
 
 }  // namespace
 
+bool IsCatalog(const Object& value) {
+    const Dictionary* dict = value.dictionary();
+    if (dict == nullptr) return false;
+    if (dict->has("Type")) return dict->is("Catalog");
+    return dict->has("Pages") || dict->has("Outlines");
+}
+
 std::string ValueText(const Object& value) {
     switch (value.kind()) {
         case Object::Kind::Boolean:

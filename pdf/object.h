@@ -176,6 +176,10 @@ struct Stream {
 // The null every lookup that finds nothing gives.
 const Object& NullObject();
 
+// Whether a value is a document catalog: a dictionary of Type Catalog, or
+// without a Type, one that names pages or an outline.
+bool IsCatalog(const Object& value);
+
 // A direct value as PDF text, for carrying a parsed value into a new file:
 // strings in hexadecimal so that their bytes stay exactly as they were.
 // A stream, or anything the parser could not read, is written as null.

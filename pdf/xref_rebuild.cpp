@@ -345,7 +345,8 @@ bool XRef::chooseTrailer(std::vector<std::pair<uint64_t, Dictionary>>& trailers)
         const Object& root = it->second.get("Root");
         const int32_t number = root.reference().number;
         if (!root.isReference() || number <= 0 || static_cast<size_t>(number) >= entries_.size() ||
-            !entries_[static_cast<size_t>(number)].isDefined()) {
+            !entries_[static_cast<size_t>(number)].isDefined() ||
+            !IsCatalog(fetch(root.reference()))) {
             continue;
         }
         trailer_ = it->second;
@@ -378,7 +379,7 @@ bool XRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
         }
         const Dictionary* dict = value.dictionary();
         if (dict == nullptr) continue;
-        if (catalog == 0 && dict->is("Catalog")) catalog = it->second;
+        if (catalog == 0 && IsCatalog(value)) catalog = it->second;
         // The document information: a dictionary of its words and no type.
         if (info == 0 && !dict->has("Type") &&
             (dict->has("Producer") || dict->has("Creator") || dict->has("CreationDate"))) {

@@ -26,7 +26,7 @@ std::string ReferenceText(const Object& value) {
 Catalog::Catalog(pdf::XRef& xref, Warnings* warnings) : xref_(xref), warnings_(warnings) {
     const Object catalog = xref_.fetch(xref_.root());
     const pdf::Dictionary* dict = catalog.dictionary();
-    if (dict == nullptr) {
+    if (!pdf::IsCatalog(catalog)) {
         throw Error("Catalog CPdfElement is wrong type\n", {xref_.root().number, -1});
     }
 

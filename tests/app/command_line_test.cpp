@@ -416,7 +416,7 @@ TEST(CommandLineTest, EveryEntryOfAListIsEditedAlikeOnAnyNumberOfWorkers) {
 TEST(CommandLineTest, VerboseSaysWhere) {
     fixture::TempDir dir;
     fixture::WriteFile(dir.file("in.pdf"),
-                       fixture::BuildPdf("1 0 obj << /Type /Catalog >> endobj\n"
+                       fixture::BuildPdf("1 0 obj << /Type /Pages /Kids [] >> endobj\n"
                                          "2 0 obj [1 2] endobj\n@xref table /Root 2 0 R"));
     const std::string failure = "Input file: 'in.pdf'\nCatalog CPdfElement is wrong type\n";
     EXPECT_EQ(RunProgram({"-iin.pdf", "-ex.xml"}, dir.path()).out, failure);

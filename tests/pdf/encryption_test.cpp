@@ -257,4 +257,53 @@ TEST(EncryptionTest, PasswordsOfEveryRevisionOpenWithP) {
     }
 }
 
+// Encrypted files are mended as plain ones are: damaged tables are rebuilt,
+// the Encrypt dictionary found; one may stand in the trailer itself. A file
+// whose trailer is lost has lost the identifier its key is made from: it is
+// refused rather than read as ciphertext.
+TEST(EncryptionTest, DamagedEncryptedFilesAreRebuilt) {
+    const std::string original = fixture::ReadFile((kFiles / "r3-rc4-128.pdf").string());
+    const size_t encrypt = original.find("12 0 obj\n") + 9;
+    const std::string dictionary =
+        original.substr(encrypt, original.find("\nendobj", encrypt) - encrypt);
+    const size_t trailer = original.rfind("trailer");
+    const std::string rebuilt = "Warning: damaged cross-reference rebuilt\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string printed;  // after the line naming the files
+    } cases[] = {
+        {"three bytes after the header", std::string(original).insert(9, "   "), rebuilt},
+        {"a startxref that points nowhere",
+         original.substr(0, original.rfind("startxref") + 10) + "99999\n%%EOF\n", rebuilt},
+        {"startxref and %%EOF cut off", original.substr(0, original.rfind("startxref")), rebuilt},
+        {"the Encrypt dictionary in the trailer",
+         std::string(original).replace(original.find("/Encrypt 12 0 R", trailer), 15,
+                                       "/Encrypt " + dictionary),
+         ""},
+        {"the table and trailer lost", original.substr(0, original.find("xref\n0 13")),
+         "Encrypted PDF file has lost its /ID: it cannot be decrypted\n"},
+    };
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("plain.pdf"),
+                       fixture::BuildPdf(fixture::ReadFile((kFiles / "source.txt").string())));
+    const Outcome plain = RunJobs(dir, dir.file("plain.pdf"));
+    for (const auto& c : cases) {
+        fixture::WriteFile(dir.file("in.pdf"), c.bytes);
+        const fixture::RunResult result =
+            fixture::RunProgram({"-iin.pdf", "-eout.xml"}, dir.path());
+        EXPECT_EQ(result.out.substr(result.out.find('\n') + 1),
+                  c.printed +
+                      (c.printed.rfind("Warning", 0) == 0 || c.printed.empty() ? "\nDone.\n" : ""))
+            << c.what;
+        if (result.status != 0) continue;
+        EXPECT_EQ(fixture::ReadFile(dir.file("out.xml")), plain.exported) << c.what;
+        ASSERT_EQ(fixture::RunProgram({"-iin.pdf", "-oadd.pdf", "-xout.xml"}, dir.path()).status, 0)
+            << c.what;
+        EXPECT_EQ(fixture::QpdfWarnings(dir.file("add.pdf")), 0) << c.what;
+        fixture::RunProgram({"-iadd.pdf", "-eagain.xml"}, dir.path());
+        EXPECT_EQ(fixture::ReadFile(dir.file("again.xml")), plain.addExported) << c.what;
+    }
+}
+
 }  // namespace

@@ -41,6 +41,7 @@ struct Section {
             index |= word == "index";
             compress &= word != "raw";
             prevRef |= word == "prevref";
+            loop |= word == "loop";
         }
     }
     std::string form = "table";
@@ -48,6 +49,7 @@ struct Section {
     bool index = false;
     bool compress = true;
     bool prevRef = false;
+    bool loop = false;  // the section's Prev names the section itself
     std::string trailer;
 };
 
@@ -107,6 +109,7 @@ private:
     std::map<int, std::string> overrides_;
     int objectStream_ = -1;
     std::string objectStreamFilter_;
+    int lengthOff_ = 0;
     std::vector<std::pair<int, std::string>> members_;
     int nextAutomatic_ = 1;
     int highest_ = 0;
@@ -154,6 +157,15 @@ Layout::Layout(const std::string& text) {
             std::istringstream words(line.substr(8));
             words >> objectStream_;
             std::getline(words >> std::ws, objectStreamFilter_);
+            // A Length that is off by some bytes: "length+3", "length-2".
+            const size_t off = objectStreamFilter_.find("length");
+            lengthOff_ = 0;
+            if (off != std::string::npos) {
+                lengthOff_ = std::stoi(objectStreamFilter_.substr(off + 6));
+                objectStreamFilter_.erase(off);
+                while (!objectStreamFilter_.empty() && objectStreamFilter_.back() == ' ')
+                    objectStreamFilter_.pop_back();
+            }
         } else if (line == "@end") {
             endObjectStream();
         } else if (line.rfind("@hole ", 0) == 0) {
@@ -213,8 +225,8 @@ void Layout::endObjectStream() {
     objectStream_ = -1;
     members_.clear();
     object(number, 0,
-           dict + " /Length " + std::to_string(data.size()) + filter + " >>\nstream\n" + data +
-               "\nendstream");
+           dict + " /Length " + std::to_string(static_cast<int64_t>(data.size()) + lengthOff_) +
+               filter + " >>\nstream\n" + data + "\nendstream");
 }
 
 void Layout::endSection(const Section& section) {
@@ -281,7 +293,9 @@ void Layout::writeTable(const Section& section, Entries rows, const std::string&
             bytes += entry;
         }
     }
-    bytes += "trailer\n<< /Size " + std::to_string(size()) + prev(section) + hidden +
+    const std::string previous =
+        section.loop ? " /Prev " + std::to_string(xrefPosition) : prev(section);
+    bytes += "trailer\n<< /Size " + std::to_string(size()) + previous + hidden +
              section.trailer + " >>\nstartxref\n" + std::to_string(xrefPosition) + "\n%%EOF\n";
     previousXref_ = xrefPosition;
 }

@@ -15,16 +15,18 @@
 //                       dictionary becomes the length of the data between the
 //                       "stream" and "endstream" lines, deflated first when
 //                       the dictionary names /FlateDecode
-//   @objstm K [F] ... @end  the objects between go into object stream K,
-//                       deflated; F "hex" adds ASCIIHexDecode, another F names
-//                       the only filter and leaves the data as it is
+//   @objstm K [F] [length+N] ... @end  the objects between go into object
+//                       stream K, deflated; F "hex" adds ASCIIHexDecode, another
+//                       F names the only filter and leaves the data as it is;
+//                       length+N or length-N puts its Length off by N bytes
 //   @free N             lists N as free in this section
 //   @entry N OFFSET     lists N at OFFSET (or at object M's offset: =M)
 //   @index N I          lists N, of an object stream, at index I there
-//   @xref FORM [w=a,b,c] [index] [raw] [prevref] TRAILER
+//   @xref FORM [w=a,b,c] [index] [raw] [prevref] [loop] TRAILER
 //                       ends a section: FORM is table, stream, or hybrid (a
 //                       table and, for compressed objects, an /XRefStm stream);
-//                       the trailer entries start at the first "/"
+//                       the trailer entries start at the first "/"; loop makes
+//                       a table's Prev name the table itself
 // Any other line is copied as it stands. Text without any @xref line ends
 // in "@xref table /Root 1 0 R". Offsets count from the header.
 namespace fixture {
