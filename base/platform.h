@@ -37,7 +37,7 @@ public:
     OutputSession& operator=(const OutputSession&) = delete;
 
 private:
-    unsigned int consoleCodePage_ = 0;
+    [[maybe_unused]] unsigned int consoleCodePage_ = 0;  // the console's, on Windows
 };
 // The exit status of a command that std::system ran, from what it returned.
 int ExitStatus(int systemResult);

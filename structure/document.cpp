@@ -13,7 +13,7 @@ uint64_t HeaderStart(pdf::FileReader& file) {
     constexpr size_t kLastHeaderPosition = 1017;
     const std::string head = file.bytes(0, kHeadSize);
     const size_t found = head.find("%PDF-");
-    return found != std::string::npos && found <= kLastHeaderPosition ? found : 0;
+    return found <= kLastHeaderPosition ? found : 0;  // npos is far beyond
 }
 
 }  // namespace

@@ -295,8 +295,8 @@ void Layout::writeTable(const Section& section, Entries rows, const std::string&
     }
     const std::string previous =
         section.loop ? " /Prev " + std::to_string(xrefPosition) : prev(section);
-    bytes += "trailer\n<< /Size " + std::to_string(size()) + previous + hidden +
-             section.trailer + " >>\nstartxref\n" + std::to_string(xrefPosition) + "\n%%EOF\n";
+    bytes += "trailer\n<< /Size " + std::to_string(size()) + previous + hidden + section.trailer +
+             " >>\nstartxref\n" + std::to_string(xrefPosition) + "\n%%EOF\n";
     previousXref_ = xrefPosition;
 }
 
