@@ -173,8 +173,8 @@ std::string RealText(double value) {
 bool IsCatalog(const Object& value) {
     const Dictionary* dict = value.dictionary();
     if (dict == nullptr) return false;
-    if (dict->has("Type")) return dict->is("Catalog");
-    return dict->has("Pages") || dict->has("Outlines");
+    if (dict->has("Pages") || dict->has("Outlines")) return true;
+    return !dict->has("Type") || dict->is("Catalog");
 }
 
 std::string ValueText(const Object& value) {

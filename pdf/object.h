@@ -176,8 +176,9 @@ struct Stream {
 // The null every lookup that finds nothing gives.
 const Object& NullObject();
 
-// Whether a value is a document catalog: a dictionary of Type Catalog, or
-// without a Type, one that names pages or an outline.
+// Whether a value may be a document catalog: a dictionary that names pages
+// or an outline, or whose Type, if it has one, is Catalog. A page or another
+// typed dictionary that names neither is not.
 bool IsCatalog(const Object& value);
 
 // A direct value as PDF text, for carrying a parsed value into a new file:

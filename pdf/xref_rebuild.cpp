@@ -379,7 +379,7 @@ bool XRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
         }
         const Dictionary* dict = value.dictionary();
         if (dict == nullptr) continue;
-        if (catalog == 0 && IsCatalog(value)) catalog = it->second;
+        if (catalog == 0 && dict->is("Catalog")) catalog = it->second;
         // The document information: a dictionary of its words and no type.
         if (info == 0 && !dict->has("Type") &&
             (dict->has("Producer") || dict->has("Creator") || dict->has("CreationDate"))) {
