@@ -32,9 +32,12 @@ void Stop(Session& session, std::string message) {
 }
 
 // Events run inside the library's C code: nothing may be thrown through it.
+// Once a handler has stopped the parse, the library may still report the end
+// of an empty element it had begun: no event reaches the handlers after a stop.
 template <typename Call>
 void Deliver(void* data, Call call) {
     auto& session = *static_cast<Session*>(data);
+    if (session.failure) return;
     bool goOn = false;
     try {
         goOn = call(session.events, Here(session.parser));

@@ -178,6 +178,11 @@ TEST(BookmarkFileTest, MalformedFilesAreRefused) {
          "line 1, column 29: <b> cannot stand inside <Name>"},
         {"<Bookmarks><Bookmark><Colour>FF0000</Colour></Bookmark></Bookmarks>",
          "line 1, column 22: <Colour> cannot stand inside <Bookmark>"},
+        // An empty element refused: its end, which the parser still reports, is not read.
+        {"<Bookmarks><Bookmark><Nam/><Name>a</Name></Bookmark></Bookmarks>",
+         "line 1, column 22: <Nam> cannot stand inside <Bookmark>"},
+        {"<Bookmarks><Bookmark><Action><Pag/></Action></Bookmark></Bookmarks>",
+         "line 1, column 30: <Pag> cannot stand inside <Action>"},
         {"<Bookmarks><Item>1</Item></Bookmarks>",
          "line 1, column 12: <Item> cannot stand inside <Bookmarks>"},
         {"<Bookmarks><Bookmark><Name>a</Name><Name>b</Name></Bookmark></Bookmarks>",
