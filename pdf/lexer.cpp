@@ -298,11 +298,10 @@ const DictionaryText::Entry* DictionaryText::find(std::string_view key) const {
     return nullptr;
 }
 
-std::string DictionaryText::removed(std::string_view text, std::string_view key) const {
-    std::string out;
-    size_t from = 0;
+std::string DictionaryText::withoutEntries(std::string out, std::string_view text, size_t from,
+                                           std::string_view key, const Entry* kept) const {
     for (const Entry& entry : entries_) {
-        if (entry.key != key) continue;
+        if (&entry == kept || entry.key != key) continue;
         out.append(text.substr(from, entry.keyBegin - from));
         from = entry.valueEnd;
     }
@@ -310,21 +309,17 @@ std::string DictionaryText::removed(std::string_view text, std::string_view key)
     return out;
 }
 
+std::string DictionaryText::removed(std::string_view text, std::string_view key) const {
+    return withoutEntries(std::string(), text, 0, key, nullptr);
+}
+
 std::string DictionaryText::replaced(std::string_view text, std::string_view key,
                                      const std::string& value) const {
     const Entry* first = find(key);
     if (first == nullptr) return inserted(text, key, value);
     // Later entries of the same key go: readers differ in which one they take.
-    std::string out(text.substr(0, first->valueBegin));
-    out += value;
-    size_t from = first->valueEnd;
-    for (const Entry& entry : entries_) {
-        if (&entry == first || entry.key != key) continue;
-        out.append(text.substr(from, entry.keyBegin - from));
-        from = entry.valueEnd;
-    }
-    out.append(text.substr(from));
-    return out;
+    return withoutEntries(std::string(text.substr(0, first->valueBegin)) + value, text,
+                          first->valueEnd, key, first);
 }
 
 std::string DictionaryText::inserted(std::string_view text, std::string_view key,

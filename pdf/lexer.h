@@ -157,6 +157,10 @@ public:
                          const std::string& value) const;
 
 private:
+    // out, then text from `from` on without the entries of key after it (but kept).
+    std::string withoutEntries(std::string out, std::string_view text, size_t from,
+                               std::string_view key, const Entry* kept) const;
+
     size_t begin_ = 0;
     size_t end_ = 0;
     std::vector<Entry> entries_;
