@@ -18,7 +18,7 @@ void Job::writeNewPdf() {
     std::shared_ptr<pdf::FileReader> inputFile = openInput();
     // Read whole at once: the bookmark file is opened once, and early, to
     // prove it can be read.
-    const std::optional<std::string> xmlText = platform::ReadWholeFile(spec_.xml);
+    std::optional<std::string> xmlText = platform::ReadWholeFile(spec_.xml);
     report_.names(Format(", XML input file: '%s'", spec_.xml.c_str()));
     if (!xmlText) throw Error("XML file open error\n");
     document.open(std::move(inputFile), warnings_, spec_.password);
@@ -31,13 +31,16 @@ void Job::writeNewPdf() {
     const pdf::RawObjects input(document.xref());
     const PageTable pages = PageTable::Build(document.catalog());
     std::vector<BookmarkRecord> records = ReadBookmarks(*xmlText, update, &warnings_);
+    // The records hold all the file said; its text would only weigh on the
+    // merge and the writing, a job's largest moments.
+    xmlText.reset();
     reportWarnings();
     if (update) {
         const Outline& outline = document.outline();
         if (!outline.items) throw Error("No bookmarks in pdf, update impossible\n");
         std::vector<BookmarkRecord> existing =
             CollectBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_);
-        MergeBookmarks(existing, records, warnings_);
+        MergeBookmarks(existing, std::move(records), warnings_);
         reportWarnings();
         records = std::move(existing);
     }

@@ -37,10 +37,13 @@ struct Node {
     size_t inserted = 0;      // nodes already inserted after this one
 };
 
-// An input item as the export wrote it, to tell which parts a record changes.
+// An input item, to tell which parts a record of the file changes. Its record
+// stays in a node that lives as long as the outline, replaced or not, and is
+// written out as the export would only when a record is compared with it: a
+// large outline is not held a second time as text.
 struct InputItem {
     int32_t source;
-    RecordParts parts;
+    const BookmarkRecord* record;
 };
 
 // The outline as a tree of nodes that stay where they are while others are
@@ -55,7 +58,7 @@ public:
         }
     }
 
-    EditReport apply(const BookmarkRecord& edit) {
+    EditReport apply(BookmarkRecord edit) {
         EditReport report;
         report.item = edit.item;
         Node* match = find(edit.item);
@@ -66,15 +69,16 @@ public:
             auto position = std::next(match->self);
             for (size_t k = 0; k < match->inserted && position != siblings.end(); ++k) ++position;
             // An inserted record is a new item, whatever its number says.
-            match->inserted += build(siblings, position, match->parent, match->depth, edit, true);
+            match->inserted +=
+                build(siblings, position, match->parent, match->depth, std::move(edit), true);
         } else {
             for (const auto& kid : match->kids) gatherRemoved(*kid, report.removed);
             forget(*match);
-            // The match goes with its place: what the new nodes need of it is kept first.
-            Node* parent = match->parent;
-            const int depth = match->depth;
-            const auto position = siblings.erase(match->self);
-            build(siblings, position, parent, depth, edit, false);
+            // The match leaves its place; its node stays aside for the records
+            // of the file that stand for items of its subtree.
+            const auto position = std::next(match->self);
+            replaced_.splice(replaced_.end(), siblings, match->self);
+            build(siblings, position, match->parent, match->depth, std::move(edit), false);
         }
         return report;
     }
@@ -98,7 +102,7 @@ private:
         const auto found = inputItems_.find(record.item);
         if (found == inputItems_.end()) return;
         const RecordParts parts = PartsOf(record);
-        const RecordParts& input = found->second.parts;
+        const RecordParts input = PartsOf(*found->second.record);
         record.source = found->second.source;
         record.kept = {parts.title == input.title, parts.color == input.color,
                        parts.style == input.style, parts.actions == input.actions};
@@ -111,16 +115,15 @@ private:
                  BookmarkRecord record, bool isNew) {
         std::vector<BookmarkRecord> children = std::move(record.children);
         record.children.clear();
-        if (record.source != 0) {
-            // From the input's outline: remembered as the export wrote it.
-            inputItems_.emplace(record.item, InputItem{record.source, PartsOf(record)});
-        } else if (!isNew) {
-            matchInputItem(record);
-        }
+        const bool fromInput = record.source != 0;
+        if (!fromInput && !isNew) matchInputItem(record);
         auto node = std::make_unique<Node>();
         Node* own = node.get();
         byItem_[record.item].push_back(own);
         own->record = std::move(record);
+        if (fromInput) {
+            inputItems_.emplace(own->record.item, InputItem{own->record.source, &own->record});
+        }
         own->parent = parent;
         own->depth = depth;
         own->self = list.insert(position, std::move(node));
@@ -189,6 +192,7 @@ private:
     }
 
     Node root_;
+    NodeList replaced_;  // taken out of the outline, kept for their records
     std::unordered_map<int32_t, std::vector<Node*>> byItem_;
     std::unordered_map<int32_t, InputItem> inputItems_;
     std::unordered_set<int32_t> inFile_;
@@ -210,11 +214,11 @@ std::string ItemList(const std::vector<int32_t>& items) {
 
 }  // namespace
 
-void MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                    const std::vector<BookmarkRecord>& records, Warnings& warnings) {
+void MergeBookmarks(std::vector<BookmarkRecord>& existing, std::vector<BookmarkRecord> records,
+                    Warnings& warnings) {
     Outline outline(std::move(existing), records);
-    for (const BookmarkRecord& edit : records) {
-        const EditReport report = outline.apply(edit);
+    for (BookmarkRecord& edit : records) {
+        const EditReport report = outline.apply(std::move(edit));
         if (!report.matched) {
             warnings.add(Format("Warning: no item %d in the outline; its record was not applied",
                                 report.item));

@@ -19,6 +19,7 @@
 // copied as they stand. The outline stays at most 256 levels deep: a record
 // that would go deeper joins the deepest level. Warns, in edit order, of the
 // edits that matched nothing and the replacements that removed items the
-// file does not hold.
-void MergeBookmarks(std::vector<BookmarkRecord>& existing,
-                    const std::vector<BookmarkRecord>& records, Warnings& warnings);
+// file does not hold. The records are taken over, so that a large outline is
+// not copied.
+void MergeBookmarks(std::vector<BookmarkRecord>& existing, std::vector<BookmarkRecord> records,
+                    Warnings& warnings);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <string_view>
 
 #include "base/error.h"
 #include "base/text_format.h"
@@ -62,11 +63,20 @@ std::string Word(const std::string& text) {
     return word;
 }
 
+// Whether a word (as Word gives it) is the name, a canonical spelling, in any
+// letter case.
+bool WordIs(const std::string& word, std::string_view name) {
+    return std::equal(word.begin(), word.end(), name.begin(), name.end(), [](char w, char n) {
+        return w == static_cast<char>(std::tolower(static_cast<unsigned char>(n)));
+    });
+}
+
 // The canonical spelling of a word among names, or empty.
 template <typename List>
 std::string MatchWord(const List& names, const std::string& value) {
+    const std::string word = Word(value);
     for (const char* name : names) {
-        if (Word(name) == Word(value)) return name;
+        if (WordIs(word, name)) return name;
     }
     return "";
 }
@@ -208,8 +218,9 @@ ActionRecord ReadAction(const Values& values, unsigned long line) {
     if (type == nullptr) throw ValueError{line, "an action without <Type>"};
     ActionRecord action;
     bool known = false;
+    const std::string typeWord = Word(type->text);
     for (ActionType candidate : kActionTypes) {
-        if (Word(ActionTypeName(candidate)) == Word(type->text)) {
+        if (WordIs(typeWord, ActionTypeName(candidate))) {
             action.type = candidate;
             known = true;
         }

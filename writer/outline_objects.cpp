@@ -17,7 +17,7 @@ namespace {
 // ("keep the current position"), and other non-numbers 0.
 std::string Coordinate(float value, bool mayBeNull = true) {
     if (std::isnan(value) && mayBeNull) return "null";
-    return Format("%f", std::isfinite(value) ? static_cast<double>(value) : 0.0);
+    return SixDecimals(std::isfinite(value) ? static_cast<double>(value) : 0.0);
 }
 
 // The destination array of a go-to; page is the page object number (same
@@ -29,7 +29,7 @@ std::string DestinationArray(const ActionRecord& action, const std::string& page
         const std::string zoom =
             std::isnan(action.zoom)
                 ? "null"
-                : Format("%f", std::isfinite(action.zoom) ? action.zoom / 100.0 : 0.0);
+                : SixDecimals(std::isfinite(action.zoom) ? action.zoom / 100.0 : 0.0);
         return Format("[ %s /XYZ %s %s %s ]", p, Coordinate(action.left).c_str(),
                       Coordinate(action.top).c_str(), zoom.c_str());
     }
@@ -66,7 +66,7 @@ std::string DestinationName(const ActionRecord& action) {
 // so where the nearest six-decimal value falls just below the byte, the one
 // just above it is written instead.
 std::string ColorComponent(uint32_t byte) {
-    const std::string nearest = Format("%f", static_cast<float>(byte / 255.0));
+    const std::string nearest = SixDecimals(static_cast<float>(byte / 255.0));
     if (static_cast<uint32_t>(std::trunc(std::strtod(nearest.c_str(), nullptr) * 255.0)) == byte) {
         return nearest;
     }
