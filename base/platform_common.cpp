@@ -52,6 +52,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::FILE* file = OpenFile(path, "rb");
     if (file == nullptr) return std::nullopt;
     std::string bytes;
+    // Sized once where the size is known, so a large file is not held twice
+    // over while the string grows.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0) bytes.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     char buffer[1 << 16];
     for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
         bytes.append(buffer, got);
@@ -80,15 +87,14 @@ bool CreateOutput(const std::string& path, OutputTarget& target, std::string& pr
         problem = ErrorText(ENOENT);
         return false;
     }
-    switch (detail::ClassifyOutput(path, target.finalPath, problem)) {
-        case detail::OutputKind::folder:
-            if (problem.empty()) problem = ErrorText(EISDIR);
-            return false;
-        case detail::OutputKind::device:
-            target.file = detail::OpenInPlace(path, problem);
-            return target.file != nullptr;
-        default:
-            break;
+    const detail::OutputKind kind = detail::ClassifyOutput(path, target.finalPath, problem);
+    if (kind == detail::OutputKind::folder) {
+        if (problem.empty()) problem = ErrorText(EISDIR);
+        return false;
+    }
+    if (kind == detail::OutputKind::device) {
+        target.file = detail::OpenInPlace(path, problem);
+        return target.file != nullptr;
     }
     if (!problem.empty()) return false;
     PartFiles& parts = PartFiles::OfProcess();

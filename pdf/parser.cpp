@@ -213,9 +213,9 @@ Object Parser::parse(const Token& first, int depth) {
         case TokenKind::DictEnd:
             return Object::MakeKeyword(">>");
         case TokenKind::Error:
-            break;
+            return Object::MakeError();
     }
-    return Object::MakeError();
+    return Object::MakeError();  // not reached: every kind is handled above
 }
 
 Object Parser::parseArray(int depth) {

@@ -17,21 +17,10 @@ namespace {
 constexpr size_t kFirstChunk = 1 << 10;
 constexpr size_t kLargestChunk = 1 << 20;
 
-size_t NextChunk(size_t chunk) {
-    return chunk < kLargestChunk ? chunk * 4 : chunk;
-}
-
 // First position at or after from where pattern starts, or -1.
-int64_t FindFirst(ByteSource& file, uint64_t from, const std::string& pattern) {
-    const size_t overlap = pattern.size() - 1;
-    for (uint64_t at = from, size = kFirstChunk;; size = NextChunk(size)) {
-        const std::string chunk = file.bytes(at, size);
-        if (chunk.size() < pattern.size()) return -1;
-        const size_t found = chunk.find(pattern);
-        if (found != std::string::npos) return static_cast<int64_t>(at + found);
-        if (chunk.size() < size) return -1;
-        at += chunk.size() - overlap;
-    }
+int64_t FindFirst(ByteSource& file, uint64_t from, std::string_view pattern) {
+    const std::optional<uint64_t> found = FindInSource(file, from, pattern);
+    return found ? static_cast<int64_t>(*found) : -1;
 }
 
 // Where an object's "endobj" keyword or its "stream" keyword begins, read as

@@ -372,16 +372,19 @@ Object XRef::withObject(Reference reference, const Read& read) {
     return Object::MakeNull();
 }
 
+const XRefEntry* XRef::definedEntry(int64_t number) const {
+    if (number < 0 || static_cast<uint64_t>(number) >= entries_.size()) return nullptr;
+    const XRefEntry& entry = entries_[static_cast<size_t>(number)];
+    return entry.isDefined() ? &entry : nullptr;
+}
+
 bool XRef::holds(Reference reference) const {
-    if (reference.number < 0 || static_cast<size_t>(reference.number) >= entries_.size()) {
-        return false;
-    }
-    const XRefEntry& entry = entries_[static_cast<size_t>(reference.number)];
-    if (!entry.isDefined()) return false;
+    const XRefEntry* entry = definedEntry(reference.number);
+    if (entry == nullptr) return false;
     // Objects of object streams have generation 0, but references that say
     // otherwise find them, as they do in other readers.
-    if (entry.type == 1) return static_cast<uint32_t>(reference.generation) == entry.generation;
-    return entry.type == 2;
+    if (entry->type == 1) return static_cast<uint32_t>(reference.generation) == entry->generation;
+    return entry->type == 2;
 }
 
 void XRef::noteMissing(Reference reference) {
@@ -499,8 +502,7 @@ std::optional<std::string_view> XRef::objectStreamBytes(uint32_t number) {
                                                  : static_cast<int64_t>(data.size());
     const auto size = static_cast<int64_t>(data.size());
     if (begin < 0 || begin > size) return std::nullopt;
-    if (end > size) end = size;
-    if (end < begin) end = begin;
+    end = std::clamp(end, begin, size);
     return data.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin));
 }
 

@@ -128,6 +128,8 @@ public:
     std::optional<std::string> streamData(const Stream& stream);
 
     const std::vector<XRefEntry>& entries() const { return entries_; }
+    // The entry of a number the table defines, or nullptr.
+    const XRefEntry* definedEntry(int64_t number) const;
     // The bytes of an object held in an object stream, or nothing. They stay
     // valid until the next fetch or call of this. An entry whose index in the
     // stream is wrong is found by its number in the stream's header, and its
@@ -158,7 +160,7 @@ private:
     };
     // Decoded object streams kept at most. Objects are parsed from them when
     // asked for, so the budget bounds the memory whatever the file's size.
-    static constexpr size_t kRawByteBudget = 4u << 20;
+    static constexpr size_t kRawByteBudget = 2u << 20;
 
     struct ScannedObject;
 

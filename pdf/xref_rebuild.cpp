@@ -238,7 +238,7 @@ std::pair<Object, Object> XRef::findEncryption(
             try {
                 dict = fetchKeys(reference, kKeys);
             } catch (const Error&) {
-                continue;
+                // Unreadable: no Encrypt dictionary
             }
             const Dictionary* keys = dict.dictionary();
             if (keys != nullptr && keys->get("Filter").isName("Standard") && keys->has("O") &&
@@ -343,9 +343,8 @@ bool XRef::chooseTrailer(std::vector<std::pair<uint64_t, Dictionary>>& trailers)
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto it = trailers.rbegin(); it != trailers.rend(); ++it) {
         const Object& root = it->second.get("Root");
-        const int32_t number = root.reference().number;
-        if (!root.isReference() || number <= 0 || static_cast<size_t>(number) >= entries_.size() ||
-            !entries_[static_cast<size_t>(number)].isDefined() ||
+        if (!root.isReference() || root.reference().number == 0 ||
+            definedEntry(root.reference().number) == nullptr ||
             !IsCatalog(fetch(root.reference()))) {
             continue;
         }

@@ -87,9 +87,9 @@ std::unique_ptr<LinkAction> BuildAction(const pdf::Dictionary& dict, const std::
 
 }  // namespace
 
-LinkDestination::LinkDestination(const pdf::Array& array, pdf::XRef& xref) {
-    ok = read(array, xref);
-}
+// ok is the last member: read fills the others first.
+LinkDestination::LinkDestination(const pdf::Array& array, pdf::XRef& xref)
+    : ok(read(array, xref)) {}
 
 bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
     const size_t length = array.size();

@@ -28,7 +28,7 @@ public:
     bool isOk() const { return ok; }
 
     DestKind kind = DestKind::XYZ;
-    bool pageIsRef = false;
+    bool pageIsRef{};  // set by every destination that reads
     int32_t pageNumber = 0;
     LinkPageRef pageRef;
     // A coordinate the destination leaves null (or out) has no value.
@@ -37,7 +37,7 @@ public:
     std::optional<double> right;
     std::optional<double> top;
     std::optional<double> zoom;
-    bool ok = false;
+    bool ok;
 
 private:
     bool read(const pdf::Array& array, pdf::XRef& xref);

@@ -512,12 +512,13 @@ std::string PredictedRows(const std::vector<std::array<uint64_t, 3>>& rows,
 std::string XrefTableEntry(uint64_t offset, uint32_t generation, bool inUse) {
     // Written by hand: a table of millions of lines is no job for printf.
     std::string line = "0000000000 00000 n \r";
+    // The caps keep each number within its field's digits.
     offset = std::min<uint64_t>(offset, 9999999999);
-    for (int at = 9; at >= 0 && offset != 0; --at, offset /= 10) {
+    for (int at = 9; offset != 0; --at, offset /= 10) {
         line[static_cast<size_t>(at)] = static_cast<char>('0' + offset % 10);
     }
     generation = std::min<uint32_t>(generation, 65535);
-    for (int at = 15; at >= 11 && generation != 0; --at, generation /= 10) {
+    for (int at = 15; generation != 0; --at, generation /= 10) {
         line[static_cast<size_t>(at)] = static_cast<char>('0' + generation % 10);
     }
     if (!inUse) line[17] = 'f';

@@ -27,7 +27,12 @@ TEST(SaslprepTest, PasswordsAreMappedAndNormalized) {
         {"\xEA\xB0\x80\xE1\x86\xA8", "\xEA\xB0\x81"},              // syllable + T
         {"\xEA\xB0\x81\xE1\x86\xA8", "\xEA\xB0\x81\xE1\x86\xA8"},  // a full syllable takes no T
         {"\xEA\xB0\x80\xE1\x86\xA7", "\xEA\xB0\x80\xE1\x86\xA7"},  // U+11A7 is no trailing jamo
-        {"\xEF\xBC\xA1\xE2\x91\xA0", "A1"},                        // full width A, circled one
+        {"\xEA\xB0\x80\xE1\x87\x82", "\xEA\xB0\x9B"},              // the last T, U+11C2
+        {"\xEA\xB0\x80\xE1\x87\x83", "\xEA\xB0\x80\xE1\x87\x83"},  // U+11C3 is none
+        {"\xE1\x84\x92\xE1\x85\xB5", "\xED\x9E\x88"},              // the last L and V
+        {"\xE1\x84\x93\xE1\x85\xA1", "\xE1\x84\x93\xE1\x85\xA1"},  // past them: none
+        {"\xE1\x84\x80\xE1\x85\xB6", "\xE1\x84\x80\xE1\x85\xB6"},
+        {"\xEF\xBC\xA1\xE2\x91\xA0", "A1"},  // full width A, circled one
     };
     for (const auto& [typed, prepared] : cases) {
         EXPECT_EQ(saslprep::Prepare(typed), prepared) << typed;

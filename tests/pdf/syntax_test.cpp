@@ -55,6 +55,8 @@ TEST(SyntaxTest, TokensAndValues) {
          "error | {hello} | {endstream}"},
         {"<< /Length 5 >> % c\nstream\nhello\nendstream 7",
          "stream <</Length 5>> at 27, 5 bytes | 7"},
+        // A Length by reference, with nothing to resolve it: found by "endstream".
+        {"<< /Length 5 0 R >> stream\nhello\nendstream", "stream <</Length 5 0 R>> at 27, 5 bytes"},
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(ParsedValues(input), expected) << input;
     // A Length past the end of any file: the data ends at "endstream", and no overflow.
@@ -172,6 +174,9 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter /LZW /DecodeParms << /EarlyChange 0 >>",
           Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
          "2D2D2D2D2D412D2D2D42"},
+        // Eight codes fill nine bytes exactly, without an end code: the last counts.
+        {{"/Filter /LZW", Bytes({0x20, 0x90, 0x88, 0x64, 0x42, 0x29, 0x18, 0x8E, 0x48})},
+         "4142434445464748"},
         {{"/Filter [/AHx /DCTDecode]", "41>"}, "error"},
         // A chain whose predictor is refused gives nothing, whatever it decoded before.
         {{"/Filter [/AHx /FlateDecode] /DecodeParms [null << /Predictor 12 /Columns 0 >>]",
