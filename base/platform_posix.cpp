@@ -93,7 +93,7 @@ std::string FollowLinks(std::string path, std::string& problem) {
         if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
         std::string target(static_cast<size_t>(status.st_size) + 256, '\0');
         const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
-        if (size < 0) break;
+        if (size == -1) break;
         target.resize(static_cast<size_t>(size));
         path = target.rfind('/', 0) == 0 ? target : FolderOf(path) + target;
     }

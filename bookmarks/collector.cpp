@@ -112,8 +112,6 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context, int32_t it
             action.type = ActionType::JavaScript;
             action.script = static_cast<const LinkJavaScript&>(link).script;
             break;
-        default:
-            break;
     }
     return action;
 }

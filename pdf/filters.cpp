@@ -165,8 +165,6 @@ std::string UndoPredictor(const std::string& in, int predictor, int columns, int
                     value = (pa <= pb && pa <= pc ? left : pb <= pc ? up : upLeft) + c;
                     break;
                 }
-                default:
-                    break;
             }
             row[k] = static_cast<unsigned char>(value & 0xFF);
         }

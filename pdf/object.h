@@ -89,7 +89,6 @@ public:
     bool isString() const { return kind_ == Kind::String; }
     bool isName() const { return kind_ == Kind::Name; }
     bool isName(const char* name) const { return kind_ == Kind::Name && text_ == name; }
-    bool isKeyword() const { return kind_ == Kind::Keyword; }
     bool isKeyword(const char* word) const { return kind_ == Kind::Keyword && text_ == word; }
     bool isArray() const { return kind_ == Kind::Array; }
     bool isDictionary() const { return kind_ == Kind::Dictionary; }

@@ -140,7 +140,7 @@ TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
         {{"-ilist.txt", "-fout", "-j65", "-xmarks.xml"}, "a.pdf", workers},
         {{"-ilist.txt", "-fout", "-xmarks.xml", "-j2x"}, "a.pdf", workers},
         {{"-ia.pdf", "-j2", "-ex.xml"}, "", "-o parameter missing\n[1]"},
-        {{"-ia.pdf", "-ex.xml", "-j2"},
+        {{"-ia.pdf", "-ex.xml", "-j64"},
          "",
          "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
         // -p and --verbose stand anywhere after -i, and change no job; a file

@@ -323,10 +323,10 @@ TEST(BookmarkFileTest, EveryFieldComesBackThroughTheFile) {
     launch.newWindow = true;
     ActionRecord uri;
     uri.type = ActionType::Uri;
-    uri.uri = "https://x.org/K%C3%B6ln?a=1&b=(2)\x01\xE9";
+    uri.uri = "https://x.org/K%C3%B6ln?a=1&b=(2)\x01\xE9\x7F";
     ActionRecord named;
     named.type = ActionType::Named;
-    named.actionName = "NextPage";
+    named.actionName = "Next(\"Page')";
     ActionRecord script;
     script.type = ActionType::JavaScript;
     script.script = "if (a < b && c > 1) {\n\tapp.alert('100% \u4E2D');\r\n}";
@@ -349,10 +349,12 @@ TEST(BookmarkFileTest, EveryFieldComesBackThroughTheFile) {
     const std::string file = BookmarkXml(records);
     // Links come back ASCII: their other bytes as percent escapes.
     std::vector<BookmarkRecord> expected = records;
-    expected[0].actions[3].uri = "https://x.org/K%C3%B6ln?a=1&b=(2)%01%E9";
+    expected[0].actions[3].uri = "https://x.org/K%C3%B6ln?a=1&b=(2)%01%E9%7F";
     EXPECT_EQ(Read(file), Describe(expected)) << file;
-    EXPECT_NE(file.find("<Uri>https://x.org/K%C3%B6ln?a=1&amp;b=(2)%01%E9</Uri>"),
+    EXPECT_NE(file.find("<Uri>https://x.org/K%C3%B6ln?a=1&amp;b=(2)%01%E9%7F</Uri>"),
               std::string::npos);
+    // Names of actions are bytes: only what XML needs is escaped.
+    EXPECT_NE(file.find("<Actionname>Next(\"Page')</Actionname>"), std::string::npos);
     EXPECT_NE(file.find("<Name>a%18b%1Fc &#x4E2D; %1Ben%1B %2525 &obr;x&cbr; &amp; &lt;y&gt; "
                         "&quot;&apos;%09%0A%0D &#x02D8;\x98\x95\x80&#x0080;%9F\xA0%AD%7F&#x1F600;"
                         "&#xFB01;</Name>"),

@@ -44,6 +44,8 @@ TEST(LexerTest, TokensAndTheirSpans) {
     EXPECT_EQ(pdf::StringBytes("<4G 2>"), "@ ");
     EXPECT_EQ(pdf::StringBytes("<414>"), "A@");
     EXPECT_EQ(pdf::IntegerValue("-99999999999999999999"), INT64_MIN + 1);
+    EXPECT_EQ(pdf::IntegerValue("9223372036854775800"), INT64_MAX - 7);
+    EXPECT_EQ(pdf::IntegerValue("+9223372036854775808"), INT64_MAX);
     EXPECT_EQ(pdf::ReadReference(" % c\n 12 3 R")->number, 12u);
     EXPECT_FALSE(pdf::ReadReference("12 R"));
     EXPECT_FALSE(pdf::ReadObjectHeader("-1 0 obj"));

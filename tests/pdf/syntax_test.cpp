@@ -34,6 +34,8 @@ TEST(SyntaxTest, TokensAndValues) {
         // Hexadecimal strings pair their digits; a stray digit counts as 0.
         {"<41 42 4> <4142", "(AB@) | (AB)"},
         {"<410042> <4G>", "(A\\x00B) | (@)"},
+        // An unclosed string whose last byte is an escaped parenthesis keeps it.
+        {"(a\\)", "(a\\x29)"},
         // Names decode number signs and end at a decoded zero byte.
         {"/A#42 /A#4 /B /A#xy /A#00B /Type/Page", "/AB | /A@ | /B | /A#xy | /A | /Type | /Page"},
         // Numbers, keywords, comments and stray closers.
