@@ -89,17 +89,8 @@ std::string HardenedHash(const std::string& password, const std::string& salt,
         const std::string e = crypto::AesCbcEncrypt(k.substr(0, 16), k.substr(16, 16), k1, false);
         unsigned sum = 0;
         for (size_t i = 0; i < 16; ++i) sum += static_cast<unsigned char>(e[i]);
-        switch (sum % 3) {
-            case 0:
-                k = crypto::Sha256(e);
-                break;
-            case 1:
-                k = crypto::Sha384(e);
-                break;
-            default:
-                k = crypto::Sha512(e);
-                break;
-        }
+        const unsigned choice = sum % 3;
+        k = choice == 0 ? crypto::Sha256(e) : choice == 1 ? crypto::Sha384(e) : crypto::Sha512(e);
         if (round >= 63 && static_cast<unsigned char>(e.back()) <= round + 1 - 32) break;
     }
     return k.substr(0, 32);

@@ -88,6 +88,7 @@ TEST(EncryptionTest, PasswordsAndUnknownDictionariesAreRefused) {
         std::string from;
         std::string to;
         std::string expected;
+        std::string from2 = "", to2 = "";  // a second change
     } cases[] = {
         {"r3-user-password", "", "", password},
         {"r6-user-password", "", "", password},
@@ -101,16 +102,19 @@ TEST(EncryptionTest, PasswordsAndUnknownDictionariesAreRefused) {
         {"r3-rc4-128", "87c4>", "    >", unknown},  // U two bytes short
         {"r4-aes-128", "/CFM /AESV2", "/CFM /AESV9", unknown},
         {"r4-aes-128", "/StmF /StdCF", "/StmF /StdCX", unknown},
+        // AES-256 belongs to revision 6, even for the streams alone.
+        {"r4-aes-128", "/CFM /AESV2", "/CFM /AESV3", unknown, "/StrF /StdCF", "/StrF null  "},
         {"r6-aes-256", "/R 6", "/R 4", unknown},
         {"r6-aes-256", "/UE <", "/UE (", unknown},
     };
     fixture::TempDir dir;
     for (const auto& c : cases) {
         std::string bytes = fixture::ReadFile((kFiles / (std::string(c.file) + ".pdf")).string());
-        if (!c.from.empty()) {
-            const size_t at = bytes.find(c.from);
-            ASSERT_NE(at, std::string::npos) << c.from;
-            bytes.replace(at, c.from.size(), c.to);
+        for (const auto& [from, to] : {std::pair(c.from, c.to), std::pair(c.from2, c.to2)}) {
+            if (from.empty()) continue;
+            const size_t at = bytes.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            bytes.replace(at, from.size(), to);
         }
         fixture::WriteFile(dir.file("in.pdf"), bytes);
         const fixture::RunResult result =

@@ -64,6 +64,15 @@ TEST(NameTreeTest, OrderedAndDisorderedTreesFindWhatAScanFinds) {
              Leaf(12, "[(z) (a)]", {"b"}, 3) + "14 0 obj 7 endobj\n" +
              Leaf(13, "[(c) (k)]", {"c", "k"}, 5),
          "a=3 b=3 c=5 d=- e=- f=- g=- h=- k=5 m=- z=- "},
+        {"a name a kid holds beyond its limits is taken where the limits hold it",
+         "10 0 obj << /Kids [11 0 R 12 0 R] >> endobj\n" + Leaf(11, "[(a) (b)]", {"a", "k"}, 3) +
+             Leaf(12, "[(h) (z)]", {"k", "z"}, 4),
+         "a=3 b=- c=- d=- e=- f=- g=- h=- k=4 m=- z=4 "},
+        {"the same, with kids out of order",
+         "10 0 obj << /Kids [11 0 R 13 0 R 12 0 R] >> endobj\n" +
+             Leaf(11, "[(a) (b)]", {"a", "k"}, 3) + Leaf(13, "[(m) (n)]", {"m"}, 5) +
+             Leaf(12, "[(h) (z)]", {"k", "z"}, 4),
+         "a=3 b=- c=- d=- e=- f=- g=- h=- k=4 m=5 z=4 "},
         {"a key given by reference",
          "10 0 obj << /Names [11 0 R [3 0 R /Fit] (k) [4 0 R /Fit]] >> endobj\n11 0 obj (c) "
          "endobj\n",
