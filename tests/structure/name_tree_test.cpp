@@ -60,10 +60,10 @@ TEST(NameTreeTest, OrderedAndDisorderedTreesFindWhatAScanFinds) {
              Leaf(12, "[(e) (z)]", {"e", "z"}, 4),
          "a=3 b=- c=- d=- e=4 f=- g=- h=- k=- m=- z=4 "},
         {"kids without limits or with reversed limits are searched whole; others hold nothing",
-         "10 0 obj << /Kids [11 0 R 12 0 R 14 0 R 13 0 R] >> endobj\n" + Leaf(11, "", {"a"}, 3) +
-             Leaf(12, "[(z) (a)]", {"b"}, 3) + "14 0 obj 7 endobj\n" +
-             Leaf(13, "[(c) (k)]", {"c", "k"}, 5),
-         "a=3 b=3 c=5 d=- e=- f=- g=- h=- k=5 m=- z=- "},
+         "10 0 obj << /Kids [11 0 R 12 0 R 14 0 R 15 0 R 13 0 R] >> endobj\n" +
+             Leaf(11, "", {"a"}, 3) + Leaf(12, "[(z) (a)]", {"b"}, 3) + "14 0 obj 7 endobj\n" +
+             Leaf(15, "[1 (z)]", {"d"}, 4) + Leaf(13, "[(c) (k)]", {"c", "k"}, 5),
+         "a=3 b=3 c=5 d=4 e=- f=- g=- h=- k=5 m=- z=- "},
         {"a name a kid holds beyond its limits is taken where the limits hold it",
          "10 0 obj << /Kids [11 0 R 12 0 R] >> endobj\n" + Leaf(11, "[(a) (b)]", {"a", "k"}, 3) +
              Leaf(12, "[(h) (z)]", {"k", "z"}, 4),
