@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The XML parser the bookmark file is read with. Nothing else sees the
 // library behind it.
@@ -20,7 +21,8 @@ public:
     virtual ~Events() = default;
     virtual bool startElement(const std::string& name, Position at) = 0;
     virtual bool endElement(const std::string& name, Position at) = 0;
-    virtual bool text(const std::string& characters) = 0;
+    // Characters come in pieces; the view lasts for the call only.
+    virtual bool text(std::string_view characters) = 0;
 };
 
 struct Failure {

@@ -40,7 +40,7 @@ void Deliver(void* data, Call call) {
     if (session.failure) return;
     bool goOn = false;
     try {
-        goOn = call(session.events, Here(session.parser));
+        goOn = call(session.events, session.parser);
     } catch (...) {
         goOn = false;
     }
@@ -48,16 +48,21 @@ void Deliver(void* data, Call call) {
 }
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** /*attributes*/) {
-    Deliver(data, [name](Events& events, Position at) { return events.startElement(name, at); });
+    Deliver(data, [name](Events& events, XML_Parser parser) {
+        return events.startElement(name, Here(parser));
+    });
 }
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
-    Deliver(data, [name](Events& events, Position at) { return events.endElement(name, at); });
+    Deliver(data, [name](Events& events, XML_Parser parser) {
+        return events.endElement(name, Here(parser));
+    });
 }
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
-    Deliver(data, [text, length](Events& events, Position) {
-        return events.text(std::string(text, static_cast<size_t>(length)));
+    // Text needs no position: finding it costs more than the text.
+    Deliver(data, [text, length](Events& events, XML_Parser) {
+        return events.text(std::string_view(text, static_cast<size_t>(length)));
     });
 }
 

@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr const char* kBookmarkElements[] = {"Item",  "Level", "Name",  "Color",
-                                             "Style", "Open",  "Insert"};
-constexpr const char* kActionElements[] = {
+constexpr std::string_view kBookmarkElements[] = {"Item",  "Level", "Name",  "Color",
+                                                  "Style", "Open",  "Insert"};
+constexpr std::string_view kActionElements[] = {
     "Type",     "Page",      "Zoom",  "Destination",      "Top",
     "Left",     "Bottom",    "Right", "NamedDestination", "NamedDestinationType",
     "Filename", "NewWindow", "Uri",   "Actionname",       "Script"};
@@ -310,7 +310,7 @@ public:
         : placer_(records), forUpdate_(forUpdate) {}
 
     bool startElement(const std::string& name, xml::Position at) override {
-        const std::string parent = open_.empty() ? "" : open_.back();
+        const std::string& parent = open_.empty() ? kNoParent : open_.back();
         bool allowed = false;
         if (parent.empty()) {
             if (name != "Bookmarks") return fail(at, "", true);
@@ -333,7 +333,7 @@ public:
 
     bool endElement(const std::string& name, xml::Position at) override {
         open_.pop_back();
-        const std::string parent = open_.empty() ? "" : open_.back();
+        const std::string& parent = open_.empty() ? kNoParent : open_.back();
         if (name == "Bookmark") {
             BookmarkRecord record;
             try {
@@ -353,8 +353,8 @@ public:
         return true;
     }
 
-    bool text(const std::string& characters) override {
-        text_ += characters;
+    bool text(std::string_view characters) override {
+        text_.append(characters);
         return true;
     }
 
@@ -377,6 +377,7 @@ private:
         return false;
     }
 
+    inline static const std::string kNoParent;
     RecordPlacer placer_;
     bool forUpdate_;
     std::vector<std::string> open_;
