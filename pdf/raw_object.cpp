@@ -17,12 +17,6 @@ namespace {
 constexpr size_t kFirstChunk = 1 << 10;
 constexpr size_t kLargestChunk = 1 << 20;
 
-// First position at or after from where pattern starts, or -1.
-int64_t FindFirst(ByteSource& file, uint64_t from, std::string_view pattern) {
-    const std::optional<uint64_t> found = FindInSource(file, from, pattern);
-    return found ? static_cast<int64_t>(*found) : -1;
-}
-
 // Where an object's "endobj" keyword or its "stream" keyword begins, read as
 // tokens; more of the file is read only when the bytes run out first.
 std::optional<ObjectEnd> FindEndobjOrStream(ByteSource& file, uint64_t from,
@@ -37,12 +31,11 @@ std::optional<ObjectEnd> FindEndobjOrStream(ByteSource& file, uint64_t from,
 
 // Where the first "endobj" at or after from begins that ends an object: the
 // next thing behind it is another object, a table, a trailer or the end of
-// the file. Stream data with a wrong Length may hold the word itself. -1 when
-// there is none.
-int64_t FindEndobjBeforeNext(ByteSource& file, uint64_t from) {
-    for (int64_t endobj = FindFirst(file, from, "endobj"); endobj >= 0;
-         endobj = FindFirst(file, static_cast<uint64_t>(endobj) + 6, "endobj")) {
-        const std::string next = file.bytes(static_cast<uint64_t>(endobj) + 6, 64);
+// the file. Stream data with a wrong Length may hold the word itself.
+std::optional<uint64_t> FindEndobjBeforeNext(ByteSource& file, uint64_t from) {
+    for (std::optional<uint64_t> endobj = FindInSource(file, from, "endobj"); endobj;
+         endobj = FindInSource(file, *endobj + 6, "endobj")) {
+        const std::string next = file.bytes(*endobj + 6, 64);
         size_t at = 0;
         while (at < next.size() && IsWhite(static_cast<unsigned char>(next[at]))) ++at;
         const std::string rest = next.substr(at);
@@ -52,12 +45,12 @@ int64_t FindEndobjBeforeNext(ByteSource& file, uint64_t from) {
             return endobj;
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
 }  // namespace
 
-int64_t RawObjects::endobjBehindStreamData(uint64_t offset) const {
+std::optional<uint64_t> RawObjects::endobjBehindStreamData(uint64_t offset) const {
     // The Length, and that "endstream" follows the data it covers, come from
     // reading the object; a Length that cannot be resolved only means the
     // search is used instead.
@@ -65,14 +58,16 @@ int64_t RawObjects::endobjBehindStreamData(uint64_t offset) const {
         Parser parser(file_, offset, {}, &xref_.resolver());
         if (!parser.next().isInteger() || !parser.next().isInteger() ||
             !parser.next().isKeyword("obj")) {
-            return -1;
+            return std::nullopt;
         }
         const Object object = parser.next();
         const Stream* stream = object.stream();
-        if (stream == nullptr || stream->dataOffset + stream->dataLength >= file_.size()) return -1;
-        return FindFirst(file_, parser.position(), "endobj");
+        if (stream == nullptr || stream->dataOffset + stream->dataLength >= file_.size()) {
+            return std::nullopt;
+        }
+        return FindInSource(file_, parser.position(), "endobj");
     } catch (const Error&) {
-        return -1;
+        return std::nullopt;
     }
 }
 
@@ -84,20 +79,20 @@ std::optional<RawObjects::Span> RawObjects::storedSpan(uint64_t offset, uint32_t
     // when the object is fetched: copying the text there would list it twice.
     if (!holdsHeader(offset, number, generation)) return std::nullopt;
     const std::optional<ObjectEnd> landmark = FindEndobjOrStream(file_, offset, references);
-    int64_t endobj = -1;
+    std::optional<uint64_t> endobj;
     if (landmark && landmark->isStream) {
         endobj = endobjBehindStreamData(offset);
-        if (endobj < 0) endobj = FindEndobjBeforeNext(file_, offset + landmark->keyword + 6);
+        if (!endobj) endobj = FindEndobjBeforeNext(file_, offset + landmark->keyword + 6);
     } else if (landmark) {
-        endobj = static_cast<int64_t>(offset + landmark->keyword);
+        endobj = offset + landmark->keyword;
     }
-    if (endobj < 0) endobj = FindFirst(file_, offset, "endobj");
-    if (endobj < 0) return std::nullopt;
+    if (!endobj) endobj = FindInSource(file_, offset, "endobj");
+    if (!endobj) return std::nullopt;
 
     // The text runs through "endobj" and the one byte after it. At the very
     // end of the file there is no byte after "endobj"; a line end keeps the
     // next object from running into it.
-    const uint64_t end = static_cast<uint64_t>(endobj) + 7;
+    const uint64_t end = *endobj + 7;
     return Span{offset, std::min(end, fileSize) - offset, end > fileSize};
 }
 

@@ -60,7 +60,7 @@ public:
 private:
     std::optional<Span> storedSpan(uint64_t offset, uint32_t number, uint32_t generation,
                                    std::vector<uint32_t>* references = nullptr) const;
-    int64_t endobjBehindStreamData(uint64_t offset) const;
+    std::optional<uint64_t> endobjBehindStreamData(uint64_t offset) const;
 
     XRef& xref_;
     ByteSource& file_;
