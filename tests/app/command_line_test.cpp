@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "base/platform.h"
 #include "support/fixture.h"
@@ -104,172 +106,61 @@ TEST(CommandLineTest, UsageTextIsTheReadmes) {
     EXPECT_EQ(version.status, 0);
 }
 
-TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
-    const std::string please = "please specify -f for output folder, e.g. -fc:\\test\n[1]";
-    const std::string workers = "-j parameter must be a number from 1 to 64\n[1]";
-    const std::string a = "Input file: 'a.pdf', XML input file: 'marks.xml', output file: ";
-    const std::string b =
-        "Input file: 'a.pdf', XML input file: 'list.txt', output file: 'out.pdf'\n";
-    const std::string noSuchFile = platform::ErrorText(ENOENT);
-    const std::string isFolder = platform::ErrorText(EISDIR);
-    const struct {
-        std::vector<std::string> arguments;
-        std::string list;
-        std::string expected;
-        std::string from = "";
-    } cases[] = {
-        {{"-ia*.pdf", "-ex.xml"},
-         "",
-         "\nError! Wildcards * are not permitted, if you want to process many files then do: dir "
-         "/B *.pdf > list.txt, then Folivant -ilist.txt -fc:\\test -xbookmarks.xml\n\n[1]"},
-        {{"-ia*.pdf"}, "", "Error parameter\n[1]"},
-        {{"-ia.pdf", "-xx.xml"}, "", "-e parameter missing\n[1]"},
-        {{"a.pdf", "-ex.xml"}, "", "-i parameter missing\n[1]"},
-        {{"list.txt", "-fout", "-xmarks.xml"}, "a.pdf", "-i parameter missing\n[1]"},
-        {{"-ia.pdf", "-xout.pdf", "-xm.xml"}, "", "-o parameter missing\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-em.xml"}, "", "-x parameter missing\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml", "-Update"}, "", "-update parameter missing\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml", "-update", "x"}, "", "Error parameter\n[1]"},
-        {{"-ilist.txt"}, "", please},
-        {{"-ilist.txt", "-oout"}, "", please},
-        {{"-ilist.txt", "-f", "-xmarks.xml"}, "a.pdf", please},
-        {{"-ilist.txt", "-fout"}, "a.pdf", "-x parameter missing\n[1]"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml", "-up"}, "a.pdf", "-update parameter missing\n[1]"},
-        // -j<N> comes after the first two arguments; one job needs no workers.
-        {{"-ilist.txt", "-fout", "-xmarks.xml", "-j0"}, "a.pdf", workers},
-        {{"-ilist.txt", "-fout", "-j65", "-xmarks.xml"}, "a.pdf", workers},
-        {{"-ilist.txt", "-fout", "-xmarks.xml", "-j2x"}, "a.pdf", workers},
-        {{"-ia.pdf", "-j2", "-ex.xml"}, "", "-o parameter missing\n[1]"},
-        {{"-ia.pdf", "-ex.xml", "-j64"},
-         "",
-         "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
-        // -p and --verbose stand anywhere after -i, and change no job; a file
-        // that needs no password opens with any.
-        {{"-ia.pdf", "-psecret", "-ex.xml", "--verbose"},
-         "",
-         "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
-        {{"-ia.pdf", "-oout.pdf", "--verbose", "-xmarks.xml", "-p", "-update"},
-         "",
-         a + "'out.pdf'\nNo bookmarks in pdf, update impossible\n[1]"},
-        {{"-ilist.txt", "-fout", "-p\xC3\xA9", "-xmarks.xml"},
-         "a.pdf\n",
-         Added("a.pdf", "out/a.pdf") + "[0] out/ out/a.pdf"},
-        // Messages stand on lines of their own, after the line naming the files.
-        {{"-inone.pdf", "-ex.xml"}, "", "Input file: 'none.pdf'\nInput file open error\n[1]"},
-        {{"-inone.txt", "-fout", "-xmarks.xml"}, "", "Unable to open file list: 'none.txt'\n[1]"},
-        // Folders are not files to read.
-        {{"-idir.xml", "-ex.xml"}, "", "Input file: 'dir.xml'\nInput file open error\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-xdir.xml"},
-         "",
-         "Input file: 'a.pdf', XML input file: 'dir.xml'\nXML file open error\n[1]"},
-        // Outputs that cannot be made say why, and nothing is written.
-        {{"-ia.pdf", "-e"},
-         "",
-         "Input file: 'a.pdf', XML output file: ''\nOutput file create error: '': " + noSuchFile +
-             "\n[1]"},
-        {{"-ia.pdf", "-odir.xml", "-xmarks.xml"},
-         "",
-         a + "'dir.xml'\nOutput file create error: 'dir.xml': " + isFolder + "\n[1]"},
-        {{"-ia.pdf", "-enone/x.xml"},
-         "",
-         "Input file: 'a.pdf', XML output file: 'none/x.xml'\nOutput file create error: "
-         "'none/x.xml': " +
-             noSuchFile + "\n[1]"},
-        // Without an outline the bookmark file has no records, and replaces an older one.
-        {{"-ia.pdf", "-ex.xml"},
-         "",
-         "Input file: 'a.pdf', XML output file: 'x.xml'\n\nDone.\n[0] x.xml"},
-        {{"-ia.pdf", "-elist.txt"},
-         "old bookmarks",
-         "Input file: 'a.pdf', XML output file: 'list.txt'\n\nDone.\n[0]"},
-        {{"-ia.pdf", "-oout.pdf", "-xmarks.xml"}, "", a + "'out.pdf'\n\nDone.\n[0] out.pdf"},
-        {{"-ia.pdf", "-ea.pdf"},
-         "",
-         "Input file: 'a.pdf', XML output file: 'a.pdf'\nOutput file would overwrite an input "
-         "file: 'a.pdf'\n[1]"},
-        {{"-ia.pdf", "-ob.pdf", "-xmarks.xml"}, "", a + "'b.pdf'\n\nDone.\n[0]"},
-        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
-         "<?xml version='1.0' encoding='windows-1252'?><Bookmarks><Bookmark><Name>\xC3\xA9</Name>"
-         "</Bookmark></Bookmarks>",
-         b + "Warning: the bookmark file is read as UTF-8, as all its text is\n\nDone.\n[0] "
-             "out.pdf"},
-        // What is not a bookmark file is refused, and an earlier output stays.
-        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
-         "<html><body>\n<p>x</p></body></html>\n",
-         b + "Error in .xml file: no <Bookmarks> element\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
-         std::string("<Bookmarks>\n\x89PNG\x1A\0\x01", 18),
-         b + "Error in .xml file: line 2, column 5: not well-formed (invalid token)\n[1]"},
-        {{"-ia.pdf", "-oout.pdf", "-xlist.txt"},
-         std::string(kMarks).replace(136, 1, "5"),
-         b + "Error in .xml file: Page number more than number of pages in .pdf file\n[1]"},
-        {{"-ia.pdf", "-omarks.xml", "-xmarks.xml"},
-         "",
-         a + "'marks.xml'\nOutput file would overwrite an input file: 'marks.xml'\n[1]"},
-        // The list form: each entry into the folder under its base name; lines
-        // end in CR, LF or CR LF; blanks, blank lines and a byte-order mark go.
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         "a.pdf\r\nb.pdf",
-         Added("a.pdf", "out/a.pdf") + Added("b.pdf", "out/b.pdf") +
-             "[0] out/ out/a.pdf out/b.pdf"},
-        {{"-iLIST.TXT", "-fout", "-xmarks.xml", "-j2"},
-         "\xEF\xBB\xBF a.pdf \r\r\n\t\nsub/c.pdf\r",
-         Added("a.pdf", "out/a.pdf") + Added("sub/c.pdf", "out/c.pdf") +
-             "[0] out/ out/a.pdf out/c.pdf"},
-        {{"-i../list.txt", "-fout/deeper", "-x../marks.xml"},
-         "../b.pdf\n",
-         "Input file: '../b.pdf', XML input file: '../marks.xml', output file: "
-         "'out/deeper/b.pdf'\n\n"
-         "Done.\n[0] sub/out/ sub/out/deeper/ sub/out/deeper/b.pdf",
-         "sub"},
-        // Lists that PowerShell writes: UTF-16 with a byte-order mark.
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         std::string("\xFF\xFE"
-                     "a\0.\0p\0d\0f\0\r\0\n\0",
-                     16),
-         Added("a.pdf", "out/a.pdf") + "[0] out/ out/a.pdf"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         std::string("\xFE\xFF\0s\0u\0b\0/\0c\0.\0p\0d\0f", 20),
-         Added("sub/c.pdf", "out/c.pdf") + "[0] out/ out/c.pdf"},
-        // A list without entries is no failure, but says so; nothing is made.
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         " \r\n\n",
-         "Warning: the list names no PDF files\n[0]"},
-        // The whole list is checked before anything is made: outputs that
-        // collide, outputs that are files the run reads, files that are not.
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         "a.pdf\nsub/a.pdf\n",
-         "List entries would write the same output file: 'out/a.pdf'\n[1]"},
-        {{"-ilist.txt", "-fsub", "-xmarks.xml"},
-         "b.pdf\nsub/c.pdf\n",
-         "Output file would overwrite an input file: 'sub/c.pdf'\n[1]"},
-        {{"-ilist.txt", "-fsub", "-xsub/a.pdf"},
-         "b.pdf\na.pdf\n",
-         "Output file would overwrite an input file: 'sub/a.pdf'\n[1]"},
-        {{"-ilist.txt", "-f.", "-xmarks.xml"},
-         "dir.xml/../b.pdf\n",
-         "Output file would overwrite an input file: './b.pdf'\n[1]"},
-        {{"-ilist.txt", "-fout", "-xnone.xml"},
-         "a.pdf\n",
-         "XML file open error: 'none.xml': " + noSuchFile + "\n[1]"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         "a.pdf\nnone.pdf\n",
-         "Input file open error: 'none.pdf': " + noSuchFile + "\n[1]"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         "a.pdf\ndir.xml\n",
-         "Input file open error: 'dir.xml': " + isFolder + "\n[1]"},
-        // The first failure ends the run.
-        {{"-ilist.txt", "-fout", "-xmarks.xml", "-update"},
-         "a.pdf\n",
-         a + "'out/a.pdf'\nNo bookmarks in pdf, update impossible\n[1] out/"},
-        {{"-ilist.txt", "-fout", "-xmarks.xml"},
-         "marks.xml\na.pdf\n",
-         "Input file: 'marks.xml', XML input file: 'marks.xml'\nPDF file was damaged\n[1] out/"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunIn(c.arguments, c.list, c.from), c.expected)
-            << c.arguments[0] << " " << c.list;
+// \\ \n \r \t \xHH and \e (nothing) as the bytes they stand for; {ENOENT} and
+// {EISDIR} as the system's texts of those errors.
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (text[at] != '\\' || next == '\0') {
+            out += text[at];
+        } else if (next == 'x' && at + 3 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+            at += 3;
+        } else {
+            const std::string plain = "\\nrte";
+            const std::string meant = std::string("\\\n\r\t", 4);
+            if (next != 'e') out += meant[plain.find(next)];
+            ++at;
+        }
     }
+    for (const auto& [name, code] :
+         {std::pair("{ENOENT}", ENOENT), std::pair("{EISDIR}", EISDIR)}) {
+        for (size_t at; (at = out.find(name)) != std::string::npos;) {
+            out.replace(at, std::strlen(name), platform::ErrorText(code));
+        }
+    }
+    return out;
+}
+
+// The cases of tests/data/command_lines.txt, run one by one.
+TEST(CommandLineTest, ArgumentsListsAndWhatTheyPrint) {
+    std::istringstream cases(
+        fixture::ReadFile(std::string(FOLIVANT_TEST_DATA) + "/command_lines.txt"));
+    std::vector<std::string> arguments;
+    std::string list, from, expected;
+    auto runCase = [&]() {
+        if (!arguments.empty()) {
+            expected.pop_back();  // the line end after the last line
+            EXPECT_EQ(RunIn(arguments, list, from), expected) << arguments[0] << " " << list;
+        }
+        arguments.clear();
+        list = from = expected = "";
+    };
+    for (std::string line; std::getline(cases, line);) {
+        if (line.rfind("$ ", 0) == 0) {
+            runCase();
+            std::istringstream words(line.substr(2));
+            for (std::string word; words >> word;) arguments.push_back(Unescaped(word));
+        } else if (line.rfind("list ", 0) == 0) {
+            list = Unescaped(line.substr(5));
+        } else if (line.rfind("from ", 0) == 0) {
+            from = line.substr(5);
+        } else if (line.rfind(">", 0) == 0) {
+            expected += Unescaped(line.substr(std::min<size_t>(2, line.size()))) + "\n";
+        }
+    }
+    runCase();
 }
 
 // Lists as people make them, checked whole and at once: a long list is
