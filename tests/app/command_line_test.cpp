@@ -106,24 +106,10 @@ TEST(CommandLineTest, UsageTextIsTheReadmes) {
     EXPECT_EQ(version.status, 0);
 }
 
-// \\ \n \r \t \xHH and \e (nothing) as the bytes they stand for; {ENOENT} and
-// {EISDIR} as the system's texts of those errors.
+// A text of the cases, its escapes read, with {ENOENT} and {EISDIR} as the
+// system's texts of those errors.
 std::string Unescaped(const std::string& text) {
-    std::string out;
-    for (size_t at = 0; at < text.size(); ++at) {
-        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
-        if (text[at] != '\\' || next == '\0') {
-            out += text[at];
-        } else if (next == 'x' && at + 3 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
-            at += 3;
-        } else {
-            const std::string plain = "\\nrte";
-            const std::string meant = std::string("\\\n\r\t", 4);
-            if (next != 'e') out += meant[plain.find(next)];
-            ++at;
-        }
-    }
+    std::string out = fixture::Unescaped(text);
     for (const auto& [name, code] :
          {std::pair("{ENOENT}", ENOENT), std::pair("{EISDIR}", EISDIR)}) {
         for (size_t at; (at = out.find(name)) != std::string::npos;) {

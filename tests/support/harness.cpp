@@ -91,6 +91,27 @@ std::shared_ptr<pdf::ByteSource> Source(const std::string& bytes) {
                                             [owned](pdf::ByteSource* source) { delete source; });
 }
 
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (text[at] != '\\' || next == '\0') {
+            out += text[at];
+        } else if (next == 'x' && at + 3 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+            at += 3;
+        } else {
+            const std::string plain = "\\nrte";
+            const std::string meant = "\\\n\r\t";
+            const size_t known = plain.find(next);
+            if (known == std::string::npos) out += text.substr(at, 2);
+            if (known != std::string::npos && next != 'e') out += meant[known];
+            ++at;
+        }
+    }
+    return out;
+}
+
 std::vector<pdf::Object> ParseAll(const std::string& bytes) {
     pdf::MemorySource source(bytes);
     pdf::Parser parser(source, 0);

@@ -51,6 +51,10 @@ std::shared_ptr<pdf::ByteSource> Source(const std::string& bytes);
 // Bytes outside printable ASCII are written \xHH.
 std::string PdfAsText(const std::string& output, const std::string& input);
 
+// The bytes a text of test cases stands for: \\ \n \r \t and \xHH as the
+// bytes they name, \e as nothing.
+std::string Unescaped(const std::string& text);
+
 // The objects of the bytes, parsed without a cross-reference table.
 std::vector<pdf::Object> ParseAll(const std::string& bytes);
 // A value in PDF-like text: 1 2.5 (s\x00) /N [..] <</K v>> 3 0 R null, with
