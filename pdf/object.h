@@ -33,9 +33,6 @@ struct Reference {
     bool operator==(const Reference& other) const {
         return number == other.number && generation == other.generation;
     }
-    bool operator<(const Reference& other) const {
-        return number != other.number ? number < other.number : generation < other.generation;
-    }
 };
 
 class Array;

@@ -157,7 +157,7 @@ TEST(BookmarkFileTest, EveryFieldComesBackThroughTheFile) {
     launch.newWindow = true;
     ActionRecord uri;
     uri.type = ActionType::Uri;
-    uri.uri = "https://x.org/K%C3%B6ln?a=1&b=(2)\x01\xE9\x7F";
+    uri.uri = "https://x.org/K%C3%B6ln?a=1&b=(2)!\x01\xE9\x7F";
     ActionRecord named;
     named.type = ActionType::Named;
     named.actionName = "Next(\"Page')";
@@ -183,9 +183,9 @@ TEST(BookmarkFileTest, EveryFieldComesBackThroughTheFile) {
     const std::string file = BookmarkXml(records);
     // Links come back ASCII: their other bytes as percent escapes.
     std::vector<BookmarkRecord> expected = records;
-    expected[0].actions[3].uri = "https://x.org/K%C3%B6ln?a=1&b=(2)%01%E9%7F";
+    expected[0].actions[3].uri = "https://x.org/K%C3%B6ln?a=1&b=(2)!%01%E9%7F";
     EXPECT_EQ(Read(file), Describe(expected)) << file;
-    EXPECT_NE(file.find("<Uri>https://x.org/K%C3%B6ln?a=1&amp;b=(2)%01%E9%7F</Uri>"),
+    EXPECT_NE(file.find("<Uri>https://x.org/K%C3%B6ln?a=1&amp;b=(2)!%01%E9%7F</Uri>"),
               std::string::npos);
     // Names of actions are bytes: only what XML needs is escaped.
     EXPECT_NE(file.find("<Actionname>Next(\"Page')</Actionname>"), std::string::npos);

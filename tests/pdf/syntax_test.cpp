@@ -55,6 +55,7 @@ TEST(SyntaxTest, TokensAndValues) {
         {"<< >> stream\nhello", "stream <<>> at 13, 5 bytes"},
         {"<< /Length 5 /Filter /DCTDecode >> stream\nhello\nendstream",
          "error | {hello} | {endstream}"},
+        {"<< /Length 5 /Filter 7 >> stream\nhello\nendstream", "error | {hello} | {endstream}"},
         {"<< /Length 5 >> % c\nstream\nhello\nendstream 7",
          "stream <</Length 5>> at 27, 5 bytes | 7"},
         // A Length by reference, with nothing to resolve it: found by "endstream".
@@ -166,6 +167,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter /DCTDecode", "x"}, "error"},
         // Other filters, alone and chained, and the limits of their data.
         {{"/Filter /AHx", "48 65 6c6C6\n>zz"}, "48656C6C60"},
+        {{"/Filter /AHx", "410>"}, "4100"},
         {{"/Filter [/ASCIIHexDecode /FlateDecode]", Hex(Deflate(text)) + ">"}, textHex},
         {{"/Filter /ASCII85Decode", "87cURD]i,\"Ebo80z~>"}, "48656C6C6F20576F726C642100000000"},
         {{"/Filter /A85", "87cUR!!!!!~>"}, "48656C6C00000000"},
@@ -179,6 +181,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         // Eight codes fill nine bytes exactly, without an end code: the last counts.
         {{"/Filter /LZW", Bytes({0x20, 0x90, 0x88, 0x64, 0x42, 0x29, 0x18, 0x8E, 0x48})},
          "4142434445464748"},
+        {{"/Filter /LZW", Bytes({0x20, 0xCB, 0x00})}, "error"},  // a code past the table
         {{"/Filter [/AHx /DCTDecode]", "41>"}, "error"},
         // A chain whose predictor is refused gives nothing, whatever it decoded before.
         {{"/Filter [/AHx /FlateDecode] /DecodeParms [null << /Predictor 12 /Columns 0 >>]",
