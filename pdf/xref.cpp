@@ -425,6 +425,27 @@ std::optional<std::string> XRef::streamData(const Stream& stream) {
     return DecodeStreamData(std::move(bytes), stream.dictionary, resolver_);
 }
 
+namespace {
+
+// The pairs of an object stream's header, each value read as the parser reads
+// one, without building it: "N G R" is a reference, and no number.
+bool ReadHeaderPairs(std::string_view header, int32_t pairs, std::vector<int32_t>& numbers,
+                     std::vector<int32_t>& offsets) {
+    Lexer lexer(header);
+    Token token = lexer.next();
+    for (int64_t value = 0; value < int64_t{pairs} * 2; ++value) {
+        if (token.kind != TokenKind::Integer) return false;
+        const Token after = lexer.next();
+        if (EndsReference(after, lexer.peek(), header)) return false;
+        const int32_t integer = Object::MakeInteger(IntegerValue(lexer.text(token))).integer();
+        (value % 2 == 0 ? numbers : offsets).push_back(integer);
+        token = after;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool XRef::openObjectStream(int32_t number, std::vector<int32_t>& numbers,
                             std::vector<int32_t>& offsets, std::string* data, size_t* dataStart) {
     const Object holder = fetch({number, 0});
@@ -440,18 +461,10 @@ bool XRef::openObjectStream(int32_t number, std::vector<int32_t>& numbers,
     // The header: N pairs of object number and offset within the first First
     // bytes. A pair that is not two integers leaves the stream without objects.
     const size_t headerSize = std::min(decoded->size(), static_cast<size_t>(first.integer()));
-    MemorySource header(std::string_view(*decoded).substr(0, headerSize));
-    Parser parser(header, 0);
-    for (int32_t i = 0; i < n.integer(); ++i) {
-        const Object objNumber = parser.next();
-        const Object objOffset = parser.next();
-        if (!objNumber.isInteger() || !objOffset.isInteger()) {
-            numbers.clear();
-            offsets.clear();
-            break;
-        }
-        numbers.push_back(objNumber.integer());
-        offsets.push_back(objOffset.integer());
+    if (!ReadHeaderPairs(std::string_view(*decoded).substr(0, headerSize), n.integer(), numbers,
+                         offsets)) {
+        numbers.clear();
+        offsets.clear();
     }
     if (data != nullptr) {
         *data = std::move(*decoded);
