@@ -218,7 +218,7 @@ private:
     Resolve resolver_;
     std::vector<XRefEntry> entries_;
     Dictionary trailer_;
-    bool haveTrailer_ = false;
+    bool haveTrailer_ = false;  // while the sections are read: the newest trailer is kept
     Reference root_;
     Reference info_;
     Reference encrypt_;

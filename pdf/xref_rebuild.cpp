@@ -180,10 +180,8 @@ bool XRef::rebuild(const std::string& password) {
     }
     std::vector<XRefEntry> previous = std::move(entries_);
     Dictionary previousTrailer = std::move(trailer_);
-    const bool hadTrailer = haveTrailer_;
     entries_ = std::move(rebuilt);
     trailer_ = Dictionary();
-    haveTrailer_ = false;
 
     // An encrypted file's object streams can be read only once its key is
     // known; its Encrypt dictionary and identifier go into the new trailer.
@@ -214,7 +212,6 @@ bool XRef::rebuild(const std::string& password) {
     encrypt_ = {};
     entries_ = std::move(previous);
     trailer_ = std::move(previousTrailer);
-    haveTrailer_ = hadTrailer;
     return false;
 }
 
@@ -349,7 +346,6 @@ bool XRef::chooseTrailer(std::vector<std::pair<uint64_t, Dictionary>>& trailers)
             continue;
         }
         trailer_ = it->second;
-        haveTrailer_ = true;
         return true;
     }
     return false;
@@ -396,7 +392,6 @@ bool XRef::trailerFromCatalog(const std::vector<uint64_t>& placedAt) {
                         {info, static_cast<int32_t>(generationOf(static_cast<uint32_t>(info)))}));
     }
     trailer_ = Dictionary(std::move(entries));
-    haveTrailer_ = true;
     return true;
 }
 
