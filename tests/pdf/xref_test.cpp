@@ -95,6 +95,7 @@ TEST(XRefTest, DamagedSectionsGiveTheirMessages) {
         {table, "/Root 1 0 R", "/Root 1", "PDF file was damaged"},
         {table, "xref\n0", "xrof\n0", "Couldn't parse an xref"},
         {table, " n\r\n", " x\r\n", "Couldn't parse an xref table"},
+        {table, " 00000 n\r\n", " 0.000 n\r\n", "Couldn't parse an xref table"},
         {table, "xref\n0 4", "xref\n0 2000000000", "PDF file was damaged"},
         {table, "xref\n0 4", "xref\n0 -4", "Couldn't parse an xref table"},
         {table, "xref\n0 4", "xref\n8388604 4", "root 1 info 0/0"},  // the largest table
