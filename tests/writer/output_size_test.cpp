@@ -29,6 +29,11 @@ TEST(OutputSizeTest, AnObjectPastTheTablesReachIsRefused) {
     const PageTable pages = PageTable::Build(document.catalog());
     const std::pair<uint64_t, std::string> cases[] = {
         {PdfWriter::kMaxOffset - 4000, "startxref\n999999"},
+        // The last object at the last offset a table can hold, and one byte past it
+        // (the table itself may start beyond).
+        {PdfWriter::kMaxOffset - 186, "startxref\n100000"},
+        {PdfWriter::kMaxOffset - 185,
+         "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n"},
         {PdfWriter::kMaxOffset - 4,
          "Output file would be too large: a cross-reference table reaches 9999999999 bytes\n"},
     };
