@@ -12,14 +12,6 @@ void JobReport::message(const std::string& text) {
     write(text.substr(first, text.find_last_not_of("\r\n") - first + 1) + "\n");
 }
 
-void JobReport::messages(const std::string& text) {
-    for (size_t start = 0; start < text.size();) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        message(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 void JobReport::done() {
     endNames();
     write("\nDone.\n");

@@ -18,8 +18,6 @@ public:
     // A message on a line of its own: the line naming the files is ended
     // first, and the line ends the message text brings are its own.
     void message(const std::string& text);
-    // Every line of a text that may hold several messages.
-    void messages(const std::string& text);
     // The closing words of a job that succeeded.
     void done();
 

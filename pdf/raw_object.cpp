@@ -106,19 +106,6 @@ std::optional<RawObjects::Span> RawObjects::span(uint32_t number,
     return storedSpan(position, number, found.generation, references);
 }
 
-bool RawObjects::spanHolds(const Span& span, const std::string& pattern) const {
-    if (pattern.empty() || pattern.size() > span.length) return false;
-    const uint64_t end = span.offset + span.length;
-    for (uint64_t at = span.offset; at + pattern.size() <= end;) {
-        const auto want = static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - at));
-        const std::string chunk = file_.bytes(at, want);
-        if (chunk.find(pattern) != std::string::npos) return true;
-        if (chunk.size() < want) return false;
-        at += chunk.size() - (pattern.size() - 1);
-    }
-    return false;
-}
-
 std::string RawObjects::textOf(const Span& span) const {
     std::string text = file_.bytes(span.offset, static_cast<size_t>(span.length));
     if (span.addLineEnd) text += '\n';

@@ -32,8 +32,6 @@ public:
     // the object's text before its stream data, as the span is found.
     std::optional<Span> span(uint32_t number, std::vector<uint32_t>* references = nullptr) const;
     std::string textOf(const Span& span) const;
-    // Whether pattern lies wholly within the span.
-    bool spanHolds(const Span& span, const std::string& pattern) const;
     // Copies the text of a span to output a piece at a time, as text() would
     // give it; false when it cannot be read or written whole.
     bool copySpan(const Span& span, std::FILE* output) const;
