@@ -172,6 +172,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter /ASCII85Decode", "87cURD]i,\"Ebo80z~>"}, "48656C6C6F20576F726C642100000000"},
         {{"/Filter /A85", "87cUR!!!!!~>"}, "48656C6C00000000"},
         {{"/Filter /A85", "8~>"}, "error"},
+        {{"/Filter /A85", "87cURDZ~>"}, "48656C6C6F"},  // a last group of one byte
         {{"/Filter /RL", Bytes({2, 'a', 0, 'c', 254, 'x', 128, 'q'})}, "610063787878"},
         {{"/Filter /LZWDecode", Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
          "2D2D2D2D2D412D2D2D42"},
