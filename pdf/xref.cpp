@@ -356,20 +356,17 @@ Object XRef::withObject(Reference reference, const Read& read) {
         }
     }
 
-    if (entry.type == 2 && entry.isDefined()) {
-        // Only the object asked for is parsed, from the stream's decoded bytes.
-        const std::optional<std::string_view> bytes =
-            objectStreamBytes(static_cast<uint32_t>(number));
-        if (!bytes) return Object::MakeNull();
-        MemorySource source(*bytes);
-        Parser parser(source, 0);
-        try {
-            return read(parser);
-        } catch (const Error& error) {
-            throw error.placed({number, -1});
-        }
+    // Of an object stream, only the object asked for is parsed, from the
+    // stream's decoded bytes; a free entry has none.
+    const std::optional<std::string_view> bytes = objectStreamBytes(static_cast<uint32_t>(number));
+    if (!bytes) return Object::MakeNull();
+    MemorySource source(*bytes);
+    Parser parser(source, 0);
+    try {
+        return read(parser);
+    } catch (const Error& error) {
+        throw error.placed({number, -1});
     }
-    return Object::MakeNull();
 }
 
 const XRefEntry* XRef::definedEntry(int64_t number) const {
