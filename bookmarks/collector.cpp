@@ -78,7 +78,7 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context, int32_t it
         case LinkKind::GoTo:
             action.type = ActionType::GoTo;
             FillGoTo(static_cast<const LinkGoTo&>(link), context, item, action);
-            break;
+            return action;
         case LinkKind::GoToR: {
             // A name in another file means nothing in this one: it is kept as it is.
             const auto& goToR = static_cast<const LinkGoToR&>(link);
@@ -91,27 +91,27 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context, int32_t it
             }
             action.fileName = goToR.fileName;
             action.newWindow = goToR.newWindow;
-            break;
+            return action;
         }
         case LinkKind::Launch: {
             const auto& launch = static_cast<const LinkLaunch&>(link);
             action.type = ActionType::Launch;
             action.fileName = launch.fileName;
             action.newWindow = launch.newWindow;
-            break;
+            return action;
         }
         case LinkKind::Uri:
             action.type = ActionType::Uri;
             action.uri = static_cast<const LinkURI&>(link).uri;
-            break;
+            return action;
         case LinkKind::Named:
             action.type = ActionType::Named;
             action.actionName = static_cast<const LinkNamed&>(link).name;
-            break;
+            return action;
         case LinkKind::JavaScript:
             action.type = ActionType::JavaScript;
             action.script = static_cast<const LinkJavaScript&>(link).script;
-            break;
+            return action;
     }
     return action;
 }

@@ -174,6 +174,7 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter /A85", "8~>"}, "error"},
         {{"/Filter /A85", "87cURDZ~>"}, "48656C6C6F"},  // a last group of one byte
         {{"/Filter /RL", Bytes({2, 'a', 0, 'c', 254, 'x', 128, 'q'})}, "610063787878"},
+        {{"/Filter /RL", Bytes({2, 'a', 'b', 'c', 255})}, "616263"},  // a run without its byte
         {{"/Filter /LZWDecode", Bytes({0x80, 0x0B, 0x60, 0x50, 0x22, 0x0C, 0x0C, 0x85, 0x01})},
          "2D2D2D2D2D412D2D2D42"},
         {{"/Filter /LZW /DecodeParms << /EarlyChange 0 >>",
