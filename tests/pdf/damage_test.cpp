@@ -63,6 +63,12 @@ const std::pair<const char*, Damage> kDamage[] = {
          return bytes.replace(at, bytes.find('\n', at) - at, std::to_string(bytes.size() / 2));
      }},
     {"the newest table or stream blanked", BlankNewestSection},
+    // (An updated file cut so reads as the revision before, without damage.)
+    {"cut off right after the last endobj",
+     [](std::string bytes) {
+         const bool updated = bytes.find("startxref") != bytes.rfind("startxref");
+         return updated ? bytes : bytes.substr(0, bytes.rfind("endobj") + 6);
+     }},
     {"every offset 3 bytes too far",
      [](std::string bytes) {
          std::string out;
