@@ -287,8 +287,8 @@ TEST(EncryptionTest, DamagedEncryptedFilesAreRebuilt) {
          ""},
         {"no Encrypt in the trailer of a damaged table: the dictionary is found by a scan",
          std::string(original)
-                 .replace(original.find("/Encrypt 12 0 R", trailer), 8, "/Xncrypt")
-                 .substr(0, original.rfind("startxref")),
+             .replace(original.find("/Encrypt 12 0 R", trailer), 8, "/Xncrypt")
+             .substr(0, original.rfind("startxref")),
          rebuilt},
         {"the table and trailer lost", original.substr(0, original.find("xref\n0 13")),
          "Encrypted PDF file has lost its /ID: it cannot be decrypted\n"},
