@@ -178,7 +178,7 @@ std::string BytesToXml(const std::string& bytes, bool percentSign) {
         if (const char* entity = EntityOf(byte, false)) {
             out += entity;
         } else if (byte == '\t' || byte == '\n' || byte == '\r' ||
-                   (byte >= 0x80 && Cp1252Byte(Cp1252Character(byte)) < 0)) {
+                   Cp1252Byte(Cp1252Character(byte)) < 0) {
             // Line ends would split the element; the bytes Windows-1252 leaves
             // undefined would make the file unreadable as XML.
             out += Format("&#x%X;", byte);
