@@ -25,6 +25,7 @@ const char* const kReadable[] = {
     "r5-aes-256",
     "r6-aes-256",
     "r6-aes-256-objstm",
+    "r6-round-64",  // the hash of its password ends on the last round it must run
 };
 
 // The revision line of qpdf's view of a file's encryption, or "" without qpdf.
