@@ -1,5 +1,6 @@
 #include "pdf/lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
@@ -114,6 +115,19 @@ Token Lexer::next() {
 
 Token Lexer::peek() const {
     return scan(at_);
+}
+
+std::optional<Token> Lexer::nextPlainInteger() {
+    const size_t begin = skipWhiteAndComments(at_);
+    size_t end = begin;
+    while (end < bytes_.size() && IsDigit(bytes_[end])) ++end;
+    const bool atEnd = end == bytes_.size();
+    if (end == begin ||
+        (!atEnd && ClassOf(static_cast<unsigned char>(bytes_[end])) != ByteClass::White)) {
+        return std::nullopt;
+    }
+    at_ = end;
+    return Token{TokenKind::Integer, begin, end, atEnd};
 }
 
 size_t Lexer::skipValue(const Token& first) {
@@ -247,6 +261,11 @@ int64_t IntegerValue(std::string_view token) {
     bool negative = false;
     if (at < token.size() && (token[at] == '-' || token[at] == '+')) negative = token[at++] == '-';
     uint64_t value = 0;
+    // Eighteen digits never reach the limit; only longer numbers need the check.
+    for (const size_t unchecked = std::min(token.size(), at + 18);
+         at < unchecked && IsDigit(token[at]); ++at) {
+        value = value * 10 + static_cast<uint64_t>(token[at] - '0');
+    }
     constexpr uint64_t kLimit = uint64_t{std::numeric_limits<int64_t>::max()};
     for (; at < token.size() && IsDigit(token[at]); ++at) {
         const auto digit = static_cast<uint64_t>(token[at] - '0');
@@ -458,8 +477,13 @@ namespace {
 
 std::optional<ObjectNumber> ReadTriple(std::string_view text, std::string_view keyword) {
     Lexer lexer(text);
-    const Token number = lexer.next();
-    const Token generation = lexer.next();
+    // Plain digits, as nearly every file writes them, take the short way.
+    const auto integerOrToken = [&lexer] {
+        const std::optional<Token> plain = lexer.nextPlainInteger();
+        return plain ? *plain : lexer.next();
+    };
+    const Token number = integerOrToken();
+    const Token generation = integerOrToken();
     const Token word = lexer.next();
     const bool matches =
         keyword == "R" ? EndsReference(generation, word, text)

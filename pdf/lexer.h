@@ -81,6 +81,10 @@ public:
 
     Token next();
     Token peek() const;
+    // The next token when it is an integer of digits alone with white space
+    // or the end behind it, as the long runs of numbers in object-stream
+    // headers are; otherwise nothing, and the lexer stays where it was.
+    std::optional<Token> nextPlainInteger();
     size_t position() const { return at_; }
     void seek(size_t at) { at_ = at; }
     std::string_view bytes() const { return bytes_; }

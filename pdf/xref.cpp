@@ -426,8 +426,8 @@ namespace {
 
 // The pairs of an object stream's header, each value read as the parser reads
 // one, without building it: "N G R" is a reference, and no number.
-bool ReadHeaderPairs(std::string_view header, int32_t pairs, std::vector<int32_t>& numbers,
-                     std::vector<int32_t>& offsets) {
+bool ReadHeaderPairsByTokens(std::string_view header, int32_t pairs, std::vector<int32_t>& numbers,
+                             std::vector<int32_t>& offsets) {
     Lexer lexer(header);
     Token token = lexer.next();
     for (int64_t value = 0; value < int64_t{pairs} * 2; ++value) {
@@ -439,6 +439,28 @@ bool ReadHeaderPairs(std::string_view header, int32_t pairs, std::vector<int32_t
         token = after;
     }
     return true;
+}
+
+// The same, for the header of plain digits and white space nearly every
+// stream has, read in one pass; any other header is read token by token.
+bool ReadHeaderPairs(std::string_view header, int32_t pairs, std::vector<int32_t>& numbers,
+                     std::vector<int32_t>& offsets) {
+    Lexer lexer(header);
+    Token last;
+    for (int64_t value = 0; value < int64_t{pairs} * 2; ++value) {
+        const std::optional<Token> token = lexer.nextPlainInteger();
+        if (!token) {
+            numbers.clear();
+            offsets.clear();
+            return ReadHeaderPairsByTokens(header, pairs, numbers, offsets);
+        }
+        const int32_t integer = Object::MakeInteger(IntegerValue(lexer.text(*token))).integer();
+        (value % 2 == 0 ? numbers : offsets).push_back(integer);
+        last = *token;
+    }
+    // Numbers alone make no reference, but the last two may with what follows them.
+    const Token after = lexer.next();
+    return !EndsReference(last, after, header) && !EndsReference(after, lexer.peek(), header);
 }
 
 }  // namespace

@@ -35,6 +35,33 @@ TEST(LexerTest, TokensAndTheirSpans) {
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(Tokens(text), expected) << text;
 
+    // The short way for plain digits gives the tokens the long way gives, or
+    // nothing and leaves the lexer where it was.
+    const std::string numbers[] = {
+        "1 0 obj", "12 -3 +4 5.5 6.", "7\n8%c\n9", "10abc 11", "12(x)", "0013", "14/N", "",
+    };
+    for (const std::string& text : numbers) {
+        pdf::Lexer plain(text), usual(text);
+        for (pdf::Token token = usual.next(); !token.is(pdf::TokenKind::End);
+             token = usual.next()) {
+            const size_t before = plain.position();
+            std::optional<pdf::Token> got = plain.nextPlainInteger();
+            if (!got) {
+                EXPECT_EQ(plain.position(), before) << text;
+                got = plain.next();
+            }
+            EXPECT_TRUE(got->kind == token.kind && got->begin == token.begin &&
+                        got->end == token.end && got->cutOff == token.cutOff)
+                << text << " at " << token.begin;
+        }
+    }
+    const std::pair<std::string, bool> plainOnes[] = {
+        {"1 ", true}, {" 22", true}, {"3.", false}, {"4x", false}, {"+5 ", false}, {"(6)", false},
+    };
+    for (const auto& [text, taken] : plainOnes) {
+        EXPECT_EQ(pdf::Lexer(text).nextPlainInteger().has_value(), taken) << text;
+    }
+
     EXPECT_EQ(pdf::NameBytes("/Outl#69nes"), "Outlines");
     EXPECT_EQ(pdf::NameBytes("/a#2"), "a\x20");
     EXPECT_EQ(pdf::NameBytes("/a#4z#"), "a@#");
@@ -46,6 +73,8 @@ TEST(LexerTest, TokensAndTheirSpans) {
     EXPECT_EQ(pdf::IntegerValue("-99999999999999999999"), INT64_MIN + 1);
     EXPECT_EQ(pdf::IntegerValue("9223372036854775800"), INT64_MAX - 7);
     EXPECT_EQ(pdf::IntegerValue("+9223372036854775808"), INT64_MAX);
+    EXPECT_EQ(pdf::IntegerValue("999999999999999999"), 999999999999999999);
+    EXPECT_EQ(pdf::IntegerValue("0000000000000000000000012"), 12);
     EXPECT_EQ(pdf::ReadReference(" % c\n 12 3 R")->number, 12u);
     EXPECT_FALSE(pdf::ReadReference("12 R"));
     EXPECT_FALSE(pdf::ReadObjectHeader("-1 0 obj"));

@@ -182,6 +182,22 @@ TEST(XRefTest, ObjectStreamHeadersThatDoNotReadHoldNothing) {
         changed.replace(changed.find(c.from), c.from.size(), c.to);
         EXPECT_EQ(Open(changed, "2 3"), c.expected + "root 1 info 0/0") << c.to;
     }
+    // Headers of other than plain digits read token by token, as the parser
+    // reads values; what follows the last pair may still make it a reference.
+    const struct {
+        std::string count, header, expected;
+    } headers[] = {
+        {"/N 2", "2 0%\n3 6", "2=(two) 3=(three) "}, {"/N 2", "+2 0 3 6", "2=(two) 3=(three) "},
+        {"/N 2", "2 0 3 6R", "2=null 3=null "},      {"/N 2", "2 0 3 6.", "2=null 3=null "},
+        {"/N 1", "2 0 3 6 ", "2=(two) 3=null "},     {"/N 1", "2 0 0 R ", "2=null 3=null "},
+        {"/N 1", "2 0 R   ", "2=null 3=null "},
+    };
+    for (const auto& h : headers) {
+        std::string changed = bytes;
+        changed.replace(changed.find("/N 2"), 4, h.count);
+        changed.replace(changed.find("2 0 3 6 "), 8, h.header);
+        EXPECT_EQ(Open(changed, "2 3"), h.expected + "root 1 info 0/0") << h.header;
+    }
 }
 
 TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
