@@ -108,20 +108,26 @@ const Object& Array::at(size_t index) const {
     return index < items_.size() ? items_[index] : NullObject();
 }
 
-Dictionary::Dictionary(std::vector<Entry> entries) {
+Dictionary::Dictionary(std::vector<Entry> entries) : entries_(std::move(entries)) {
     // Sorted by key with the file's order kept among equal keys, so that the
-    // first of a key that stands twice is the one left. Dictionaries are
-    // small: an insertion sort of their places keeps the order without a
-    // buffer, and each entry moves once.
-    std::vector<uint32_t> order(entries.size());
-    for (uint32_t i = 0; i < order.size(); ++i) {
-        uint32_t k = i;
-        for (; k > 0 && entries[i].first < entries[order[k - 1]].first; --k)
-            order[k] = order[k - 1];
-        order[k] = i;
+    // first of a key that stands twice is the one left. Most dictionaries are
+    // small, and sorted in place without a buffer; a large one is not left
+    // to a sort that takes the square of its size.
+    const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    constexpr size_t kSmall = 16;
+    if (entries_.size() > kSmall) {
+        std::stable_sort(entries_.begin(), entries_.end(), byKey);
+    } else {
+        for (size_t i = 1; i < entries_.size(); ++i) {
+            size_t k = i;
+            if (!byKey(entries_[i], entries_[k - 1])) continue;
+            Entry moving = std::move(entries_[i]);
+            for (; k > 0 && byKey(moving, entries_[k - 1]); --k) {
+                entries_[k] = std::move(entries_[k - 1]);
+            }
+            entries_[k] = std::move(moving);
+        }
     }
-    entries_.reserve(entries.size());
-    for (uint32_t index : order) entries_.push_back(std::move(entries[index]));
     entries_.erase(std::unique(entries_.begin(), entries_.end(),
                                [](const Entry& a, const Entry& b) { return a.first == b.first; }),
                    entries_.end());

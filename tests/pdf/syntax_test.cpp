@@ -45,6 +45,12 @@ TEST(SyntaxTest, TokensAndValues) {
         // Containers: the first of two keys wins, stray values between keys go.
         {"<< /A 1 /B 2 0 R /D [1 2 0 R] /A 9 5 /K (v) >>", "<</A 1 /B 2 0 R /D [1 2 0 R] /K (v)>>"},
         {"[1 R] [1 2 << /A 3", "[1 {R}] | [1 2 <</A 3>>]"},
+        {"<< /B 1 /A 2 /B 3 /A 4 >>", "<</A 2 /B 1>>"},
+        // As many keys as no small dictionary has, in reverse, two of them twice.
+        {"<< /Q 1 /P 2 /O 3 /N 4 /M 5 /L 6 /K 7 /J 8 /I 9 /H 10 /G 11 /F 12 /E 13 /D 14 /C 15 /B "
+         "16 /A 17 /C 99 /Q 98 >>",
+         "<</A 17 /B 16 /C 15 /D 14 /E 13 /F 12 /G 11 /H 10 /I 9 /J 8 /K 7 /L 6 /M 5 /N 4 /O 3 /P "
+         "2 /Q 1>>"},
         {"<< /A /B ) /C 1 >>", "<</A /B /C 1>>"},
         // A stream needs a filter the reader decodes; where its Length is no
         // number, its data ends at "endstream".
