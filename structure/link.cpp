@@ -1,6 +1,9 @@
 #include "structure/link.h"
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
+#include <string_view>
 
 #include "pdf/text_string.h"
 
@@ -111,8 +114,10 @@ bool LinkDestination::read(const pdf::Array& array, pdf::XRef& xref) {
     kind = DestKind::Fit;
     const Object kindName = length > 1 ? xref.resolve(array.at(1)) : Object();
     if (!kindName.isName()) return true;
-    for (uint32_t k = 0; k < 8; ++k) {
-        if (kindName.text() == kDestKindNames[k]) kind = static_cast<DestKind>(k);
+    const auto named = std::find(std::begin(kDestKindNames), std::end(kDestKindNames),
+                                 std::string_view(kindName.text()));
+    if (named != std::end(kDestKindNames)) {
+        kind = static_cast<DestKind>(named - std::begin(kDestKindNames));
     }
     auto read = [&](size_t index, std::optional<double>& field) {
         if (index >= length) return false;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "structure/catalog.h"
@@ -20,5 +20,7 @@ public:
 
 private:
     std::vector<uint32_t> pages_;
-    std::unordered_map<uint32_t, uint32_t> firstPage_;  // page object → its first page number
+    // Page object and its first page number, ordered by object: one block
+    // however many pages, where a map would allocate for each.
+    std::vector<std::pair<uint32_t, uint32_t>> firstPage_;
 };

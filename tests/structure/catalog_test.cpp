@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "structure/document.h"
+#include "structure/page_table.h"
 #include "support/fixture.h"
 #include "support/harness.h"
 
@@ -81,6 +82,28 @@ TEST(CatalogTest, PageTreesOfEveryShapeGiveTheirPages) {
         EXPECT_EQ(pages.substr(0, pages.find('\n')),
                   depth == 40 ? "pages: " + std::to_string(depth + 2) : "pages:");
     }
+}
+
+// A page object listed twice is known by its first place; what is no page is page 0.
+TEST(CatalogTest, PagesListedTwiceAreKnownByTheirFirstPlace) {
+    const std::string page = " 0 obj << /Type /Page >> endobj\n";
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("in.pdf"),
+                       fixture::BuildPdf("1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                                         "2 0 obj << /Kids [5 0 R 3 0 R 5 0 R 4 0 R] >> endobj\n"
+                                         "3" +
+                                         page + "4" + page + "5" + page));
+    Document document;
+    Warnings warnings;
+    document.open(dir.file("in.pdf"), warnings);
+    const PageTable pages = PageTable::Build(document.catalog());
+    ASSERT_EQ(pages.count(), 4u);
+    std::string out;
+    for (uint32_t object = 0; object <= 6; ++object) {
+        out += std::to_string(object) + ":" + std::to_string(pages.pageOf(object)) + " ";
+    }
+    EXPECT_EQ(out, "0:0 1:0 2:0 3:2 4:4 5:1 6:0 ");
+    EXPECT_EQ(pages.objectOf(3), 5u);
 }
 
 }  // namespace
