@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -43,24 +44,21 @@ std::string Inflate(const std::string& in) {
     }
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + 2));
     stream.avail_in = static_cast<uInt>(std::min<size_t>(in.size() - 2, UINT32_MAX));
-    // Inflated straight into the result, which grows as it fills; compressed
-    // text usually grows a few times over.
-    size_t filled = 0;
-    out.resize(std::min(std::max<size_t>(in.size() * 4, 4096), kMaxDecodedBytes));
+    // Inflated a piece at a time into a buffer that is never cleared, each
+    // piece appended: no byte of the result is written twice over, and a
+    // stream of one piece gets a result of just its size.
+    constexpr size_t kPiece = 64 << 10;
+    const std::unique_ptr<char[]> piece(new char[kPiece]);
     for (;;) {
-        if (filled == out.size()) {
-            if (out.size() >= kMaxDecodedBytes) break;
-            out.resize(std::min(out.size() * 2, kMaxDecodedBytes));
-        }
-        stream.next_out = reinterpret_cast<Bytef*>(out.data() + filled);
-        stream.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - filled, UINT32_MAX));
-        const uInt room = stream.avail_out;
+        const size_t room = std::min(kPiece, kMaxDecodedBytes - out.size());
+        if (room == 0) break;
+        stream.next_out = reinterpret_cast<Bytef*>(piece.get());
+        stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
         const size_t produced = room - stream.avail_out;
-        filled += produced;
+        out.append(piece.get(), produced);
         if (result != Z_OK || (produced == 0 && stream.avail_in == 0)) break;
     }
-    out.resize(filled);
     inflateEnd(&stream);
     return out;
 }

@@ -227,6 +227,16 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
     damaged.resize(damaged.size() / 2);
     std::string partial = Decode("/Filter /FlateDecode", damaged);
     EXPECT_EQ(textHex.substr(0, partial.size()), partial);
+    // Data of many pieces decodes whole, and cut off halfway, as far as it goes.
+    std::string varied;
+    for (uint32_t i = 0; varied.size() < 300000; ++i)
+        varied += std::to_string(i * 2654435761u) + " ";
+    EXPECT_EQ(Decode("/Filter /FlateDecode", Deflate(varied)), Hex(varied));
+    std::string cut = Deflate(varied);
+    cut.resize(cut.size() / 2);
+    const std::string half = Decode("/Filter /FlateDecode", cut);
+    EXPECT_GT(half.size(), 2u * 100000);
+    EXPECT_EQ(Hex(varied).substr(0, half.size()), half);
 }
 
 }  // namespace
