@@ -184,14 +184,14 @@ std::string LiteralBytes(std::string_view token) {
     // The closing parenthesis, when there is one, is not part of the string.
     size_t end = token.size();
     if (end >= 2 && token.back() == ')' && LiteralStringEnd(token, 0) == end) --end;
+    bytes.reserve(end);
     for (size_t at = 1; at < end; ++at) {
-        char c = token[at];
-        if (c != '\\') {
-            bytes += c;
-            continue;
-        }
-        if (++at >= end) break;
-        c = token[at];
+        // The bytes up to the next backslash stand for themselves.
+        const size_t escape = std::min(token.find('\\', at), end);
+        bytes.append(token.substr(at, escape - at));
+        at = escape;
+        if (at + 1 >= end) break;
+        char c = token[++at];
         switch (c) {
             case '\n':
                 continue;

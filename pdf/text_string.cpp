@@ -82,7 +82,16 @@ std::string Decode(const std::string& bytes) {
     }
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char byte : bytes) {
+    // ASCII but the eight accents at 0x18 stands for itself: such runs go in whole.
+    const auto asItIs = [](unsigned char byte) {
+        return byte < 0x80 && (byte < 0x18 || byte >= 0x20);
+    };
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        const size_t from = at;
+        while (at < bytes.size() && asItIs(static_cast<unsigned char>(bytes[at]))) ++at;
+        out.append(bytes, from, at - from);
+        if (at == bytes.size()) break;
+        const auto byte = static_cast<unsigned char>(bytes[at]);
         const char32_t defined = SpecialCharacter(byte);
         utf8::Append(defined != 0 ? defined : byte, out);
     }

@@ -67,6 +67,10 @@ TEST(LexerTest, TokensAndTheirSpans) {
     EXPECT_EQ(pdf::NameBytes("/a#4z#"), "a@#");
     EXPECT_EQ(pdf::NameToken("a b#/\xE9"), "/a#20b#23#2F#E9");
     EXPECT_EQ(pdf::StringBytes("(a\\(b\\)\\n\\101\\0\\\r\nc\\q)"), "a(b)\nA\0cq"s);
+    EXPECT_EQ(pdf::StringBytes("(no escapes at all)"), "no escapes at all");
+    EXPECT_EQ(pdf::StringBytes("(ends on a backslash\\"), "ends on a backslash");
+    EXPECT_EQ(pdf::StringBytes("(\\\\x\\\\)"), "\\x\\");
+    EXPECT_EQ(pdf::StringBytes("(\\x\\)"), "x)");
     EXPECT_EQ(pdf::StringBytes("<4 1 4\n2>"), "AB");
     EXPECT_EQ(pdf::StringBytes("<4G 2>"), "@ ");
     EXPECT_EQ(pdf::StringBytes("<414>"), "A@");
