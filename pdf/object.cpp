@@ -138,6 +138,12 @@ namespace {
 // The entry of a key, or the end.
 std::vector<Dictionary::Entry>::const_iterator FindKey(
     const std::vector<Dictionary::Entry>& entries, std::string_view key) {
+    // Most dictionaries are a handful of keys, found faster one by one.
+    constexpr size_t kFew = 8;
+    if (entries.size() <= kFew) {
+        return std::find_if(entries.begin(), entries.end(),
+                            [key](const Dictionary::Entry& entry) { return entry.first == key; });
+    }
     const auto at = std::lower_bound(
         entries.begin(), entries.end(), key,
         [](const Dictionary::Entry& entry, std::string_view value) { return entry.first < value; });
