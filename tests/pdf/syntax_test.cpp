@@ -1,6 +1,7 @@
 // Tables of bytes and what the tokeniser, parser and stream decoders make of them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "base/error.h"
@@ -73,6 +74,23 @@ TEST(SyntaxTest, TokensAndValues) {
               "stream <</Length 2147483647>> at 41, 5 bytes");
     EXPECT_EQ(ParsedValues("<< /Length 99999999999999999999 >> stream\nhello\nendstream"),
               "stream <</Length 2147483647>> at 42, 5 bytes");
+}
+
+// A dictionary of a hundred thousand keys, in reverse, is read in well under
+// a second: its keys are not sorted in the square of their number.
+TEST(SyntaxTest, DictionariesOfManyKeysReadQuickly) {
+    std::string text = "<<";
+    for (int key = 100000; key > 0; --key) {
+        text += " /K" + std::to_string(key) + " " + std::to_string(key);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const pdf::Object object = fixture::ParseAll(text + " /K7 0 >>").at(0);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+    ASSERT_TRUE(object.isDictionary());
+    EXPECT_EQ(object.dictionary()->entries().size(), 100000u);
+    EXPECT_EQ(object.dictionary()->get("K7").integer(), 7);
+    EXPECT_EQ(object.dictionary()->entries().front().first, "K1");
+    EXPECT_LT(seconds.count(), 5.0);
 }
 
 // Values carried into a new file (a trailer's Info and ID) are written as
