@@ -63,6 +63,14 @@ TEST(SyntaxTest, TokensAndValues) {
         {"<< /Length 5 /Filter /DCTDecode >> stream\nhello\nendstream",
          "error | {hello} | {endstream}"},
         {"<< /Length 5 /Filter 7 >> stream\nhello\nendstream", "error | {hello} | {endstream}"},
+        // Flate whose predictor has no rows to work on is not decoded either.
+        {"<< /Length 5 /Filter /Fl /DecodeParms << /Predictor 12 /Columns 0 >> >> "
+         "stream\nhello\nendstream",
+         "error | {hello} | {endstream}"},
+        {"<< /Length 5 /Filter /Fl /DecodeParms << /Predictor 1 /Columns 0 >> >> "
+         "stream\nhello\nendstream",
+         "stream <</DecodeParms <</Columns 0 /Predictor 1>> /Filter /Fl /Length 5>> at 78, 5 "
+         "bytes"},
         {"<< /Length 5 >> % c\nstream\nhello\nendstream 7",
          "stream <</Length 5>> at 27, 5 bytes | 7"},
         // A Length by reference, with nothing to resolve it: found by "endstream".
@@ -124,7 +132,7 @@ TEST(SyntaxTest, ReferencesOfObjectText) {
         {"12 0 obj << /A 3 0 R /B [4 0 R 5 1 R] >> endobj 6 0 R", "3 4 5"},
         {"<< /S (7 0 R) /N /8#200#20R % 9 0 R\n >>", ""},
         {"<< /Length 10 0 R >>\nstream\n11 0 R\nendstream", "10"},
-        {"1 2 3 R -4 0 R 4294967296 0 R 4294967295 0 R 5 0.0 R", "2 4294967295"},
+        {"1 2 3 R -4 0 R 4294967296 0 R 4294967295 0 R 5 0.0 R 0 0 R", "2 4294967295 0"},
     };
     for (const auto& [text, expected] : cases) {
         std::string found;
