@@ -66,6 +66,7 @@ TEST(LexerTest, TokensAndTheirSpans) {
     EXPECT_EQ(pdf::NameBytes("/a#2"), "a\x20");
     EXPECT_EQ(pdf::NameBytes("/a#4z#"), "a@#");
     EXPECT_EQ(pdf::NameToken("a b#/\xE9"), "/a#20b#23#2F#E9");
+    EXPECT_EQ(pdf::NameToken("!~\x7F\x20"), "/!~#7F#20");
     EXPECT_EQ(pdf::StringBytes("(a\\(b\\)\\n\\101\\0\\\r\nc\\q)"), "a(b)\nA\0cq"s);
     EXPECT_EQ(pdf::StringBytes("(no escapes at all)"), "no escapes at all");
     EXPECT_EQ(pdf::StringBytes("(ends on a backslash\\"), "ends on a backslash");
