@@ -25,7 +25,8 @@ const char* const kReadable[] = {
     "r5-aes-256",
     "r6-aes-256",
     "r6-aes-256-objstm",
-    "r6-round-64",  // the hash of its password ends on the last round it must run
+    "r6-round-64",   // the hash of its password ends on the last round it must run
+    "r6-bound-met",  // the hash ends on a byte equal to its bound
 };
 
 // The revision line of qpdf's view of a file's encryption, or "" without qpdf.

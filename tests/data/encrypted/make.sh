@@ -31,7 +31,11 @@ encrypt r3-user-password secret 128 preserve --use-aes=n
 # the data: salts are drawn until the empty password's hash ends on the 64th
 # (about one file in eight), the limit a count off by one gets wrong.
 # hash_rounds.py needs python3-cryptography.
-until encrypt r6-round-64 "" 256 preserve && [ "$(python3 hash_rounds.py r6-round-64.pdf)" = 64 ]; do :; done
+until encrypt r6-round-64 "" 256 preserve &&
+  [ "$(python3 hash_rounds.py r6-round-64.pdf | cut -d' ' -f1)" = 64 ]; do :; done
+# And one whose last byte equals the bound that ends it (about one in fifty).
+until encrypt r6-bound-met "" 256 preserve &&
+  [ "$(python3 hash_rounds.py r6-bound-met.pdf | cut -d' ' -f2)" = 0 ]; do :; done
 # A user and an owner password for every revision; non-ASCII ones where the
 # revision takes them (PDFDocEncoding for R4, UTF-8 for R5 and R6, whose
 # user password "file" is typed "\xEF\xAC\x81le" in the tests: SASLprep
