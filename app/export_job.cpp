@@ -47,12 +47,14 @@ void Job::exportBookmarks() {
     // A PDF without an outline gets a bookmark file without records, so that
     // the file of that name always belongs to the PDF just read.
     const Outline& outline = document.outline();
-    std::vector<BookmarkRecord> records;
-    if (outline.items)
-        records = CollectBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_);
-    WriteBookmarkXml(records, [&xmlFile](const std::string& piece) {
+    BookmarkXmlWriter writer([&xmlFile](const std::string& piece) {
         std::fwrite(piece.data(), 1, piece.size(), xmlFile.get());
     });
+    if (outline.items) {
+        VisitBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_,
+                       [&writer](const BookmarkRecord& record) { writer.add(record); });
+    }
+    writer.finish();
     // A full disk must not end in "Done." over a cut-off file.
     if (!xmlFile.commit()) {
         throw Error(

@@ -16,6 +16,22 @@ const char* ActionTypeName(ActionType type);
 void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
                       const std::function<void(const std::string&)>& sink);
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records);
+
+// The same file written a record at a time, in the order given; a record's
+// children are not written with it. The file is complete once finish is called.
+class BookmarkXmlWriter {
+public:
+    explicit BookmarkXmlWriter(std::function<void(const std::string&)> sink);
+    BookmarkXmlWriter(const BookmarkXmlWriter&) = delete;
+    BookmarkXmlWriter& operator=(const BookmarkXmlWriter&) = delete;
+
+    void add(const BookmarkRecord& record);
+    void finish();
+
+private:
+    std::function<void(const std::string&)> sink_;
+    std::string pending_;
+};
 // What the export writes for each part of a record, to tell which parts a
 // bookmark file leaves as they were.
 struct RecordParts {

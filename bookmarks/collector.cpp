@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <functional>
 
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
@@ -116,37 +117,64 @@ ActionRecord RecordOf(const LinkAction& link, const Context& context, int32_t it
     return action;
 }
 
+// One item's record without its children: numbered, and warned of what it
+// is read without, before any of its children.
+BookmarkRecord RecordOfItem(const OutlineItem& item, int level, const Context& context) {
+    BookmarkRecord record;
+    record.item = context.counter.take();
+    for (const pdf::Reference& lost : item.missing) {
+        context.warn(Format("Warning: object %d %d R is missing; item %d is read without it",
+                            lost.number, lost.generation, record.item));
+    }
+    for (const auto& link : item.actions) {
+        if (link && link->isOk()) record.actions.push_back(RecordOf(*link, context, record.item));
+    }
+    record.level = level;
+    record.title = pdftext::Decode(item.title);
+    record.style = item.style;
+    record.color = item.color;
+    record.source = item.ref.first > 0 ? item.ref.first : 0;
+    // An item no edit touches comes out as it went in.
+    if (record.source != 0) record.kept = {true, true, true, true};
+    return record;
+}
+
+bool HasKidsToWalk(const OutlineItem& item, int level) {
+    return item.first.isReference() && level + 1 < kMaxOutlineLevel;
+}
+
 void Collect(const OutlineItemList& items, int level, const Context& context,
              std::vector<BookmarkRecord>& target) {
     target.reserve(items.size());
     for (const auto& item : items) {
-        BookmarkRecord record;
-        record.item = context.counter.take();
-        for (const pdf::Reference& lost : item->missing) {
-            context.warn(Format("Warning: object %d %d R is missing; item %d is read without it",
-                                lost.number, lost.generation, record.item));
-        }
-        for (const auto& link : item->actions) {
-            if (link && link->isOk())
-                record.actions.push_back(RecordOf(*link, context, record.item));
-        }
-        record.level = level;
-        record.title = pdftext::Decode(item->title);
-        record.style = item->style;
-        record.color = item->color;
-        record.source = item->ref.first > 0 ? item->ref.first : 0;
-        // An item no edit touches comes out as it went in.
-        if (record.source != 0) record.kept = {true, true, true, true};
-        target.push_back(std::move(record));
-
+        target.push_back(RecordOfItem(*item, level, context));
         BookmarkRecord& own = target.back();
-        if (item->first.isReference() && level + 1 < kMaxOutlineLevel) {
+        if (HasKidsToWalk(*item, level)) {
             item->openKids();
             Collect(*item->kids, level + 1, context, own.children);
             item->closeKids();
         }
         // Only an item with children has anything to show or hide.
         own.open = item->open && !own.children.empty();
+    }
+}
+
+// As Collect, but each record goes to visit as soon as it is known, before
+// its children, and none is kept.
+void Visit(const OutlineItemList& items, int level, const Context& context,
+           const std::function<void(const BookmarkRecord&)>& visit) {
+    for (const auto& item : items) {
+        BookmarkRecord record = RecordOfItem(*item, level, context);
+        const bool walked = HasKidsToWalk(*item, level);
+        // Every child read becomes a record: the children are known to be
+        // there before the record that shows or hides them is given.
+        if (walked) item->openKids();
+        record.open = item->open && walked && !item->kids->empty();
+        visit(record);
+        if (walked) {
+            Visit(*item->kids, level + 1, context, visit);
+            item->closeKids();
+        }
     }
 }
 
@@ -158,4 +186,10 @@ std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const
     std::vector<BookmarkRecord> records;
     Collect(items, 0, Context{catalog, pages, counter, warnings}, records);
     return records;
+}
+
+void VisitBookmarks(const OutlineItemList& items, const Catalog& catalog, const PageTable& pages,
+                    ItemCounter& counter, Warnings* warnings,
+                    const std::function<void(const BookmarkRecord&)>& visit) {
+    Visit(items, 0, Context{catalog, pages, counter, warnings}, visit);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "base/warnings.h"
@@ -17,3 +18,10 @@
 std::vector<BookmarkRecord> CollectBookmarks(const OutlineItemList& items, const Catalog& catalog,
                                              const PageTable& pages, ItemCounter& counter,
                                              Warnings* warnings = nullptr);
+
+// The same records one at a time, depth first, each given to visit before its
+// children and without them (children stays empty): an export writes them as
+// they come and never holds the whole outline.
+void VisitBookmarks(const OutlineItemList& items, const Catalog& catalog, const PageTable& pages,
+                    ItemCounter& counter, Warnings* warnings,
+                    const std::function<void(const BookmarkRecord&)>& visit);

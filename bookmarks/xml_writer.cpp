@@ -3,6 +3,7 @@
 #include <functional>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 #include "base/text_format.h"
 #include "bookmarks/bookmark_xml.h"
@@ -124,18 +125,10 @@ void WriteBookmarkBlock(std::string& file, const BookmarkRecord& record) {
     file += "\t</Bookmark>\r\n";
 }
 
-// The blocks go to sink a few at a time: an outline of many items is never
-// held whole as text.
-void WriteBookmarkTree(std::string& pending, const std::vector<BookmarkRecord>& records,
-                       const std::function<void(const std::string&)>& sink) {
-    constexpr size_t kPiece = 64 << 10;
+void AddTree(BookmarkXmlWriter& writer, const std::vector<BookmarkRecord>& records) {
     for (const BookmarkRecord& record : records) {
-        WriteBookmarkBlock(pending, record);
-        if (pending.size() >= kPiece) {
-            sink(pending);
-            pending.clear();
-        }
-        WriteBookmarkTree(pending, record.children, sink);
+        writer.add(record);
+        AddTree(writer, record.children);
     }
 }
 
@@ -159,11 +152,32 @@ const char* ActionTypeName(ActionType type) {
     return "";
 }
 
+// The blocks go to sink a few at a time: an outline of many items is never
+// held whole as text.
+BookmarkXmlWriter::BookmarkXmlWriter(std::function<void(const std::string&)> sink)
+    : sink_(std::move(sink)),
+      pending_("<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n") {}
+
+void BookmarkXmlWriter::add(const BookmarkRecord& record) {
+    constexpr size_t kPiece = 64 << 10;
+    WriteBookmarkBlock(pending_, record);
+    if (pending_.size() >= kPiece) {
+        sink_(pending_);
+        pending_.clear();
+    }
+}
+
+void BookmarkXmlWriter::finish() {
+    pending_ += "</Bookmarks>\r\n";
+    sink_(pending_);
+    pending_.clear();
+}
+
 void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
                       const std::function<void(const std::string&)>& sink) {
-    std::string pending = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n<Bookmarks>\r\n";
-    WriteBookmarkTree(pending, records, sink);
-    sink(pending + "</Bookmarks>\r\n");
+    BookmarkXmlWriter writer(sink);
+    AddTree(writer, records);
+    writer.finish();
 }
 
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records) {
