@@ -54,10 +54,14 @@ std::string Inflate(const std::string& in) {
         if (room == 0) break;
         stream.next_out = reinterpret_cast<Bytef*>(piece.get());
         stream.avail_out = static_cast<uInt>(room);
-        const int result = inflate(&stream, Z_NO_FLUSH);
+        // Z_FINISH spares zlib copying each piece into its window when the
+        // data ends within it; otherwise it goes on as Z_NO_FLUSH would, and
+        // says so with Z_BUF_ERROR.
+        const int result = inflate(&stream, Z_FINISH);
         const size_t produced = room - stream.avail_out;
         out.append(piece.get(), produced);
-        if (result != Z_OK || (produced == 0 && stream.avail_in == 0)) break;
+        const bool mayGoOn = result == Z_OK || result == Z_BUF_ERROR;
+        if (!mayGoOn || stream.avail_out != 0) break;
     }
     inflateEnd(&stream);
     return out;
