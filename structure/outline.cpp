@@ -127,6 +127,39 @@ void OutlineItem::readStyle(const pdf::Dictionary& dict) {
     if (style.empty()) style = "Plain";
 }
 
+bool ItemKeySet::insert(uint64_t key) {
+    if (key == kFree) {
+        if (holdsFreeKey_) return false;
+        holdsFreeKey_ = true;
+        ++size_;
+        return true;
+    }
+    // At most half full, so that a probe ends soon.
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & mask;;
+         at = (at + 1) & mask) {
+        if (slots_[at] == key) return false;
+        if (slots_[at] == kFree) {
+            slots_[at] = key;
+            ++size_;
+            return true;
+        }
+    }
+}
+
+void ItemKeySet::grow() {
+    std::vector<uint64_t> old(std::max<size_t>(16, 2 * slots_.size()), kFree);
+    old.swap(slots_);
+    const bool heldFreeKey = holdsFreeKey_;
+    holdsFreeKey_ = false;
+    size_ = 0;
+    for (uint64_t key : old) {
+        if (key != kFree) insert(key);
+    }
+    if (heldFreeKey) insert(kFree);
+}
+
 void OutlineItem::openKids() {
     if (!kids) kids = ReadItems(first, xref_, budget_, this, warnings_);
 }
@@ -143,11 +176,11 @@ std::unique_ptr<OutlineItemList> ReadItems(const Object& first, pdf::XRef& xref,
                                            Warnings* warnings) {
     auto list = std::make_unique<OutlineItemList>();
     if (!first.isReference()) return list;
-    std::unordered_set<uint64_t> siblings;
+    ItemKeySet siblings;
     pdf::Reference current = first.reference();
     for (;;) {
         const OutlineItemRef ref{current.number, current.generation};
-        if (!siblings.insert(OutlineBudget::Key(ref)).second) break;
+        if (!siblings.insert(OutlineBudget::Key(ref))) break;
         if (parent != nullptr && parent->isOnPath(ref)) break;
         if (budget != nullptr && !budget->allowRead(ref)) break;
         Object item;

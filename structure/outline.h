@@ -4,7 +4,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -17,6 +16,23 @@ class OutlineItem;
 using OutlineItemList = std::vector<std::unique_ptr<OutlineItem>>;
 
 using OutlineItemRef = std::pair<int32_t, int32_t>;
+
+// Item keys met by a walk. Open addressing: the walks ask once per item, and
+// a node of a standard set per key cost more than the whole look-up.
+class ItemKeySet {
+public:
+    // True when key was not in the set yet.
+    bool insert(uint64_t key);
+    size_t size() const { return size_; }
+
+private:
+    static constexpr uint64_t kFree = ~uint64_t{0};
+    void grow();
+
+    std::vector<uint64_t> slots_;  // kFree, or a key
+    bool holdsFreeKey_ = false;    // kFree itself is a key too
+    size_t size_ = 0;
+};
 
 // What the walk of one outline has read. A sound outline reads each item once;
 // one whose items are shared between parents (no loop, but every path counts)
@@ -36,7 +52,7 @@ public:
 private:
     static constexpr size_t kReadsPerItem = 4;
     static constexpr size_t kSlack = 1000;
-    std::unordered_set<uint64_t> distinct_;
+    ItemKeySet distinct_;
     size_t reads_ = 0;
 };
 
