@@ -13,8 +13,11 @@ PageTable PageTable::Build(const Catalog& catalog) {
             table.firstPage_.emplace_back(object, static_cast<uint32_t>(table.pages_.size()));
         }
     }
-    // A page listed twice is known by its first place: the lowest number sorts first.
-    std::sort(table.firstPage_.begin(), table.firstPage_.end());
+    // A page listed twice is known by its first place: the lowest number sorts
+    // first. Most files number their pages in page order, and need no sort.
+    if (!std::is_sorted(table.firstPage_.begin(), table.firstPage_.end())) {
+        std::sort(table.firstPage_.begin(), table.firstPage_.end());
+    }
     table.firstPage_.erase(
         std::unique(table.firstPage_.begin(), table.firstPage_.end(),
                     [](const auto& a, const auto& b) { return a.first == b.first; }),
