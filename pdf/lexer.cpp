@@ -475,7 +475,33 @@ std::string TransformStrings(std::string_view text,
 
 namespace {
 
+// "N G obj" or "N G R" as nearly every file writes it: digits, white space,
+// digits, white space and the word, from the first byte on. Nothing for any
+// other text, which the tokens then read; where this reads a triple they
+// read the same one.
+std::optional<ObjectNumber> ReadPlainTriple(std::string_view text, std::string_view keyword) {
+    constexpr size_t kMostDigits = 10;
+    uint64_t values[2] = {};
+    size_t at = 0;
+    for (uint64_t& value : values) {
+        const size_t begin = at;
+        for (; at < text.size() && IsDigit(text[at]) && at - begin < kMostDigits; ++at) {
+            value = value * 10 + static_cast<uint64_t>(text[at] - '0');
+        }
+        if (at == begin || at == text.size() || !IsWhite(text[at])) return std::nullopt;
+        while (at < text.size() && IsWhite(text[at])) ++at;
+    }
+    const size_t end = at + keyword.size();
+    if (text.substr(at, keyword.size()) != keyword || (end < text.size() && IsRegular(text[end])) ||
+        values[0] > std::numeric_limits<uint32_t>::max() ||
+        values[1] > std::numeric_limits<uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return ObjectNumber{static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1])};
+}
+
 std::optional<ObjectNumber> ReadTriple(std::string_view text, std::string_view keyword) {
+    if (std::optional<ObjectNumber> plain = ReadPlainTriple(text, keyword)) return plain;
     Lexer lexer(text);
     // Plain digits, as nearly every file writes them, take the short way.
     const auto integerOrToken = [&lexer] {

@@ -80,9 +80,41 @@ TEST(LexerTest, TokensAndTheirSpans) {
     EXPECT_EQ(pdf::IntegerValue("+9223372036854775808"), INT64_MAX);
     EXPECT_EQ(pdf::IntegerValue("999999999999999999"), 999999999999999999);
     EXPECT_EQ(pdf::IntegerValue("0000000000000000000000012"), 12);
-    EXPECT_EQ(pdf::ReadReference(" % c\n 12 3 R")->number, 12u);
-    EXPECT_FALSE(pdf::ReadReference("12 R"));
-    EXPECT_FALSE(pdf::ReadObjectHeader("-1 0 obj"));
+}
+
+// Headers and references, written plainly or not: "-" where none is read.
+TEST(LexerTest, ObjectHeadersAndReferences) {
+    const struct {
+        std::string text;
+        std::string header;
+        std::string reference;
+    } cases[] = {
+        {"12 3 obj<<", "12 3", "-"},
+        {"12 3 R/Next", "-", "12 3"},
+        {"12\r\n3\tobj", "12 3", "-"},
+        {"0012 03 obj", "12 3", "-"},
+        {" % c\n 12 3 R", "-", "12 3"},
+        {"12 %c\n3 obj", "12 3", "-"},
+        {"12 3 objx", "-", "-"},
+        {"12 3 Rx", "-", "-"},
+        {"12 3 obj", "12 3", "-"},
+        {"12 3 ob", "-", "-"},
+        {"12 R", "-", "-"},
+        {"-1 0 obj", "-", "-"},
+        {"+1 0 obj", "1 0", "-"},
+        {"1.0 0 obj", "-", "-"},
+        {"4294967295 65535 obj", "4294967295 65535", "-"},
+        {"4294967296 0 obj", "-", "-"},
+        {"00000000004294967295 0 R", "-", "4294967295 0"},
+        {"12 3", "-", "-"},
+    };
+    auto shown = [](const std::optional<pdf::ObjectNumber>& read) {
+        return read ? std::to_string(read->number) + " " + std::to_string(read->generation) : "-";
+    };
+    for (const auto& [text, header, reference] : cases) {
+        EXPECT_EQ(shown(pdf::ReadObjectHeader(text)), header) << text;
+        EXPECT_EQ(shown(pdf::ReadReference(text)), reference) << text;
+    }
 }
 
 // The value of a key in an object's dictionary, wherever comments, strings,
