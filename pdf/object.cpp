@@ -17,6 +17,11 @@ std::string UpToFirstZero(std::string text) {
 
 }  // namespace
 
+const std::string& Object::EmptyText() {
+    static const std::string kEmpty;
+    return kEmpty;
+}
+
 Object Object::MakeBoolean(bool value) {
     Object object(Kind::Boolean);
     object.scalar_.boolean = value;
@@ -36,21 +41,15 @@ Object Object::MakeReal(double value) {
 }
 
 Object Object::MakeString(std::string bytes) {
-    Object object(Kind::String);
-    object.text_ = std::move(bytes);
-    return object;
+    return Object(Kind::String, std::move(bytes));
 }
 
 Object Object::MakeName(std::string bytes) {
-    Object object(Kind::Name);
-    object.text_ = UpToFirstZero(std::move(bytes));
-    return object;
+    return Object(Kind::Name, UpToFirstZero(std::move(bytes)));
 }
 
 Object Object::MakeKeyword(std::string bytes) {
-    Object object(Kind::Keyword);
-    object.text_ = UpToFirstZero(std::move(bytes));
-    return object;
+    return Object(Kind::Keyword, UpToFirstZero(std::move(bytes)));
 }
 
 Object Object::MakeReference(Reference reference) {
@@ -60,31 +59,25 @@ Object Object::MakeReference(Reference reference) {
 }
 
 Object Object::MakeArray(std::shared_ptr<const Array> array) {
-    Object object(Kind::Array);
-    object.container_ = std::move(array);
-    return object;
+    return Object(Kind::Array, std::shared_ptr<const void>(std::move(array)));
 }
 
 Object Object::MakeDictionary(std::shared_ptr<const Dictionary> dictionary) {
-    Object object(Kind::Dictionary);
-    object.container_ = std::move(dictionary);
-    return object;
+    return Object(Kind::Dictionary, std::shared_ptr<const void>(std::move(dictionary)));
 }
 
 Object Object::MakeStream(std::shared_ptr<const Stream> stream) {
-    Object object(Kind::Stream);
-    object.container_ = std::move(stream);
-    return object;
+    return Object(Kind::Stream, std::shared_ptr<const void>(std::move(stream)));
 }
 
 int32_t Object::integer() const {
     constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
     constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(std::clamp(scalar_.integer, kLow, kHigh));
+    return static_cast<int32_t>(std::clamp(integer64(), kLow, kHigh));
 }
 
 double Object::number() const {
-    return kind_ == Kind::Integer ? integer() : scalar_.real;
+    return kind_ == Kind::Integer ? integer() : real();
 }
 
 const Array* Object::array() const {

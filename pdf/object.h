@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -60,7 +61,23 @@ public:
         End,    // no more objects
     };
 
-    Object() = default;
+    Object() noexcept : scalar_{} {}
+    Object(const Object& other) : kind_(other.kind_) { constructFrom(other); }
+    Object(Object&& other) noexcept : kind_(other.kind_) { constructFrom(std::move(other)); }
+    Object& operator=(const Object& other) {
+        if (this != &other) *this = Object(other);
+        return *this;
+    }
+    Object& operator=(Object&& other) noexcept {
+        if (this != &other) {
+            destroy();
+            kind_ = other.kind_;
+            constructFrom(std::move(other));
+        }
+        return *this;
+    }
+    ~Object() { destroy(); }
+
     static Object MakeNull() { return Object(Kind::Null); }
     static Object MakeBoolean(bool value);
     static Object MakeInteger(int64_t value);
@@ -94,17 +111,18 @@ public:
     bool isError() const { return kind_ == Kind::Error; }
     bool isEnd() const { return kind_ == Kind::End; }
 
-    bool boolean() const { return scalar_.boolean; }
+    // Of another kind, the scalars read as zero.
+    bool boolean() const { return scalar().boolean; }
     // Integers are held in 64 bits for file positions and lengths; integer()
     // gives them saturated to 32 bits, as everything else reads them.
-    int64_t integer64() const { return scalar_.integer; }
+    int64_t integer64() const { return scalar().integer; }
     int32_t integer() const;
-    double real() const { return scalar_.real; }
+    double real() const { return scalar().real; }
     // An integer or a real as a double.
     double number() const;
-    // The bytes of a string, name or keyword.
-    const std::string& text() const { return text_; }
-    Reference reference() const { return scalar_.reference; }
+    // The bytes of a string, name or keyword; empty for any other kind.
+    const std::string& text() const { return holds() == Storage::Text ? text_ : EmptyText(); }
+    Reference reference() const { return scalar().reference; }
     // Null when the object is not of that kind.
     const Array* array() const;
     const Dictionary* dictionary() const;
@@ -113,17 +131,72 @@ public:
     const Stream* stream() const;
 
 private:
-    explicit Object(Kind kind) : kind_(kind) {}
-
-    Kind kind_ = Kind::None;
     union Scalar {
         bool boolean;
         int64_t integer;
         double real;
         Reference reference;
-    } scalar_{};
-    std::string text_;
-    std::shared_ptr<const void> container_;
+    };
+    // What a kind keeps: a scalar (or nothing), a text, or a shared container.
+    // Only that one member of the union below is alive, which keeps an object
+    // at 40 bytes: the name trees and arrays of a large file hold millions.
+    enum class Storage : uint8_t { Scalar, Text, Container };
+    static Storage StorageOf(Kind kind) {
+        switch (kind) {
+            case Kind::String:
+            case Kind::Name:
+            case Kind::Keyword:
+                return Storage::Text;
+            case Kind::Array:
+            case Kind::Dictionary:
+            case Kind::Stream:
+                return Storage::Container;
+            default:
+                return Storage::Scalar;
+        }
+    }
+    static const std::string& EmptyText();
+
+    explicit Object(Kind kind) : kind_(kind), scalar_{} {}
+    Object(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
+    Object(Kind kind, std::shared_ptr<const void> container)
+        : kind_(kind), container_(std::move(container)) {}
+
+    Storage holds() const { return StorageOf(kind_); }
+    Scalar scalar() const { return holds() == Storage::Scalar ? scalar_ : Scalar{}; }
+    template <typename Other>
+    void constructFrom(Other&& other) {
+        switch (holds()) {
+            case Storage::Text:
+                new (&text_) std::string(std::forward<Other>(other).text_);
+                break;
+            case Storage::Container:
+                new (&container_) std::shared_ptr<const void>(std::forward<Other>(other).container_);
+                break;
+            case Storage::Scalar:
+                scalar_ = other.scalar_;
+                break;
+        }
+    }
+    void destroy() {
+        switch (holds()) {
+            case Storage::Text:
+                text_.~basic_string();
+                break;
+            case Storage::Container:
+                container_.~shared_ptr();
+                break;
+            case Storage::Scalar:
+                break;
+        }
+    }
+
+    Kind kind_ = Kind::None;
+    union {
+        Scalar scalar_;
+        std::string text_;
+        std::shared_ptr<const void> container_;
+    };
 };
 
 class Array {
