@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "base/error.h"
@@ -220,12 +221,21 @@ Object Parser::parse(const Token& first, int depth) {
 
 Object Parser::parseArray(int depth) {
     if (depth >= kMaxNesting) return Object::MakeError();
-    std::vector<Object> items;
-    items.reserve(8);
+    // The items of every open array wait on one stack, and each array is made
+    // once at its size: arrays kept for long (those of name trees) hold no
+    // room they do not use, and a long one is never copied as it grows.
+    constexpr size_t kFirstRoom = 16;
+    if (openItems_.capacity() == 0) openItems_.reserve(kFirstRoom);
+    const size_t base = openItems_.size();
     for (Token item = token(); item.kind != TokenKind::ArrayEnd && item.kind != TokenKind::End;
          item = token()) {
-        items.push_back(parse(item, depth + 1));
+        Object value = parse(item, depth + 1);
+        openItems_.push_back(std::move(value));
     }
+    const auto first = openItems_.begin() + static_cast<std::ptrdiff_t>(base);
+    std::vector<Object> items(std::make_move_iterator(first),
+                              std::make_move_iterator(openItems_.end()));
+    openItems_.erase(first, openItems_.end());
     return Object::MakeArray(std::make_shared<Array>(std::move(items)));
 }
 

@@ -111,6 +111,8 @@ private:
     // Tokens read ahead and given back, first first.
     std::array<Token, 2> pending_{};
     size_t pendingCount_ = 0;
+    // The items read so far of the arrays being read, innermost last.
+    std::vector<Object> openItems_;
 };
 
 }  // namespace pdf
