@@ -173,7 +173,15 @@ std::string TextToXml(const std::string& characters) {
 std::string BytesToXml(const std::string& bytes, bool percentSign) {
     std::string out;
     out.reserve(bytes.size());
-    for (char c : bytes) {
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        // Runs of plain ASCII, most of every name, go in as they are.
+        size_t plain = at;
+        while (plain < bytes.size() && IsPlainAscii(static_cast<unsigned char>(bytes[plain])))
+            ++plain;
+        out.append(bytes, at, plain - at);
+        at = plain;
+        if (at == bytes.size()) break;
+        const char c = bytes[at];
         const auto byte = static_cast<unsigned char>(c);
         if (const char* entity = EntityOf(byte, false)) {
             out += entity;
