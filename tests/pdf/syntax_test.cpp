@@ -46,6 +46,9 @@ TEST(SyntaxTest, TokensAndValues) {
         // Containers: the first of two keys wins, stray values between keys go.
         {"<< /A 1 /B 2 0 R /D [1 2 0 R] /A 9 5 /K (v) >>", "<</A 1 /B 2 0 R /D [1 2 0 R] /K (v)>>"},
         {"[1 R] [1 2 << /A 3", "[1 {R}] | [1 2 <</A 3>>]"},
+        // Arrays inside arrays, and more items than an array is first given room for.
+        {"[1 [2 [3 4] 5] [] [[]] 6] [0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 [16 [17]] 18 19]",
+         "[1 [2 [3 4] 5] [] [[]] 6] | [0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 [16 [17]] 18 19]"},
         {"<< /B 1 /A 2 /B 3 /A 4 >>", "<</A 2 /B 1>>"},
         // As many keys as no small dictionary has, in reverse, two of them twice.
         {"<< /Q 1 /P 2 /O 3 /N 4 /M 5 /L 6 /K 7 /J 8 /I 9 /H 10 /G 11 /F 12 /E 13 /D 14 /C 15 /B "
@@ -82,6 +85,40 @@ TEST(SyntaxTest, TokensAndValues) {
               "stream <</Length 2147483647>> at 41, 5 bytes");
     EXPECT_EQ(ParsedValues("<< /Length 99999999999999999999 >> stream\nhello\nendstream"),
               "stream <</Length 2147483647>> at 42, 5 bytes");
+}
+
+// A value keeps its kind and its content through every copy and move, into an
+// object of any other kind; what a kind does not have reads as nothing.
+TEST(SyntaxTest, ValuesKeepWhatTheyHoldThroughCopiesAndMoves) {
+    const std::vector<pdf::Object> values = fixture::ParseAll(
+        "true -7 2.5 (a string longer than any short string) /N endobj [1 (s)] << /A 1 >> 4 0 R "
+        "null");
+    ASSERT_EQ(values.size(), 10u);
+    for (const pdf::Object& from : values) {
+        for (pdf::Object to : values) {
+            pdf::Object copied = to;
+            copied = from;
+            EXPECT_EQ(Describe(copied), Describe(from));
+            pdf::Object moved = from;
+            to = std::move(moved);
+            EXPECT_EQ(Describe(to), Describe(from));
+            pdf::Object constructed(std::move(to));
+            EXPECT_EQ(Describe(constructed), Describe(from));
+            const pdf::Object& same = constructed;
+            constructed = same;
+            EXPECT_EQ(Describe(constructed), Describe(from));
+        }
+        const bool text =
+            from.isString() || from.isName() || from.kind() == pdf::Object::Kind::Keyword;
+        const bool scalar = from.isBoolean() || from.isNumber() || from.isReference();
+        EXPECT_EQ(from.text().empty(), !text) << Describe(from);
+        if (!scalar) {
+            EXPECT_EQ(from.integer64(), 0) << Describe(from);
+            EXPECT_EQ(from.number(), 0.0) << Describe(from);
+            EXPECT_EQ(from.reference(), pdf::Reference{}) << Describe(from);
+            EXPECT_FALSE(from.boolean()) << Describe(from);
+        }
+    }
 }
 
 // A dictionary of a hundred thousand keys, in reverse, is read in well under

@@ -1,4 +1,6 @@
 // Text strings: PDFDocEncoding where it differs from Latin-1, UTF-16 and UTF-8.
+#include "structure/outline.h"
+
 #include <gtest/gtest.h>
 
 #include "pdf/text_string.h"
@@ -54,6 +56,27 @@ TEST(TextStringTest, CharactersGoToPdfDocEncodingOrUtf16) {
         EXPECT_EQ(pdftext::Encode(c.characters), c.encoded.empty() ? c.bytes : c.encoded)
             << c.characters;
     }
+}
+
+// The keys of the items a walk meets: each is new once, whatever its bits,
+// however many share a slot and however far the set grows.
+TEST(OutlineTest, ItemKeysAreNewOnce) {
+    ItemKeySet set;
+    const uint64_t keys[] = {0,
+                             ~uint64_t{0},
+                             1,
+                             OutlineBudget::Key({-1, -1}),
+                             OutlineBudget::Key({7, 0}),
+                             OutlineBudget::Key({0, 7})};
+    const bool newOnes[] = {true, true, true, false, true, true};
+    for (size_t i = 0; i < std::size(keys); ++i) EXPECT_EQ(set.insert(keys[i]), newOnes[i]) << i;
+    for (uint64_t key = 1; key <= 5000; ++key) {
+        // Keys that differ only above their low bits, as numbers of one file do.
+        EXPECT_EQ(set.insert(key << 32 | 3), true) << key;
+        EXPECT_EQ(set.insert(key << 32 | 3), false) << key;
+    }
+    for (uint64_t key : keys) EXPECT_FALSE(set.insert(key));
+    EXPECT_EQ(set.size(), 5005u);
 }
 
 }  // namespace
