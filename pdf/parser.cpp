@@ -78,7 +78,7 @@ size_t MemorySource::read(uint64_t offset, void* out, size_t count) {
 
 Parser::Parser(ByteSource& source, uint64_t offset, Decryption decryption, const Resolve* resolve)
     : source_(source),
-      memory_(dynamic_cast<const MemorySource*>(&source)),
+      memory_(source.asMemory()),
       decryption_(decryption),
       resolve_(resolve),
       base_(offset),

@@ -14,9 +14,13 @@
 namespace pdf {
 
 // Bytes the parser reads: a file, read a window at a time, or bytes in memory.
+class MemorySource;
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
+    // The source itself when it holds all its bytes in memory, else null.
+    virtual const MemorySource* asMemory() const { return nullptr; }
     virtual uint64_t size() const = 0;
     // Copies up to count bytes from offset; fewer at the end.
     virtual size_t read(uint64_t offset, void* out, size_t count) = 0;
@@ -27,6 +31,7 @@ public:
 class MemorySource : public ByteSource {
 public:
     explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    const MemorySource* asMemory() const override { return this; }
     uint64_t size() const override { return bytes_.size(); }
     size_t read(uint64_t offset, void* out, size_t count) override;
     std::string_view bytes() const { return bytes_; }
