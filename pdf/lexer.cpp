@@ -492,7 +492,8 @@ std::optional<ObjectNumber> ReadPlainTriple(std::string_view text, std::string_v
         while (at < text.size() && IsWhite(text[at])) ++at;
     }
     const size_t end = at + keyword.size();
-    if (text.substr(at, keyword.size()) != keyword || (end < text.size() && IsRegular(static_cast<unsigned char>(text[end]))) ||
+    if (text.substr(at, keyword.size()) != keyword ||
+        (end < text.size() && IsRegular(static_cast<unsigned char>(text[end]))) ||
         values[0] > std::numeric_limits<uint32_t>::max() ||
         values[1] > std::numeric_limits<uint32_t>::max()) {
         return std::nullopt;

@@ -171,7 +171,8 @@ private:
                 new (&text_) std::string(std::forward<Other>(other).text_);
                 break;
             case Storage::Container:
-                new (&container_) std::shared_ptr<const void>(std::forward<Other>(other).container_);
+                new (&container_)
+                    std::shared_ptr<const void>(std::forward<Other>(other).container_);
                 break;
             case Storage::Scalar:
                 scalar_ = other.scalar_;
