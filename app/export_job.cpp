@@ -49,6 +49,7 @@ void Job::exportBookmarks() {
     const Outline& outline = document.outline();
     BookmarkXmlWriter writer([&xmlFile](const std::string& piece) {
         std::fwrite(piece.data(), 1, piece.size(), xmlFile.get());
+        xmlFile.wrote(piece.size());
     });
     if (outline.items) {
         VisitBookmarks(*outline.items, document.catalog(), pages, counter_, &warnings_,

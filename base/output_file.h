@@ -20,6 +20,9 @@ public:
     // False when no file can be made for the final name; problem() says why.
     bool create(const std::string& finalPath);
     std::FILE* get() const { return target_.file; }
+    // Told of every piece written to get(): every few megabytes the system
+    // is asked to start writing them to the disk, so that commit waits less.
+    void wrote(size_t bytes);
     // Checks every write, flushes to disk and gives the file its final name;
     // false, with problem() saying why, when the data did not all get there.
     bool commit();
@@ -28,6 +31,9 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
+    static constexpr size_t kWritebackStep = 1 << 20;
+
     platform::OutputTarget target_;
     std::string problem_;
+    size_t sinceWriteback_ = 0;
 };

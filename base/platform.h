@@ -99,6 +99,11 @@ bool CreateOutput(const std::string& path, OutputTarget& target, std::string& pr
 bool FinishOutput(OutputTarget& target, std::string& problem);
 // Closes the output and removes its part file.
 void AbandonOutput(OutputTarget& target);
+// Hands what has been written to the output so far to the system and asks it
+// to start writing that to the disk, without waiting for it: the flush that
+// ends the output then has less left to wait for. Where the system has no
+// such request, only the hand-over is done.
+void StartWriteback(std::FILE* file);
 
 // From now on, the part files of outputs being written are removed when the
 // process is interrupted (Ctrl-C, a termination request, a closed terminal or

@@ -147,6 +147,10 @@ void AbandonOutput(OutputTarget& target) {
     target.partPath.clear();
 }
 
+void StartWriteback(std::FILE* file) {
+    if (std::fflush(file) == 0) detail::StartWritebackOf(file);
+}
+
 namespace detail {
 
 void RemovePartFilesForGood() {

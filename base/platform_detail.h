@@ -23,6 +23,8 @@ std::FILE* CreatePartFile(const std::string& finalPath, std::string& partPath,
 // Writes what the stream holds through to the disk; a device or pipe that
 // cannot be synchronised is not a failure.
 bool FlushToDisk(std::FILE* file, bool inPlace, std::string& problem);
+// Asks the system to start writing the file's data to the disk, if it can.
+void StartWritebackOf(std::FILE* file);
 // Puts `from` in the place of `to` in one step.
 bool ReplaceFile(const std::string& from, const std::string& to, std::string& problem);
 

@@ -275,6 +275,11 @@ bool ReplaceFile(const std::string& from, const std::string& to, std::string& pr
     return false;
 }
 
+void StartWritebackOf(std::FILE* /*file*/) {
+    // Windows has no request to start writing without waiting; the final
+    // flush does it all.
+}
+
 }  // namespace detail
 
 namespace {

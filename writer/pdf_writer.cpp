@@ -110,6 +110,7 @@ PdfWriter::PdfWriter(std::FILE* output, const pdf::RawObjects& input, const Cata
     // costs a system call per object.
     const int64_t start = platform::Tell(output_);
     position_ = start < 0 ? 0 : static_cast<uint64_t>(start);
+    writebackAt_ = position_;
 }
 
 void PdfWriter::writeWithOutline(const std::vector<BookmarkRecord>& records) {
@@ -155,7 +156,15 @@ void PdfWriter::checkIdentifierCarries() const {
 
 void PdfWriter::write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), output_);
-    position_ += text.size();
+    advance(text.size());
+}
+
+void PdfWriter::advance(uint64_t bytes) {
+    constexpr uint64_t kWritebackStep = 1 << 20;
+    position_ += bytes;
+    if (position_ - writebackAt_ < kWritebackStep) return;
+    writebackAt_ = position_;
+    platform::StartWriteback(output_);
 }
 
 void PdfWriter::checkOffset(uint64_t offset) {
@@ -185,7 +194,7 @@ void PdfWriter::copySpan(uint32_t number, const pdf::RawObjects::Span& span) {
     checkOffset(entry.offset);
     entry.generation = input_.generationOf(number);
     if (!input_.copySpan(span, output_)) throw Error("Output file write error\n");
-    position_ += span.length + (span.addLineEnd ? 1 : 0);
+    advance(span.length + (span.addLineEnd ? 1 : 0));
     entry.kind = ObjectEntry::Kind::Stored;
 }
 

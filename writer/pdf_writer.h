@@ -134,6 +134,8 @@ private:
     static void checkOffset(uint64_t offset);
     void write(const std::string& text);
     uint64_t position() const { return position_; }
+    // Counts what went out; every megabyte, asks the system to start writing it.
+    void advance(uint64_t bytes);
 
     std::FILE* output_;
     const pdf::RawObjects& input_;
@@ -145,6 +147,9 @@ private:
     const bool streamForm_;
     std::vector<ObjectEntry> objects_;
     uint64_t position_ = 0;
+    // Where the system was last asked to start writing the output to the
+    // disk: every few megabytes, so that the final flush waits less.
+    uint64_t writebackAt_ = 0;
     // Items written without a go-to of theirs that named no page (0), in the
     // order they were written: warned of once the file is whole.
     std::vector<int32_t> itemsWithoutGoTo_;
