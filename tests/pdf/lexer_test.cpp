@@ -109,6 +109,8 @@ TEST(LexerTest, ObjectHeadersAndReferences) {
         {"4294967296 0 obj", "-", "-"},
         {"00000000004294967295 0 R", "-", "4294967295 0"},
         {"12 3", "-", "-"},
+        {"12 3 ", "-", "-"},
+        {"12 3\n\r ", "-", "-"},
     };
     auto shown = [](const std::optional<pdf::ObjectNumber>& read) {
         return read ? std::to_string(read->number) + " " + std::to_string(read->generation) : "-";

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "bookmarks/collector.h"
 #include "pdf/text_string.h"
+#include "structure/document.h"
+#include "structure/page_table.h"
+#include "support/fixture.h"
+#include "support/harness.h"
 
 namespace {
 
@@ -77,6 +82,41 @@ TEST(OutlineTest, ItemKeysAreNewOnce) {
     }
     for (uint64_t key : keys) EXPECT_FALSE(set.insert(key));
     EXPECT_EQ(set.size(), 5005u);
+}
+
+// Items shared between parents, no loop among them: every level's two items
+// have the next level's two as children, so the paths double at each level.
+// The walk reads each item a few times at most, and stops.
+TEST(OutlineTest, SharedItemsAreReadAFewTimesEach) {
+    constexpr int kLevels = 14;
+    std::string text =
+        "1 0 obj << /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >> endobj\n"
+        "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+        "3 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
+        "4 0 obj << /First 10 0 R >> endobj\n";
+    for (int level = 0; level < kLevels; ++level) {
+        const int a = 10 + 2 * level;
+        const std::string kids = level + 1 < kLevels
+                                     ? " /First " + std::to_string(a + 2) + " 0 R /Count 2"
+                                     : std::string();
+        text += std::to_string(a) + " 0 obj << /Title (a) /Next " + std::to_string(a + 1) + " 0 R" +
+                kids + " >> endobj\n";
+        text += std::to_string(a + 1) + " 0 obj << /Title (b)" + kids + " >> endobj\n";
+    }
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(text));
+    Document document;
+    Warnings warnings;
+    document.open(dir.file("in.pdf"), warnings);
+    const PageTable pages = PageTable::Build(document.catalog());
+    ItemCounter counter;
+    size_t records = 0;
+    VisitBookmarks(*document.outline().items, document.catalog(), pages, counter, &warnings,
+                   [&records](const BookmarkRecord&) { ++records; });
+    // Every path would be 2^15 - 2 records; the walk stops after 4 reads of
+    // each of the 28 items and the 1000 any outline may read.
+    EXPECT_GT(records, 1000u);
+    EXPECT_LT(records, 1200u);
 }
 
 }  // namespace
