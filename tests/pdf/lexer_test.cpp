@@ -7,7 +7,7 @@ namespace {
 using namespace std::string_literals;
 
 // Every token of a text as "kind:text", cut-off tokens marked with "…".
-std::string Tokens(const std::string& text) {
+std::string Tokens(std::string_view text) {
     static const char* const kKinds[] = {"end", "int", "real", "str", "hex", "name",
                                          "kw",  "[",   "]",    "<<",  ">>",  "error"};
     pdf::Lexer lexer(text);
@@ -34,6 +34,14 @@ TEST(LexerTest, TokensAndTheirSpans) {
         {"\r\n\t\f\0%x\r"s, ""},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(Tokens(text), expected) << text;
+    // Text cut short of the bytes it lies in: nothing past the cut is read.
+    const std::pair<std::string_view, std::string> cut[] = {
+        {std::string_view("(abc)").substr(0, 4), "str:(abc…"},
+        {std::string_view("<<").substr(0, 1), "hex:<…"},
+        {std::string_view("123").substr(0, 2), "int:12…"},
+    };
+    for (const auto& [text, expected] : cut) EXPECT_EQ(Tokens(text), expected) << text;
+    EXPECT_EQ(pdf::StringBytes(std::string_view("(\\12)").substr(0, 3)), "\x01");
 
     // The short way for plain digits gives the tokens the long way gives, or
     // nothing and leaves the lexer where it was.

@@ -74,6 +74,7 @@ TEST(SyntaxTest, TokensAndValues) {
          "stream\nhello\nendstream",
          "stream <</DecodeParms <</Columns 0 /Predictor 1>> /Filter /Fl /Length 5>> at 78, 5 "
          "bytes"},
+        {"<< /Length 3 >> stream\n\nab\nendstream", "stream <</Length 3>> at 23, 3 bytes"},
         {"<< /Length 5 >> % c\nstream\nhello\nendstream 7",
          "stream <</Length 5>> at 27, 5 bytes | 7"},
         // A Length by reference, with nothing to resolve it: found by "endstream".

@@ -119,4 +119,22 @@ TEST(OutlineTest, SharedItemsAreReadAFewTimesEach) {
     EXPECT_LT(records, 1200u);
 }
 
+// The objects of an old outline are those its links reach within the table:
+// a link to a number below 1 or past the table is no object of it.
+TEST(OutlineTest, OldOutlineObjectsAreThoseInTheTable) {
+    const std::string text =
+        "1 0 obj << /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >> endobj\n"
+        "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+        "3 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
+        "4 0 obj << /First 5 0 R /Next -4 0 R >> endobj\n"
+        "5 0 obj << /Title (a) /First -5 0 R /Next 999 0 R >> endobj\n"
+        "6 0 obj << /Title (b) /First 0 0 R /Next 6 0 R >> endobj\n";
+    fixture::TempDir dir;
+    fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(text));
+    Document document;
+    Warnings warnings;
+    document.open(dir.file("in.pdf"), warnings);
+    EXPECT_EQ(OutlineObjectNumbers(document.xref()), (std::vector<uint32_t>{4, 5}));
+}
+
 }  // namespace
