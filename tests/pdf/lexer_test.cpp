@@ -42,6 +42,7 @@ TEST(LexerTest, TokensAndTheirSpans) {
     };
     for (const auto& [text, expected] : cut) EXPECT_EQ(Tokens(text), expected) << text;
     EXPECT_EQ(pdf::StringBytes(std::string_view("(\\12)").substr(0, 3)), "\x01");
+    EXPECT_EQ(pdf::StringBytes(std::string_view("<4142>").substr(0, 4)), "A@");
 
     // The short way for plain digits gives the tokens the long way gives, or
     // nothing and leaves the lexer where it was.

@@ -144,8 +144,8 @@ TEST(SyntaxTest, DictionariesOfManyKeysReadQuickly) {
 TEST(SyntaxTest, ValuesWrittenAsTextReadTheSame) {
     const std::pair<std::string, std::string> cases[] = {
         {"(a\\)b) <FEFF>", "<612962> | <FEFF>"},
-        {"/N#20a /A#23 true null -3 0.125 1e3",
-         "/N#20a | /A#23 | true | null | -3 | 0.125 | 1 | e3"},
+        {"/N#20a /A#23 true false null -3 0.125 1e3",
+         "/N#20a | /A#23 | true | false | null | -3 | 0.125 | 1 | e3"},
         {"[1 2 0 R [()] << >>]", "[1 2 0 R [<>] <<>>]"},
         {"<< /Title (t) /Author <00> /K << /X [1.5] >> >>",
          "<</Author <00>/K <</X [1.5]>>/Title <74>>>"},
@@ -279,6 +279,13 @@ TEST(SyntaxTest, StreamsDecodeFlateAndPredictors) {
         {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 4 /BitsPerComponent 4 >>",
           Deflate(Bytes({0xF1, 0x11}))},
          "F012"},
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 2 /BitsPerComponent 16 >>",
+          Deflate(Bytes({0x00, 0x01, 0xFF, 0xFF, 0x12, 0x34, 0x00, 0x01}))},
+         "0001000012341235"},
+        // Each row on its own: nothing of one row adds into the next.
+        {{"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Columns 3 >>",
+          Deflate(Bytes({1, 1, 1, 5, 5, 5}))},
+         "010203050A0F"},
     };
     for (const auto& [input, expected] : cases) {
         EXPECT_EQ(Decode(input.first, input.second), expected) << input.first;

@@ -198,6 +198,12 @@ TEST(XRefTest, ObjectStreamHeadersThatDoNotReadHoldNothing) {
         changed.replace(changed.find("2 0 3 6 "), 8, h.header);
         EXPECT_EQ(Open(changed, "2 3"), h.expected + "root 1 info 0/0") << h.header;
     }
+    // A number past the largest table, listed in a stream the scan finds: no
+    // entry is made for it.
+    EXPECT_EQ(Open(fixture::BuildPdf("1 0 obj\n<< >>\nendobj\n@objstm 10 []\n8388608 0 obj\n"
+                                     "(big)\nendobj\n@end\n@xref stream /Root 1 0 R"),
+                   "8388608"),
+              "8388608=null root 1 info 0/0 rebuilt");
 }
 
 TEST(XRefTest, FetchesThatLeadBackOrFanOutEndQuickly) {
