@@ -67,51 +67,49 @@ TEST(TextStringTest, CharactersGoToPdfDocEncodingOrUtf16) {
 // however many share a slot and however far the set grows.
 TEST(OutlineTest, ItemKeysAreNewOnce) {
     ItemKeySet set;
-    const uint64_t keys[] = {0,
-                             ~uint64_t{0},
-                             1,
-                             OutlineBudget::Key({-1, -1}),
-                             OutlineBudget::Key({7, 0}),
-                             OutlineBudget::Key({0, 7})};
+    const auto key = [](int32_t number, int32_t generation) {
+        return OutlineBudget::Key({number, generation});
+    };
+    const uint64_t keys[] = {0, ~uint64_t{0}, 1, key(-1, -1), key(7, 0), key(0, 7)};
     const bool newOnes[] = {true, true, true, false, true, true};
     for (size_t i = 0; i < std::size(keys); ++i) EXPECT_EQ(set.insert(keys[i]), newOnes[i]) << i;
-    for (uint64_t key = 1; key <= 5000; ++key) {
+    for (uint64_t n = 1; n <= 5000; ++n) {
         // Keys that differ only above their low bits, as numbers of one file do.
-        EXPECT_EQ(set.insert(key << 32 | 3), true) << key;
-        EXPECT_EQ(set.insert(key << 32 | 3), false) << key;
+        EXPECT_EQ(set.insert(n << 32 | 3), true) << n;
+        EXPECT_EQ(set.insert(n << 32 | 3), false) << n;
     }
-    for (uint64_t key : keys) EXPECT_FALSE(set.insert(key));
+    for (uint64_t k : keys) EXPECT_FALSE(set.insert(k));
     EXPECT_EQ(set.size(), 5005u);
 }
+
+// A document of one page and the outline at object 4, the rest given.
+struct Opened {
+    explicit Opened(const std::string& objects) {
+        fixture::WriteFile(dir.file("in.pdf"),
+                           fixture::BuildPdf(fixture::Pages(1, "/Outlines 4 0 R") + objects));
+        document.open(dir.file("in.pdf"), warnings);
+    }
+    fixture::TempDir dir;
+    Document document;
+    Warnings warnings;
+};
 
 // Items shared between parents, no loop among them: every level's two items
 // have the next level's two as children, so the paths double at each level.
 // The walk reads each item a few times at most, and stops.
 TEST(OutlineTest, SharedItemsAreReadAFewTimesEach) {
-    constexpr int kLevels = 14;
-    std::string text =
-        "1 0 obj << /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >> endobj\n"
-        "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
-        "3 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
-        "4 0 obj << /First 10 0 R >> endobj\n";
-    for (int level = 0; level < kLevels; ++level) {
-        const int a = 10 + 2 * level;
-        const std::string kids = level + 1 < kLevels
-                                     ? " /First " + std::to_string(a + 2) + " 0 R /Count 2"
-                                     : std::string();
+    std::string text = "4 0 obj << /First 10 0 R >> endobj\n";
+    for (int a = 10; a < 38; a += 2) {
+        const std::string kids = a < 36 ? " /First " + std::to_string(a + 2) + " 0 R" : "";
         text += std::to_string(a) + " 0 obj << /Title (a) /Next " + std::to_string(a + 1) + " 0 R" +
-                kids + " >> endobj\n";
-        text += std::to_string(a + 1) + " 0 obj << /Title (b)" + kids + " >> endobj\n";
+                kids + " >> endobj\n" + std::to_string(a + 1) + " 0 obj << /Title (b)" + kids +
+                " >> endobj\n";
     }
-    fixture::TempDir dir;
-    fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(text));
-    Document document;
-    Warnings warnings;
-    document.open(dir.file("in.pdf"), warnings);
-    const PageTable pages = PageTable::Build(document.catalog());
+    Opened in(text);
     ItemCounter counter;
     size_t records = 0;
-    VisitBookmarks(*document.outline().items, document.catalog(), pages, counter, &warnings,
+    VisitBookmarks(*in.document.outline().items, in.document.catalog(),
+                   PageTable::Build(in.document.catalog()), counter, &in.warnings,
                    [&records](const BookmarkRecord&) { ++records; });
     // Every path would be 2^15 - 2 records; the walk stops after 4 reads of
     // each of the 28 items and the 1000 reads any outline may make.
@@ -121,19 +119,11 @@ TEST(OutlineTest, SharedItemsAreReadAFewTimesEach) {
 // The objects of an old outline are those its links reach within the table:
 // a link to a number below 1 or past the table is no object of it.
 TEST(OutlineTest, OldOutlineObjectsAreThoseInTheTable) {
-    const std::string text =
-        "1 0 obj << /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >> endobj\n"
-        "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
-        "3 0 obj << /Type /Page /Parent 2 0 R >> endobj\n"
+    Opened in(
         "4 0 obj << /First 5 0 R /Next -4 0 R >> endobj\n"
         "5 0 obj << /Title (a) /First -5 0 R /Next 999 0 R >> endobj\n"
-        "6 0 obj << /Title (b) /First 0 0 R /Next 6 0 R >> endobj\n";
-    fixture::TempDir dir;
-    fixture::WriteFile(dir.file("in.pdf"), fixture::BuildPdf(text));
-    Document document;
-    Warnings warnings;
-    document.open(dir.file("in.pdf"), warnings);
-    EXPECT_EQ(OutlineObjectNumbers(document.xref()), (std::vector<uint32_t>{4, 5}));
+        "6 0 obj << /Title (b) /First 0 0 R /Next 6 0 R >> endobj\n");
+    EXPECT_EQ(OutlineObjectNumbers(in.document.xref()), (std::vector<uint32_t>{4, 5}));
 }
 
 }  // namespace
