@@ -12,13 +12,12 @@
 const char* ActionTypeName(ActionType type);
 
 // The whole bookmark XML file: declaration, root element and one Bookmark
-// block per record, depth first; given to sink a piece at a time.
-void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
-                      const std::function<void(const std::string&)>& sink);
+// block per record, depth first.
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records);
 
-// The same file written a record at a time, in the order given; a record's
-// children are not written with it. The file is complete once finish is called.
+// The same file written a record at a time, in the order given, and given to
+// sink a piece at a time; a record's children are not written with it. The
+// file is complete once finish is called.
 class BookmarkXmlWriter {
 public:
     explicit BookmarkXmlWriter(std::function<void(const std::string&)> sink);

@@ -173,16 +173,11 @@ void BookmarkXmlWriter::finish() {
     pending_.clear();
 }
 
-void WriteBookmarkXml(const std::vector<BookmarkRecord>& records,
-                      const std::function<void(const std::string&)>& sink) {
-    BookmarkXmlWriter writer(sink);
-    AddTree(writer, records);
-    writer.finish();
-}
-
 std::string BookmarkXml(const std::vector<BookmarkRecord>& records) {
     std::string file;
-    WriteBookmarkXml(records, [&file](const std::string& piece) { file += piece; });
+    BookmarkXmlWriter writer([&file](const std::string& piece) { file += piece; });
+    AddTree(writer, records);
+    writer.finish();
     return file;
 }
 
