@@ -117,11 +117,11 @@ TEST(OutlineTest, SharedItemsAreReadAFewTimesEach) {
 }
 
 // The objects of an old outline are those its links reach within the table:
-// a link to a number below 1 or past the table is no object of it.
+// a link to a number below 1 or past the table, near or far, is no object of it.
 TEST(OutlineTest, OldOutlineObjectsAreThoseInTheTable) {
     Opened in(
         "4 0 obj << /First 5 0 R /Next -4 0 R >> endobj\n"
-        "5 0 obj << /Title (a) /First -5 0 R /Next 999 0 R >> endobj\n"
+        "5 0 obj << /Title (a) /First 500000000 0 R /Next 999 0 R >> endobj\n"
         "6 0 obj << /Title (b) /First 0 0 R /Next 6 0 R >> endobj\n");
     EXPECT_EQ(OutlineObjectNumbers(in.document.xref()), (std::vector<uint32_t>{4, 5}));
 }
